@@ -1,0 +1,44 @@
+#pragma once
+// The driver's plain-function API over the one registrator link of the process.
+// Every function forwards to one Link instance; tests may replace its transport.
+
+#include <memory>
+#include <string>
+
+#include "driver/link.h"
+#include "driver/reply.h"
+
+namespace kovrix {
+
+/// Answers the process's link.
+Link& TheLink();
+/// Replaces the link's transport and resets the link to its start-up state (used by tests and the simulator).
+void UseSerialLine(std::unique_ptr<SerialLine> line);
+
+/// Opens the port (name such as ttyUSB0, or a path); answers 0, or -1 when it cannot be opened.
+int OpenComPort(const std::string& port, int baud);
+/// Closes the port; answers whether closing succeeded.
+bool CloseComPort();
+/// One exchange without repeats; -1 when nothing was sent.
+int SendFrame(int command, const std::string& data);
+/// Sends a command with a ready-made data text (cp1251), with repeats; answers the reply record.
+const ReplyRecord* ExecuteCommand(int command, const std::string& data);
+/// Sends the last frame again; -1 when nothing was sent.
+int ResendLast(bool keepSequence);
+/// Executes the last command again; null when the link is not ready.
+const ReplyRecord* RepeatCommand(bool keepSequence);
+void SetRepeatCount(int count);
+/// Answers the number of 2-second repeats since the port was opened.
+int GetRepeatCount();
+/// Tells the link whether the open port is the registrator's USB virtual COM port.
+void SetUsbLinkActive(bool active);
+bool UsbLinkActive();
+/// Answers the latest reply record.
+const ReplyRecord* LatestRecord();
+
+/// Sets the session log file name (cp1251 or plain ASCII); empty switches the log off.
+void SetLogFileName(const std::string& name);
+/// Appends a log entry: empty tag = session start, empty text = session end, else an exchange entry.
+void WriteLog(const std::string& tag, const std::string& text);
+
+}  // namespace kovrix

@@ -1,0 +1,162 @@
+// termios implementation of SerialLine. Reads are buffered: one read() takes every byte
+// that is waiting, and readByte hands them out one at a time, so a reply costs a few system
+// calls rather than two per byte.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "driver/serial_line.h"
+
+namespace kovrix {
+
+std::string PortPath(const std::string& port) {
+  if (port.find('/') != std::string::npos) return port;
+  return "/dev/" + port;
+}
+
+namespace {
+
+speed_t SpeedOf(int baud) {
+  switch (baud) {
+    case 50: return B50;
+    case 75: return B75;
+    case 110: return B110;
+    case 134: return B134;
+    case 150: return B150;
+    case 200: return B200;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 1800: return B1800;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 500000: return B500000;
+    case 576000: return B576000;
+    case 921600: return B921600;
+    case 1000000: return B1000000;
+    default: return B0;
+  }
+}
+
+class PosixSerialLine final : public SerialLine {
+ public:
+  ~PosixSerialLine() override { close(); }
+
+  bool open(const std::string& port, int baud) override {
+    close();
+    const speed_t speed = SpeedOf(baud);
+    if (speed == B0) return false;
+    const int fd = ::open(PortPath(port).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    // Exclusive use, as the registrator link is the only user of the port.
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+      ::close(fd);
+      return false;
+    }
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+      ::close(fd);
+      return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+      ::close(fd);
+      return false;
+    }
+    fd_ = fd;
+    head_ = tail_ = 0;
+    return true;
+  }
+
+  bool close() override {
+    if (fd_ < 0) return false;
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+    head_ = tail_ = 0;
+    return ok;
+  }
+
+  bool isOpen() const override { return fd_ >= 0; }
+
+  ReadResult readByte(std::uint8_t& byte, int timeoutMs) override {
+    if (fd_ < 0) return ReadResult::Error;
+    if (head_ == tail_) {
+      pollfd p{fd_, POLLIN, 0};
+      const int n = ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+      if (n < 0) return errno == EINTR ? ReadResult::Timeout : ReadResult::Error;
+      if (n == 0) return ReadResult::Timeout;
+      const ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
+      if (got < 0) {
+        return (errno == EAGAIN || errno == EINTR) ? ReadResult::Timeout : ReadResult::Error;
+      }
+      // POLLHUP with nothing to read: the other side of a pseudo-terminal is gone.
+      if (got == 0) return (p.revents & (POLLHUP | POLLERR)) ? ReadResult::Error : ReadResult::Timeout;
+      head_ = 0;
+      tail_ = static_cast<std::size_t>(got);
+    }
+    byte = buffer_[head_++];
+    return ReadResult::Byte;
+  }
+
+  bool write(std::string_view bytes) override {
+    if (fd_ < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN) {
+          pollfd p{fd_, POLLOUT, 0};
+          if (::poll(&p, 1, 1000) <= 0) return false;
+          continue;
+        }
+        return false;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  void purge() override {
+    if (fd_ < 0) return;
+    tcdrain(fd_);
+    tcflush(fd_, TCIOFLUSH);
+    head_ = tail_ = 0;
+  }
+
+  void clearError() override {
+    if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
+    head_ = tail_ = 0;
+  }
+
+ private:
+  int fd_ = -1;
+  std::uint8_t buffer_[512];
+  std::size_t head_ = 0;
+  std::size_t tail_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialLine> MakePosixSerialLine() { return std::make_unique<PosixSerialLine>(); }
+
+}  // namespace kovrix

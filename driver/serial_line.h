@@ -1,0 +1,38 @@
+#pragma once
+// The link layer's transport: one serial line, read one byte at a time with a time-out.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kovrix {
+
+class SerialLine {
+ public:
+  enum class ReadResult { Byte, Timeout, Error };
+
+  virtual ~SerialLine() = default;
+
+  /// Opens the port (a name without "/" means "/dev/" + name) at the baud rate, 8N1; false on failure.
+  virtual bool open(const std::string& port, int baud) = 0;
+  /// Closes the port; answers whether closing succeeded.
+  virtual bool close() = 0;
+  virtual bool isOpen() const = 0;
+  /// Reads one byte, waiting at most timeoutMs; Error reports a failed read (the line's error state is set).
+  virtual ReadResult readByte(std::uint8_t& byte, int timeoutMs) = 0;
+  /// Writes all bytes in one call; false when the write failed or was short.
+  virtual bool write(std::string_view bytes) = 0;
+  /// Waits until the output has gone out, then discards both queues.
+  virtual void purge() = 0;
+  /// Clears the line's error state after a failed read.
+  virtual void clearError() = 0;
+};
+
+/// Answers the device path of a port: the name itself when it holds "/", else "/dev/" + name.
+std::string PortPath(const std::string& port);
+
+/// Answers a termios-backed line.
+std::unique_ptr<SerialLine> MakePosixSerialLine();
+
+}  // namespace kovrix

@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "driver/codepage.h"
+#include "driver/link.h"
+#include "support/scripted_line.h"
+
+namespace kovrix {
+namespace {
+
+using test::ScriptedLine;
+
+const StatusBytes kIdle{0, 0, 0, 0, 0, 0x10};
+
+std::string Reply(std::uint8_t seq, std::uint8_t cmd, const std::string& data = "",
+                  const std::string& err = "0000") {
+  return BuildReplyFrame(seq, cmd, err, data, kIdle);
+}
+
+std::uint8_t SeqOf(const std::string& frame) { return static_cast<std::uint8_t>(frame.at(2)); }
+
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    link.SetTiming({/*silencePasses*/ 3, /*readTimeoutMs*/ 1, /*repeatWaitMs*/ 2000, /*usbRepeatWaitMs*/ 3000});
+    link.SetSleeper([this](int ms) { waits.push_back(ms); });
+    ASSERT_EQ(link.OpenComPort("ttyS0", 9600), 0);
+  }
+
+  ScriptedLine::Shared line;
+  Link link{std::make_unique<ScriptedLine>(line)};
+  std::vector<int> waits;
+};
+
+TEST_F(LinkTest, FirstFrameCarriesSeq21AndTheCounterWraps) {
+  link.SetRepeatCount(0);
+  for (int i = 1; i <= 256; ++i) link.ExecuteCommand(0x21, "482916;");
+  ASSERT_EQ(line.written.size(), 256u);
+  EXPECT_EQ(SeqOf(line.written[0]), 0x21);
+  EXPECT_EQ(SeqOf(line.written[94]), 0x20);    // counter 95
+  EXPECT_EQ(SeqOf(line.written[254]), 0x20 + 255 % 95);
+  EXPECT_EQ(SeqOf(line.written[255]), 0x20);   // counter 0 after 255
+  EXPECT_EQ(line.written[0], BuildRequestFrame(0x21, 0x21, "482916;"));
+}
+
+TEST_F(LinkTest, NormalExchangeFillsTheRecordAndSendsOnce) {
+  link.SetRepeatCount(4);
+  line.replies.push_back(std::string(5, '\x16') + Reply(0x21, 0x21, "101226;0930;"));
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_EQ(line.written.size(), 1u);
+  EXPECT_TRUE(waits.empty());
+  EXPECT_EQ(r->status, ST_SHIFT_OPEN);
+  EXPECT_EQ(r->errorText, "0000");
+  EXPECT_EQ(r->field(1), "101226");
+  EXPECT_EQ(r->field(2), "0930");
+  EXPECT_EQ(r->sentFrame, line.written[0]);
+  EXPECT_EQ(r->rawReply, Reply(0x21, 0x21, "101226;0930;"));
+}
+
+TEST_F(LinkTest, NakAndGarbledRepliesAreRepeatedWithTheSameSeqAfterTheRepeatWait) {
+  link.SetRepeatCount(4);
+  line.replies = {"\x15", "\x01\x40garbage\x03", Reply(0x21, 0x21, "OK;")};
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+  ASSERT_EQ(line.written.size(), 3u);
+  EXPECT_EQ(line.written[0], line.written[1]);
+  EXPECT_EQ(line.written[1], line.written[2]);
+  EXPECT_EQ(waits, (std::vector<int>{2000, 2000}));
+  EXPECT_EQ(link.GetRepeatCount(), 2);
+  EXPECT_EQ(r->status, ST_SHIFT_OPEN);
+  EXPECT_EQ(r->field(1), "OK");
+  // The next command moves on to the next SEQ.
+  link.ExecuteCommand(0x21, "482916;");
+  EXPECT_EQ(SeqOf(line.written.back()), 0x22);
+}
+
+TEST_F(LinkTest, RepeatPassesRunToTheEndAndRepeatCountZeroNeverRepeats) {
+  link.SetRepeatCount(3);
+  link.ExecuteCommand(0x21, "x;");  // never a reply, and no earlier one to keep
+  EXPECT_EQ(line.written.size(), 4u);
+  EXPECT_EQ(link.ExecuteCommand(0x21, "x;")->status, ST_NO_REPLY);
+  line.written.clear();
+  link.SetRepeatCount(0);
+  line.replies = {"\x15"};
+  EXPECT_EQ(link.ExecuteCommand(0x21, "x;")->status, ST_NAK);
+  EXPECT_EQ(line.written.size(), 1u);
+}
+
+TEST_F(LinkTest, ReplyLessExchangeKeepsTheStaleRawReplyAndIsRepeatedOnlyOverUsb) {
+  link.SetRepeatCount(2);
+  line.replies = {Reply(0x21, 0x80, "Veltra KR-23;3.01;", "0000")};
+  link.ExecuteCommand(0x80, "482916;");
+
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");  // silence
+  EXPECT_EQ(line.written.size(), 2u) << "over RS-232 a reply-less exchange is not repeated";
+  EXPECT_EQ(r->status, ST_NO_REPLY);
+  EXPECT_EQ(r->fieldCount, 0);
+  EXPECT_EQ(r->replyData, "");
+  EXPECT_EQ(r->statusBytes, StatusBytes{});
+  EXPECT_EQ(r->errorText, "0000") << "the error field of the previous reply stays";
+  EXPECT_EQ(r->rawReply, Reply(0x21, 0x80, "Veltra KR-23;3.01;"));
+
+  link.SetUsbLinkActive(true);
+  line.written.clear();
+  link.ExecuteCommand(0x21, "482916;");
+  EXPECT_EQ(line.written.size(), 3u);
+  EXPECT_EQ(SeqOf(line.written[0]), SeqOf(line.written[2]));
+  EXPECT_EQ(waits, (std::vector<int>{3000, 3000}));
+  EXPECT_EQ(link.GetRepeatCount(), 0) << "USB repeats are not counted";
+}
+
+TEST_F(LinkTest, BadChecksumIsMarkedButNotRepeated) {
+  link.SetRepeatCount(4);
+  std::string bad = Reply(0x21, 0x21, "A;", "0100");
+  bad[bad.size() - 2] ^= 1;
+  line.replies = {bad};
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_EQ(line.written.size(), 1u);
+  EXPECT_EQ(r->status, ST_BAD_CHECKSUM);
+  EXPECT_EQ(r->errorText, "0100");
+}
+
+TEST_F(LinkTest, FrameNotEndingInEtxIsAnExchangeWithoutReply) {
+  link.SetRepeatCount(0);
+  std::string frame = Reply(0x21, 0x21, "A;");
+  frame.back() = '\x02';
+  line.replies = {frame};
+  EXPECT_EQ(link.ExecuteCommand(0x21, "x;")->status, ST_NO_REPLY);
+}
+
+TEST_F(LinkTest, SynStreamKeepsTheWaitAliveBeyondTheSilenceLimit) {
+  link.SetRepeatCount(0);
+  // Far more reads than the three silent passes allow, but each delivers a SYN.
+  line.replies = {std::string(200, '\x16') + Reply(0x21, 0x21, "late;")};
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "x;");
+  EXPECT_EQ(r->field(1), "late");
+  EXPECT_EQ(r->status, ST_SHIFT_OPEN);
+}
+
+TEST_F(LinkTest, ReadErrorClearsTheLineAndRestartsTheMachine) {
+  link.SetRepeatCount(0);
+  line.errorsToReport = 1;
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "x;");
+  EXPECT_EQ(line.clearErrors, 1);
+  EXPECT_EQ(r->status, ST_NO_REPLY);
+}
+
+TEST_F(LinkTest, NothingIsSentOnAClosedPortOrWithDataTooLongForAFrame) {
+  link.SetRepeatCount(4);
+  line.replies = {Reply(0x21, 0x21, "A;")};
+  link.ExecuteCommand(0x21, "x;");
+  ASSERT_EQ(link.Record().errorText, "0000");
+
+  const ReplyRecord* r = link.ExecuteCommand(0x22, std::string(220, 'a'));
+  EXPECT_EQ(line.written.size(), 1u);
+  EXPECT_EQ(r->status, ST_NO_REPLY) << "a refused command must not look like the previous success";
+  EXPECT_EQ(r->command, 0x22);
+  EXPECT_TRUE(waits.empty());
+  EXPECT_EQ(link.SendFrame(0x22, std::string(219, 'a')), 0);
+  EXPECT_EQ(static_cast<unsigned char>(line.written.back()[1]), 0xFF);
+
+  link.CloseComPort();
+  EXPECT_EQ(link.ExecuteCommand(0x21, "x;")->status, ST_NO_REPLY);
+  EXPECT_EQ(link.SendFrame(0x21, "x;"), -1);
+  EXPECT_EQ(link.ResendLast(false), -1);
+  EXPECT_EQ(link.RepeatCommand(false), nullptr);
+  EXPECT_EQ(line.written.size(), 2u);
+  EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(LinkTest, PortThatCannotBeOpenedAnswersMinusOne) {
+  link.CloseComPort();
+  line.openFails = true;
+  EXPECT_EQ(link.OpenComPort("ttyS9", 9600), -1);
+  EXPECT_EQ(link.SendFrame(0x21, "x;"), -1);
+}
+
+TEST_F(LinkTest, ResendAndRepeatReuseOrAdvanceTheSequence) {
+  link.SetRepeatCount(0);
+  link.ExecuteCommand(0x21, "a;");
+  EXPECT_EQ(link.ResendLast(false), 0);
+  EXPECT_EQ(link.ResendLast(true), 0);
+  ASSERT_NE(link.RepeatCommand(false), nullptr);
+  ASSERT_EQ(line.written.size(), 4u);
+  EXPECT_EQ(SeqOf(line.written[0]), 0x21);
+  EXPECT_EQ(SeqOf(line.written[1]), 0x21);
+  EXPECT_EQ(SeqOf(line.written[2]), 0x22);
+  EXPECT_EQ(SeqOf(line.written[3]), 0x22);
+  EXPECT_EQ(line.written[3].substr(3, 3), "\x21" "a;");
+}
+
+TEST_F(LinkTest, RealSilenceWaitIsFiftyReadsOfTheReadTimeout) {
+  // The default timing with a short read: the wait is silencePasses consecutive empty reads.
+  link.SetTiming({50, 1, 0, 0});
+  link.SetRepeatCount(0);
+  line.reads = 0;
+  link.ExecuteCommand(0x21, "x;");
+  EXPECT_EQ(line.reads, 50);
+}
+
+}  // namespace
+}  // namespace kovrix
