@@ -1,0 +1,52 @@
+#include "cli/cli.h"
+
+#include "cli/options.h"
+#include "cli/subcommands.h"
+
+namespace kovrix::cli {
+
+std::string UsageText() {
+  std::string text = "usage: kovrix-cli [options] SUBCOMMAND [ARG...]\n\nsubcommands:\n";
+  for (const Subcommand& s : Subcommands())
+    text += "  " + std::string(s.name) + " " + s.synopsis + "\n      " + s.summary + "\n";
+  text +=
+      "\noptions:\n"
+      "  -p, --port PORT   port name (ttyUSB0) or path (/dev/pts/3)\n"
+      "  -b, --baud N      line speed, default 9600\n"
+      "  --repeats N       repeat passes of a command, default 1\n"
+      "  --log FILE        append the session log to FILE\n"
+      "  --json            print the result as one JSON object\n"
+      "  -h, --help        print this text\n"
+      "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"
+      "JSON keys: command, error, ok, message, data, fields, statusBytes, status, noReply, nak,\n"
+      "badChecksum, sentFrame, rawReply; a refused call prints only err.\n"
+      "\nexit status: 0 success, 1 the device answered an error code, 2 no valid reply,\n"
+      "3 usage, port or argument error\n";
+  return text;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    err << "kovrix-cli: " << error << " (see --help)\n";
+    return kExitUsage;
+  }
+  if (options.help) {
+    out << UsageText();
+    return kExitOk;
+  }
+  if (options.subcommand.empty()) {
+    err << "kovrix-cli: no subcommand given (see --help)\n";
+    return kExitUsage;
+  }
+  const Subcommand* subcommand = FindSubcommand(options.subcommand);
+  if (!subcommand) {
+    err << "kovrix-cli: unknown subcommand '" << options.subcommand << "' (see --help)\n";
+    return kExitUsage;
+  }
+  Context context{options, out, err};
+  return subcommand->run(context);
+}
+
+}  // namespace kovrix::cli

@@ -1,0 +1,80 @@
+#include "cli/device.h"
+
+#include "cli/cli.h"
+#include "cli/render.h"
+#include "driver/commands.h"
+#include "driver/driver.h"
+#include "driver/error_text.h"
+
+namespace kovrix::cli {
+
+DeviceSession::DeviceSession(const Options& options) {
+  if (options.port.empty()) {
+    error_ = "no port given (use -p PORT)";
+    return;
+  }
+  // The log name is passed as typed: it names a file here, not text for the device.
+  SetLogFileName(options.logFile);
+  if (OpenComPort(options.port, options.baud) != 0) {
+    error_ = "cannot open port " + options.port;
+    return;
+  }
+  SetRepeatCount(options.repeats);
+  open_ = true;
+}
+
+DeviceSession::~DeviceSession() {
+  if (open_) CloseComPort();
+}
+
+int Fail(Context& context, const std::string& message) {
+  context.err << "kovrix-cli: " << message << "\n";
+  return kExitUsage;
+}
+
+bool OpenOrReport(DeviceSession& session, Context& context) {
+  if (session.open()) return true;
+  Fail(context, session.error());
+  return false;
+}
+
+int ReportReply(const ReplyRecord& record, Context& context) {
+  context.out << (context.options.json ? RenderJson(record) + "\n" : RenderText(record));
+  if (record.status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) return kExitNoReply;
+  std::string message;
+  return GetErrorText(record, message) ? kExitOk : kExitDeviceError;
+}
+
+int ReportRefusal(std::string_view function, int err, Context& context) {
+  if (context.options.json) context.out << RenderRefusalJson(err) << "\n";
+  return Fail(context, std::string(function) + " refused its arguments: " + std::to_string(err) + " (" +
+                           RefusalText(function, err) + "), nothing sent");
+}
+
+std::string RefusalText(std::string_view function, int err) {
+  switch (err) {
+    case ERR_EAN13_LENGTH:
+      return "the code is not 12 characters long";
+    case ERR_EAN13_NOT_DIGITS:
+      return "the code is not all digits";
+    case ERR_LOGO_LINE:
+      return "logo line number below 0";
+    case ERR_LOGO_DATA:
+      return "logo line data not 48 characters";
+    case ERR_HEADER_LINE:
+    case ERR_HEADER_LINE_READ:
+      return "line number outside 0..20";
+    case ERR_QUANTITY:  // the same code as ERR_PAYMENT_TYPE
+      return function == "Payment" ? "payment type outside 0..9" : "quantity not above 0";
+    case ERR_PRICE:
+      return "price below 0";
+    case ERR_SOURCE_TYPE:
+      return "source type not 0, 1, 2, 3 or 5";
+    case ERR_DATA_TOO_LONG:
+      return "data text longer than 219 bytes";
+    default:
+      return "argument error";
+  }
+}
+
+}  // namespace kovrix::cli

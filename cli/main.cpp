@@ -1,0 +1,11 @@
+// kovrix-cli: sends one command to the registrator and prints the reply.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return kovrix::cli::RunCli(args, std::cout, std::cerr);
+}

@@ -1,0 +1,26 @@
+#include "cli/subcommands.h"
+
+namespace kovrix::cli {
+
+// The run functions, one per cmd_*.cpp file.
+int RunExec(Context& context);
+int RunCall(Context& context);
+
+const std::vector<Subcommand>& Subcommands() {
+  static const std::vector<Subcommand> table = {
+      {"exec", "CODE [DATA]", "send command CODE (two hex digits, either case) with DATA as given (password included)",
+       RunExec},
+      {"call", "FUNCTION [ARG...]",
+       "call a command API function by its name, arguments in its order, password first ('call --list' lists them)",
+       RunCall},
+  };
+  return table;
+}
+
+const Subcommand* FindSubcommand(std::string_view name) {
+  for (const Subcommand& s : Subcommands())
+    if (name == s.name) return &s;
+  return nullptr;
+}
+
+}  // namespace kovrix::cli

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "cli/options.h"
+
+namespace kovrix::cli {
+namespace {
+
+TEST(ParseOptions, OptionsBeforeTheSubcommandInEveryForm) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"-p", "ttyUSB0", "--baud=115200", "--repeats", "0", "--log", "s.log", "--json", "call",
+                            "CashInOut", "482916", "1", "-5"},
+                           o, error))
+      << error;
+  EXPECT_EQ(o.port, "ttyUSB0");
+  EXPECT_EQ(o.baud, 115200);
+  EXPECT_EQ(o.repeats, 0);
+  EXPECT_EQ(o.logFile, "s.log");
+  EXPECT_TRUE(o.json);
+  EXPECT_EQ(o.subcommand, "call");
+  // Everything after the subcommand is its own, even what looks like an option.
+  EXPECT_EQ(o.args, (std::vector<std::string>{"CashInOut", "482916", "1", "-5"}));
+
+  Options d;
+  ASSERT_TRUE(ParseOptions({"--port=/dev/pts/3", "-b", "4800", "--", "--json"}, d, error)) << error;
+  EXPECT_EQ(d.port, "/dev/pts/3");
+  EXPECT_EQ(d.baud, 4800);
+  EXPECT_EQ(d.repeats, 1);
+  EXPECT_FALSE(d.json);
+  EXPECT_EQ(d.subcommand, "--json");  // "--" ends the options
+  EXPECT_TRUE(d.args.empty());
+}
+
+TEST(ParseOptions, DefaultsAndHelp) {
+  Options o;
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"--help"}, o, error));
+  EXPECT_TRUE(o.help);
+  EXPECT_EQ(o.baud, 9600);
+  EXPECT_EQ(o.repeats, 1);
+  EXPECT_TRUE(o.subcommand.empty());
+}
+
+TEST(ParseOptions, BadOptionsAreRefusedWithAMessage) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-x", "exec", "21"},    {"--port"},          {"-p", "", "exec"},    {"--baud", "fast", "exec"},
+      {"--baud", "0", "exec"}, {"-b", "96O0"},      {"-b", "99999999999"}, {"--repeats", "-1"},
+      {"--json=yes", "exec"},  {"--baud=", "exec"}, {"--port-name", "x"},
+  };
+  for (const auto& argv : cases) {
+    Options o;
+    std::string error;
+    EXPECT_FALSE(ParseOptions(argv, o, error)) << argv[0];
+    EXPECT_FALSE(error.empty()) << argv[0];
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kovrix::cli
