@@ -117,10 +117,15 @@ std::string RenderJson(const ReplyRecord& record) {
   json += ",\"message\":" + JsonString(Utf8(message));
   json += ",\"data\":" + JsonString(Utf8(record.replyData));
   json += ",\"fields\":[";
-  for (int i = 1; i <= record.fieldCount; ++i) json += (i > 1 ? "," : "") + JsonString(Utf8(record.field(i)));
+  for (int i = 1; i <= record.fieldCount; ++i) {
+    if (i > 1) json += ',';
+    json.append(JsonString(Utf8(record.field(i))));
+  }
   json += "],\"statusBytes\":[";
-  for (std::size_t i = 0; i < record.statusBytes.size(); ++i)
-    json += (i > 0 ? "," : "") + std::to_string(record.statusBytes[i] & 0x7F);
+  for (std::size_t i = 0; i < record.statusBytes.size(); ++i) {
+    if (i > 0) json += ',';
+    json.append(std::to_string(record.statusBytes[i] & 0x7F));
+  }
   json += "],\"status\":" + std::to_string(record.status);
   json += std::string(",\"noReply\":") + ((record.status & ST_NO_REPLY) ? "true" : "false");
   json += std::string(",\"nak\":") + ((record.status & ST_NAK) ? "true" : "false");
@@ -140,8 +145,9 @@ std::string RenderText(const ReplyRecord& record) {
   const std::string verdict = ok ? "OK" : message.empty() ? "(no message for this code)" : Utf8(message);
   text += "error: " + Utf8(record.errorText) + " " + verdict + "\n";
   text += "data: " + Utf8(record.replyData) + "\n";
-  for (int i = 1; i <= record.fieldCount; ++i)
-    text += "field " + std::to_string(i) + ": " + Utf8(record.field(i)) + "\n";
+  for (int i = 1; i <= record.fieldCount; ++i) {
+    text.append("field ").append(std::to_string(i)).append(": ").append(Utf8(record.field(i))).append("\n");
+  }
   text += "status bytes:";
   for (std::uint8_t b : record.statusBytes) text += " " + Format("%02X", b & 0x7Fu);
   text += "\nstatus: " + Format("0x%08X", record.status);

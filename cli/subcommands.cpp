@@ -5,6 +5,7 @@ namespace kovrix::cli {
 // The run functions, one per cmd_*.cpp file.
 int RunExec(Context& context);
 int RunCall(Context& context);
+int RunScript(Context& context);
 
 const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> table = {
@@ -13,6 +14,10 @@ const std::vector<Subcommand>& Subcommands() {
       {"call", "FUNCTION [ARG...]",
        "call a command API function by its name, arguments in its order, password first ('call --list' lists them)",
        RunCall},
+      {"script", "FILE [--quiet]",
+       "run a script file through the monitor's script engine: trace on stdout, messages on stderr; --quiet = "
+       "\"Не выводить данные\"; SIGINT stops after the next command line",
+       RunScript},
   };
   return table;
 }
