@@ -34,6 +34,8 @@ int Link::OpenComPort(const std::string& port, int baud) {
 }
 
 bool Link::CloseComPort() {
+  // Only a session that was opened gets its end entry.
+  if (!line_->isOpen()) return false;
   line_->purge();
   if (log_) log_->WriteLog("x", "");
   repeatsDone_ = 0;

@@ -89,6 +89,9 @@ class PosixSerialLine final : public SerialLine {
 
   bool close() override {
     if (fd_ < 0) return false;
+    // A pseudo-terminal keeps its exclusive mark after the last close; release it so that the
+    // port can be opened again (reconnect, speed change) by a user without privileges.
+    ::ioctl(fd_, TIOCNXCL);
     const bool ok = ::close(fd_) == 0;
     fd_ = -1;
     head_ = tail_ = 0;

@@ -1,0 +1,56 @@
+#pragma once
+// The simulated registrator's command table: one handler per command code, grouped by area in
+// the cmd_*.cpp files. A handler validates its arguments before it changes anything, answers the
+// reply data text, and refuses by throwing Refusal.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/args.h"
+#include "sim/device.h"
+
+namespace kovrix::sim {
+
+/// Which passwords field 1 must hold for a command.
+enum class Access {
+  None,         // not checked
+  Any,          // any mode password or any operator's password
+  Programming,  // programming or administrator password
+  Reports,      // reports or administrator password
+  Admin,        // administrator password
+};
+
+using Handler = std::string (*)(Device&, const Args&);
+
+struct CommandSpec {
+  std::uint8_t code;
+  Access access;
+  Handler handler;
+};
+
+/// Answers the reply data text of the fields, each followed by ";".
+std::string Join(std::initializer_list<std::string> fields);
+/// Answers the parts joined (a plain concatenation, written once instead of chains of "+").
+std::string Cat(std::initializer_list<std::string_view> parts);
+/// Answers the decimal text of a number.
+std::string Num(std::int64_t value);
+/// Answers "%02X" / "%04X" of a number.
+std::string Hex2(int value);
+std::string Hex4(int value);
+/// Answers field n as a password of 1..6 digits (format error for other characters or none,
+/// value error for more than six).
+std::string PasswordField(const Args& args, int n);
+
+void AddClockAndSettingsCommands(std::vector<CommandSpec>& table);
+void AddFiscalCommands(std::vector<CommandSpec>& table);
+void AddArticleCommands(std::vector<CommandSpec>& table);
+void AddReceiptCommands(std::vector<CommandSpec>& table);
+void AddPaymentCommands(std::vector<CommandSpec>& table);
+void AddReportCommands(std::vector<CommandSpec>& table);
+void AddServiceCommands(std::vector<CommandSpec>& table);
+void AddMemoryCommands(std::vector<CommandSpec>& table);
+
+}  // namespace kovrix::sim

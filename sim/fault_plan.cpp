@@ -1,0 +1,61 @@
+#include "sim/fault_plan.h"
+
+namespace kovrix::sim {
+
+void FaultPlan::Queue(LineFault kind, int n) {
+  std::lock_guard lock(mutex_);
+  for (int i = 0; i < n; ++i) steps_.push_back(FaultStep{kind, 0, 20});
+}
+
+void FaultPlan::SynBeforeReply(int ms, int n, int intervalMs) {
+  std::lock_guard lock(mutex_);
+  for (int i = 0; i < n; ++i) steps_.push_back(FaultStep{LineFault::Syn, ms, intervalMs < 1 ? 1 : intervalMs});
+}
+
+void FaultPlan::FailCommand(std::uint8_t command, ErrorCode code) {
+  std::lock_guard lock(mutex_);
+  failures_[command] = code;
+}
+
+void FaultPlan::ForceStatusBit(int byte, int bit, bool on) {
+  if (byte < 0 || byte > 5 || bit < 0 || bit > 6) return;
+  std::lock_guard lock(mutex_);
+  const auto b = static_cast<std::size_t>(byte);
+  const auto m = static_cast<std::uint8_t>(1u << bit);
+  if (on) {
+    masks_.set[b] |= m;
+    masks_.clear[b] &= static_cast<std::uint8_t>(~m);
+  } else {
+    masks_.clear[b] |= m;
+    masks_.set[b] &= static_cast<std::uint8_t>(~m);
+  }
+}
+
+void FaultPlan::Clear() {
+  std::lock_guard lock(mutex_);
+  steps_.clear();
+  failures_.clear();
+  masks_ = StatusMasks{};
+}
+
+std::optional<FaultStep> FaultPlan::TakeNext() {
+  std::lock_guard lock(mutex_);
+  if (steps_.empty()) return std::nullopt;
+  FaultStep step = steps_.front();
+  steps_.pop_front();
+  return step;
+}
+
+std::optional<ErrorCode> FaultPlan::CommandFailure(std::uint8_t command) const {
+  std::lock_guard lock(mutex_);
+  const auto it = failures_.find(command);
+  if (it == failures_.end()) return std::nullopt;
+  return it->second;
+}
+
+StatusMasks FaultPlan::Masks() const {
+  std::lock_guard lock(mutex_);
+  return masks_;
+}
+
+}  // namespace kovrix::sim

@@ -1,0 +1,158 @@
+#include "sim/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kovrix::sim {
+
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int kHangUpPauseMs = 2;
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+PtyServer::~PtyServer() { stop(); }
+
+bool PtyServer::start() {
+  if (running()) return true;
+  int master = -1;
+  int slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return false;
+  // Raw from the start, so that nothing is echoed or translated before a host sets the line up.
+  termios tio{};
+  if (tcgetattr(slave, &tio) == 0) {
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+  }
+  char name[256];
+  if (ptsname_r(master, name, sizeof name) != 0 || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    ::close(master);
+    ::close(slave);
+    return false;
+  }
+  // The server keeps no slave descriptor: it would keep the line from hanging up and would
+  // keep a host's exclusive-use flag alive after the host closed it.
+  ::close(slave);
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+  fcntl(master, F_SETFD, FD_CLOEXEC);
+  master_ = master;
+  slavePath_ = name;
+  stop_ = false;
+  thread_ = std::thread([this] { Run(); });
+  return true;
+}
+
+void PtyServer::stop() {
+  if (thread_.joinable()) {
+    stop_ = true;
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wake_[1], &c, 1);
+    thread_.join();
+  }
+  CloseFd(master_);
+  CloseFd(wake_[0]);
+  CloseFd(wake_[1]);
+}
+
+bool PtyServer::Write(std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size() && !Stopping()) {
+    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) {
+      pollfd p{master_, POLLOUT, 0};
+      if (::poll(&p, 1, 1000) <= 0) return false;
+      continue;
+    }
+    return false;
+  }
+  return done == bytes.size();
+}
+
+bool PtyServer::SleepUntil(SteadyTime deadline) {
+  using namespace std::chrono;
+  while (!Stopping()) {
+    const auto left = deadline - steady_clock::now();
+    if (left <= nanoseconds(0)) return true;
+    if (left > milliseconds(20)) {
+      // Long waits watch the stop request; the last stretch sleeps precisely.
+      pollfd p{wake_[0], POLLIN, 0};
+      ::poll(&p, 1, static_cast<int>(duration_cast<milliseconds>(left).count()) - 10);
+      continue;
+    }
+    const auto ns = duration_cast<nanoseconds>(deadline.time_since_epoch()).count();
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+  }
+  return false;
+}
+
+void PtyServer::Run() {
+  // The default timer slack (50 us) would lengthen every paced wait; a line at 115200 baud
+  // moves a byte in 87 us.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  bool hungUp = false;
+  char buffer[4096];
+  while (!Stopping()) {
+    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    const int n = ::poll(fds, 2, kPollMs);
+    if (Stopping()) break;
+    if (n < 0 && errno != EINTR) break;
+    if (n <= 0) {
+      OnIdle(std::chrono::steady_clock::now());
+      continue;
+    }
+    if (fds[0].revents & POLLIN) {
+      const ssize_t got = ::read(master_, buffer, sizeof buffer);
+      if (got > 0) {
+        hungUp = false;
+        OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
+        continue;
+      }
+    }
+    if (fds[0].revents & (POLLHUP | POLLERR)) {
+      // No host holds the slave open: poll would report this at once, so pause between looks.
+      if (!hungUp) {
+        OnHangUp();
+        ++hangUps_;
+      }
+      hungUp = true;
+      pollfd w{wake_[0], POLLIN, 0};
+      ::poll(&w, 1, kHangUpPauseMs);
+    }
+  }
+}
+
+bool ReplaceSymlink(const std::string& target, const std::string& linkPath) {
+  struct stat st{};
+  if (lstat(linkPath.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) return false;
+    if (::unlink(linkPath.c_str()) != 0) return false;
+  }
+  return ::symlink(target.c_str(), linkPath.c_str()) == 0;
+}
+
+void RemoveSymlink(const std::string& linkPath) {
+  struct stat st{};
+  if (lstat(linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(linkPath.c_str());
+}
+
+}  // namespace kovrix::sim

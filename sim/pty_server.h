@@ -1,0 +1,65 @@
+#pragma once
+// A server on the master side of a pseudo-terminal, in its own thread: hosts open the slave
+// path through an ordinary serial line. Derived classes get the received bytes and write back;
+// they must call stop() in their destructor, before their members go.
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace kovrix::sim {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+class PtyServer {
+ public:
+  PtyServer() = default;
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+  virtual ~PtyServer();
+
+  /// Opens a pseudo-terminal and starts serving; false when no pseudo-terminal can be opened.
+  bool start();
+  /// Stops serving and closes the pseudo-terminal (the slave path disappears).
+  void stop();
+  bool running() const { return thread_.joinable(); }
+  /// Answers the path hosts open, such as /dev/pts/3 (empty before start).
+  const std::string& slavePath() const { return slavePath_; }
+  /// Answers how many times the server saw the host let go of the line.
+  long hangUps() const { return hangUps_.load(); }
+
+ protected:
+  /// Called in the server thread with bytes read from the line and the time they were read.
+  virtual void OnReceive(std::string_view bytes, SteadyTime at) = 0;
+  /// Called once when no host holds the line open any more.
+  virtual void OnHangUp() {}
+  /// Called when the line has been quiet for a while.
+  virtual void OnIdle(SteadyTime) {}
+
+  /// Writes all bytes to the line; false when the line refused them.
+  bool Write(std::string_view bytes);
+  /// Sleeps until the deadline; answers false at once when the server is stopping.
+  bool SleepUntil(SteadyTime deadline);
+  bool Stopping() const { return stop_.load(); }
+
+ private:
+  void Run();
+
+  int master_ = -1;
+  int wake_[2] = {-1, -1};
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<long> hangUps_{0};
+  std::string slavePath_;
+};
+
+/// Creates or replaces the symbolic link linkPath -> target; a path that exists and is not a
+/// symbolic link is left alone and false answered.
+bool ReplaceSymlink(const std::string& target, const std::string& linkPath);
+
+/// Removes linkPath when it is a symbolic link.
+void RemoveSymlink(const std::string& linkPath);
+
+}  // namespace kovrix::sim

@@ -1,0 +1,137 @@
+#include "sim/sim_options.h"
+
+#include "sim/values.h"
+
+namespace kovrix::sim {
+
+std::string SimUsage() {
+  return "usage: kovrix-sim [--link PATH] [--model NAME] [--version TEXT] [--pace BAUD] [--tape FILE]\n"
+         "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
+         "                  [--fault SPEC]... [--terminal-fault noack-start|noack-purchase|silent]...\n"
+         "fault SPEC: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
+}
+
+std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error) {
+  SimOptions o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = "unknown switch or missing value: " + a;
+      return std::nullopt;
+    }
+    const std::string& v = args[++i];
+    if (a == "--link") {
+      o.link = v;
+    } else if (a == "--terminal-link") {
+      o.terminalLink = v;
+    } else if (a == "--model") {
+      o.model = v;
+    } else if (a == "--version") {
+      o.version = v;
+    } else if (a == "--tape") {
+      o.tape = v;
+    } else if (a == "--state") {
+      o.state = v;
+    } else if (a == "--pace" || a == "--flash-size") {
+      const auto n = ParseInteger(v);
+      const std::int64_t lo = a == "--pace" ? 50 : 1024;
+      if (!n || *n < lo || *n > 16 * 1024 * 1024) {
+        error = "bad value for " + a + ": " + v;
+        return std::nullopt;
+      }
+      if (a == "--pace") {
+        o.pace = static_cast<int>(*n);
+      } else {
+        o.flashSize = static_cast<std::size_t>(*n);
+      }
+    } else if (a == "--fault") {
+      FaultPlan probe;
+      if (!ApplyFault(v, probe)) {
+        error = "bad fault: " + v;
+        return std::nullopt;
+      }
+      o.faults.push_back(v);
+    } else if (a == "--terminal-fault") {
+      if (!ParseTerminalFault(v)) {
+        error = "bad terminal fault: " + v;
+        return std::nullopt;
+      }
+      o.terminalFaults.push_back(v);
+    } else {
+      error = "unknown switch: " + a;
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+namespace {
+
+std::optional<int> Count(const std::string& text, int lo, int hi) {
+  const auto n = ParseInteger(text);
+  if (!n || *n < lo || *n > hi) return std::nullopt;
+  return static_cast<int>(*n);
+}
+
+}  // namespace
+
+bool ApplyFault(const std::string& spec, FaultPlan& plan) {
+  const std::size_t colon = spec.find(':');
+  if (colon == std::string::npos) return false;
+  const std::string kind = spec.substr(0, colon);
+  const std::string arg = spec.substr(colon + 1);
+  static const std::pair<const char*, LineFault> kCounted[] = {
+      {"nak", LineFault::Nak},       {"drop", LineFault::Drop}, {"mute", LineFault::Mute},
+      {"badsum", LineFault::BadChecksum}, {"garble", LineFault::Garble}, {"cut", LineFault::Cut},
+  };
+  for (const auto& [name, fault] : kCounted) {
+    if (kind == name) {
+      const auto n = Count(arg, 1, 100000);
+      if (!n) return false;
+      plan.Queue(fault, *n);
+      return true;
+    }
+  }
+  if (kind == "syn") {
+    const std::size_t second = arg.find(':');
+    const auto ms = Count(arg.substr(0, second), 1, 600000);
+    const auto n = second == std::string::npos ? std::optional<int>(1) : Count(arg.substr(second + 1), 1, 100000);
+    if (!ms || !n) return false;
+    plan.SynBeforeReply(*ms, *n);
+    return true;
+  }
+  if (kind == "fail") {
+    const std::size_t eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0 || eq > 2 || arg.size() - eq - 1 != 4) return false;
+    const auto command = ParseHex(arg.substr(0, eq));
+    const auto detail = ParseHex(arg.substr(eq + 1, 2));
+    const auto group = ParseHex(arg.substr(eq + 3, 2));
+    if (!command || !detail || !group) return false;
+    plan.FailCommand(static_cast<std::uint8_t>(*command),
+                     ErrorCode{static_cast<std::uint8_t>(*group), static_cast<std::uint8_t>(*detail)});
+    return true;
+  }
+  if (kind == "status") {
+    // B.b=0|1
+    if (arg.size() != 5 || arg[1] != '.' || arg[3] != '=') return false;
+    const int byte = arg[0] - '0';
+    const int bit = arg[2] - '0';
+    if (byte < 0 || byte > 5 || bit < 0 || bit > 6 || (arg[4] != '0' && arg[4] != '1')) return false;
+    plan.ForceStatusBit(byte, bit, arg[4] == '1');
+    return true;
+  }
+  return false;
+}
+
+std::optional<TerminalFault> ParseTerminalFault(const std::string& text) {
+  if (text == "noack-start") return TerminalFault::NoAckToStart;
+  if (text == "noack-purchase") return TerminalFault::NoAckToPurchase;
+  if (text == "silent") return TerminalFault::SilentAfterAck;
+  return std::nullopt;
+}
+
+}  // namespace kovrix::sim

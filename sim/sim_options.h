@@ -1,0 +1,42 @@
+#pragma once
+// Command line of kovrix-sim and the text forms of its fault switches.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/fault_plan.h"
+#include "sim/terminal_session.h"
+
+namespace kovrix::sim {
+
+struct SimOptions {
+  std::string link;          // symbolic link to the registrator's line
+  std::string terminalLink;  // symbolic link to the bank terminal's line
+  std::string model;         // empty: factory default or the state file's
+  std::string version;
+  std::string tape;          // file the printed tape is appended to
+  std::string state;         // state file loaded at start and saved at exit
+  int pace = 0;              // baud rate of the simulated line, 0 unpaced
+  std::size_t flashSize = 65536;
+  std::vector<std::string> faults;
+  std::vector<std::string> terminalFaults;
+  bool help = false;
+};
+
+/// Answers the usage text.
+std::string SimUsage();
+
+/// Parses the arguments (without the program name); nothing, with a message, on a bad switch.
+std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error);
+
+/// Applies one fault switch to the plan: nak:N, drop:N, mute:N, badsum:N, garble:N, cut:N,
+/// syn:MS[:N], fail:CC=EEEE (command in hex, error field as sent), status:B.b=0|1.
+/// Answers false, changing nothing, when the text is not one of these.
+bool ApplyFault(const std::string& spec, FaultPlan& plan);
+
+/// Answers the terminal fault of noack-start, noack-purchase or silent.
+std::optional<TerminalFault> ParseTerminalFault(const std::string& text);
+
+}  // namespace kovrix::sim

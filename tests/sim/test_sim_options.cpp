@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "sim/sim_options.h"
+
+namespace kovrix::sim {
+namespace {
+
+TEST(SimOptions, SwitchesParseAndBadOnesAreNamed) {
+  std::string error;
+  const auto o = ParseSimOptions({"--link", "/tmp/kr", "--model", "RQM707", "--pace", "9600", "--state", "s.txt",
+                                  "--fault", "nak:2", "--terminal-fault", "silent"},
+                                 error);
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->link, "/tmp/kr");
+  EXPECT_EQ(o->model, "RQM707");
+  EXPECT_EQ(o->pace, 9600);
+  EXPECT_EQ(o->faults, std::vector<std::string>{"nak:2"});
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--pace", "fast"}, {"--pace"}, {"--fault", "nak:0"}, {"--bogus", "1"}, {"--terminal-fault", "x"}}) {
+    EXPECT_FALSE(ParseSimOptions(bad, error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(SimOptions, FaultSpecsFillThePlan) {
+  FaultPlan plan;
+  for (const char* spec : {"nak:1", "syn:250:2", "cut:1", "fail:A1=000B", "status:1.4=1", "status:5.4=0"}) {
+    EXPECT_TRUE(ApplyFault(spec, plan)) << spec;
+  }
+  for (const char* spec : {"nak", "nak:x", "syn:0", "fail:A1=0B", "fail:123=000B", "status:6.1=1", "status:1.7=1",
+                           "status:1.1=2", "boom:1"}) {
+    EXPECT_FALSE(ApplyFault(spec, plan)) << spec;
+  }
+  EXPECT_EQ(plan.TakeNext()->kind, LineFault::Nak);
+  const auto syn = plan.TakeNext();
+  EXPECT_EQ(syn->kind, LineFault::Syn);
+  EXPECT_EQ(syn->synMs, 250);
+  EXPECT_EQ(plan.TakeNext()->kind, LineFault::Syn);
+  EXPECT_EQ(plan.TakeNext()->kind, LineFault::Cut);
+  EXPECT_FALSE(plan.TakeNext());
+  EXPECT_EQ(plan.CommandFailure(0xA1), err::kDocState);
+  EXPECT_EQ(plan.Masks().set[1], 0x10);
+  EXPECT_EQ(plan.Masks().clear[5], 0x10);
+}
+
+}  // namespace
+}  // namespace kovrix::sim
