@@ -15,6 +15,8 @@ std::string UsageText() {
       "  -b, --baud N      line speed, default 9600\n"
       "  --repeats N       repeat passes of a command, default 1\n"
       "  --log FILE        append the session log to FILE\n"
+      "  (options not given take their defaults from ./fpinit.ini as the tool does:\n"
+      "   Communication/Port and Speed, Fiscal Printer/Reply, LogFile/Log and LogName)\n"
       "  --json            print the result as one JSON object\n"
       "  -h, --help        print this text\n"
       "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"
@@ -27,6 +29,7 @@ std::string UsageText() {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options options;
+  LoadProfileDefaults(options, "fpinit.ini");
   std::string error;
   if (!ParseOptions(args, options, error)) {
     err << "kovrix-cli: " << error << " (see --help)\n";

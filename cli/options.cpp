@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "app/private_profile.h"
+
 namespace kovrix::cli {
 namespace {
 
@@ -72,6 +74,17 @@ bool Apply(const OptionName& o, const std::string& value, Options& options, std:
 }
 
 }  // namespace
+
+void LoadProfileDefaults(Options& options, const std::string& iniPath) {
+  options.port = GetPrivateProfileString("Communication", "Port", options.port, 10, iniPath);
+  const int speed = ProfileTextToInt(GetPrivateProfileString("Communication", "Speed", "", 10, iniPath));
+  if (speed > 0) options.baud = speed;
+  options.repeats = GetPrivateProfileInt("Fiscal Printer", "Reply", options.repeats, iniPath);
+  if (options.repeats < 0) options.repeats = 0;
+  if (GetPrivateProfileInt("LogFile", "Log", 0, iniPath) != 0) {
+    options.logFile = GetPrivateProfileString("LogFile", "LogName", "Kovrix.log", 300, iniPath);
+  }
+}
 
 bool ParseDecimalInt(const std::string& text, int& value) {
   if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos) return false;

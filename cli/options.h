@@ -21,6 +21,12 @@ struct Options {
 /// belongs to the subcommand, so its arguments may start with '-'. False with a one-line message.
 bool ParseOptions(const std::vector<std::string>& argv, Options& options, std::string& error);
 
+/// Takes the defaults of the port, speed, repeat count and session log from an initialisation
+/// file as the tool does ("Communication"/"Port" and "Speed", "Fiscal Printer"/"Reply", "LogFile"/
+/// "Log" and "LogName"); a missing file or key keeps the built-in default. Call before ParseOptions,
+/// so that the command line has the last word.
+void LoadProfileDefaults(Options& options, const std::string& iniPath);
+
 /// Parses a whole decimal int (sign allowed); false on anything else or out of range.
 bool ParseDecimalInt(const std::string& text, int& value);
 

@@ -6,6 +6,7 @@ namespace kovrix::cli {
 int RunExec(Context& context);
 int RunCall(Context& context);
 int RunScript(Context& context);
+int RunPorts(Context& context);
 
 const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> table = {
@@ -18,6 +19,7 @@ const std::vector<Subcommand>& Subcommands() {
        "run a script file through the monitor's script engine: trace on stdout, messages on stderr; --quiet = "
        "\"Не выводить данные\"; SIGINT stops after the next command line",
        RunScript},
+      {"ports", "", "list the serial ports of the system and mark the registrator's USB virtual COM port", RunPorts},
   };
   return table;
 }

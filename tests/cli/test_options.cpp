@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "cli/options.h"
 
@@ -54,6 +58,41 @@ TEST(ParseOptions, BadOptionsAreRefusedWithAMessage) {
     EXPECT_FALSE(error.empty()) << argv[0];
     EXPECT_EQ(error.find('\n'), std::string::npos);
   }
+}
+
+TEST(ProfileDefaults, TakenFromTheInitialisationFileAndOverriddenByTheCommandLine) {
+  struct Case {
+    const char* ini;  // null: no file
+    std::string port;
+    int baud, repeats;
+    std::string log;
+  };
+  const Case cases[] = {
+      {nullptr, "", 9600, 1, ""},
+      {"[Communication]\r\nPort=ttyUSB1\r\nSpeed=115200\r\n[Fiscal Printer]\r\nReply=3\r\n", "ttyUSB1", 115200, 3, ""},
+      {"[LogFile]\r\nLog=1\r\n", "", 9600, 1, "Kovrix.log"},
+      {"[LogFile]\r\nLog=0\r\nLogName=x.log\r\n", "", 9600, 1, ""},
+      {"[logfile]\r\nlog=2\r\nLOGNAME=s.log\r\n[communication]\r\nport=ttyACM0123456\r\nspeed=abc\r\n", "ttyACM012", 9600,
+       1, "s.log"},
+  };
+  const std::string path = testing::TempDir() + "cli_profile_" + std::to_string(getpid()) + ".ini";
+  for (const Case& c : cases) {
+    std::remove(path.c_str());
+    if (c.ini) std::ofstream(path, std::ios::binary) << c.ini;
+    Options o;
+    LoadProfileDefaults(o, path);
+    EXPECT_EQ(o.port, c.port) << (c.ini ? c.ini : "no file");
+    EXPECT_EQ(o.baud, c.baud) << (c.ini ? c.ini : "no file");
+    EXPECT_EQ(o.repeats, c.repeats) << (c.ini ? c.ini : "no file");
+    EXPECT_EQ(o.logFile, c.log) << (c.ini ? c.ini : "no file");
+  }
+  Options o;
+  LoadProfileDefaults(o, path);
+  std::string error;
+  ASSERT_TRUE(ParseOptions({"-p", "ttyS0", "exec", "21"}, o, error));
+  EXPECT_EQ(o.port, "ttyS0");
+  EXPECT_EQ(o.logFile, "s.log");
+  std::remove(path.c_str());
 }
 
 }  // namespace

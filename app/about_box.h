@@ -1,0 +1,15 @@
+#pragma once
+// The about box (TForm3): the program's version line and the registrator models it serves.
+
+#include "app/screen.h"
+
+namespace kovrix {
+
+class AboutBox : public Screen {
+  Q_OBJECT
+
+ public:
+  explicit AboutBox(ScreenContext& context, QWidget* parent = nullptr);
+};
+
+}  // namespace kovrix

@@ -1,0 +1,130 @@
+#include "app/command_console.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "app/screen_helpers.h"
+#include "app/text_codec.h"
+#include "driver/driver.h"
+
+namespace kovrix {
+namespace {
+
+int HexDigit(QChar c) {
+  if (c >= u'0' && c <= u'9') return c.unicode() - u'0';
+  if (c >= u'a' && c <= u'f') return c.unicode() - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c.unicode() - u'A' + 10;
+  return -1;
+}
+
+QLineEdit* ReadOnlyBox() {
+  auto* box = new QLineEdit;
+  box->setReadOnly(true);
+  return box;
+}
+
+QPushButton* Button(const QString& caption) {
+  auto* button = new QPushButton(caption);
+  button->setAutoDefault(false);  // Enter belongs to the command line box
+  return button;
+}
+
+const QString kTitle = QStringLiteral("Тест команд");
+const QString kPanel = QStringLiteral("   Тест команд:  ");
+
+}  // namespace
+
+std::optional<int> DecodeCommandCode(const QString& text) {
+  if (text.size() < 2) throw InputError{QStringLiteral("Range check error")};
+  const int high = HexDigit(text[0]);
+  const int low = HexDigit(text[1]);
+  if (high < 0 || low < 0) return std::nullopt;
+  return high * 16 + low;
+}
+
+CommandConsole::CommandConsole(ScreenContext& context, QWidget* parent)
+    : Screen(context, QStringLiteral("TForm14"), kTitle, parent) {
+  code_ = new QLineEdit;
+  commandLine_ = new QLineEdit;
+  password_ = new QLineEdit(QStringLiteral("482916"));
+  result_ = ReadOnlyBox();
+  error_ = ReadOnlyBox();
+  status_ = ReadOnlyBox();
+  code_->setObjectName(QStringLiteral("code"));
+  commandLine_->setObjectName(QStringLiteral("commandLine"));
+  password_->setObjectName(QStringLiteral("password"));
+  result_->setObjectName(QStringLiteral("result"));
+  error_->setObjectName(QStringLiteral("error"));
+  status_->setObjectName(QStringLiteral("status"));
+  code_->setMaximumWidth(60);
+
+  execute_ = Button(QStringLiteral("Выполнить"));
+  statusButton_ = Button(QStringLiteral("?"));
+  statusButton_->setEnabled(false);
+  auto* exit = Button(QStringLiteral("Выход"));
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Код команды:"), code_);
+  form->addRow(QStringLiteral("Командная строка:"), commandLine_);
+  form->addRow(QStringLiteral("Пароль: "), password_);
+  form->addRow(QStringLiteral("Результат выполнения команды:"), result_);
+  form->addRow(QStringLiteral("Код ошибки:"), error_);
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(status_);
+  statusRow->addWidget(statusButton_);
+  form->addRow(QStringLiteral("Статус регистратора:"), statusRow);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(execute_);
+  buttons->addWidget(exit);
+
+  statusBar_ = new QStatusBar;
+  statusBar_->setSizeGripEnabled(false);
+  statusBar_->showMessage(kPanel);
+
+  auto* outer = new QVBoxLayout(this);
+  outer->addLayout(form);
+  outer->addLayout(buttons);
+  outer->addWidget(statusBar_);
+  setMinimumWidth(480);
+
+  OnClick(execute_, [this] { Execute(); });
+  connect(commandLine_, &QLineEdit::returnPressed, this, [this] { Guarded(ui(), [this] { Execute(); }); });
+  connect(statusButton_, &QPushButton::clicked, this, [this] { shell().OpenStatusBytes(); });
+  connect(exit, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CommandConsole::OpenFromMenu() {
+  setWindowTitle(kTitle);
+  statusBar_->showMessage(kPanel);
+  ui().ShowModal(*this);
+}
+
+void CommandConsole::Activate() {
+  statusButton_->setEnabled(false);
+  error_->clear();
+  status_->clear();
+  commandLine_->setFocus();
+}
+
+void CommandConsole::Execute() {
+  result_->clear();
+  error_->clear();
+  status_->clear();
+  const std::optional<int> code = DecodeCommandCode(code_->text());
+  if (!code) {
+    ui().ShowMessage(QStringLiteral("Неверный код команды"));
+    return;
+  }
+  const std::string data = ToCp1251(password_->text()) + ";" + ToCp1251(commandLine_->text());
+  state().lastReply = ExecuteCommand(*code, data);
+  const ReplyRecord& reply = state().LastReply();
+  error_->setText(FromCp1251(reply.errorText));
+  result_->setText(FromCp1251(reply.replyData));
+  status_->setText(StatusBytesText(reply));
+  statusButton_->setEnabled(true);
+}
+
+}  // namespace kovrix

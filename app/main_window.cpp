@@ -1,0 +1,284 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/text_codec.h"
+#include "monitor/frame_monitor.h"
+#include "screens/programming/date_time.h"
+#include "screens/programming/decimal_point.h"
+#include "screens/programming/id_dev.h"
+#include "screens/reports/daily_reports.h"
+#include "screens/sales/non_fiscal_receipt.h"
+#include "driver/driver.h"
+
+namespace kovrix {
+namespace {
+
+const QStringList kSpeeds = {"110", "300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+
+const QColor kRed(255, 0, 0);
+
+// The menu bar: each menu with its entries, in order.
+struct MenuTable {
+  const char* title;
+  std::vector<const char*> entries;
+};
+
+const std::vector<MenuTable>& Menus() {
+  static const std::vector<MenuTable> menus = {
+      {"Продажа",
+       {"Программировать товары", "Фискальный чек", "Печать нефискального чека", "Служебное внесение и изъятие денег",
+        "Аннулирование и закрытие чека"}},
+      {"Команды", {"Тест команд", "Запуск скрипта"}},
+      {"Отчеты",
+       {"Информация о свободных ресурсах и статусе", "Печать дневных отчетов RQM707", "Печать дневных отчетов",
+        "Печать периодического отчета ", "Отчет по реализованным товарам", "Печать дополнительных дневных отчетов",
+        "Копия фискальных чеков по сквозным номерам"}},
+      {"Утилиты",
+       {"Заголовок чека и рекламный текст", "Параметры операторов", "Параметры оплаты", "Пароли", "Загрузка логотипа",
+        "Чтение внутреннего ПО", "Фискальная память", "Дата и время", "Техническое обслуживание",
+        "Служебные счетчики"}},
+      {"Фискальные параметры",
+       {"Установить заводской номер", "Чтение и программирование", "Параметры регистратора", "Параметры связи",
+        "Позиция десятичной точки", "Фискализация", "Установить и прочитать ID_DEV", "Состояние модема",
+        "Последний сеанс связи с эквайером"}},
+  };
+  return menus;
+}
+
+QFrame* Indicator() {
+  auto* frame = new QFrame;
+  frame->setFixedSize(22, 22);
+  return frame;
+}
+
+QComboBox* Combo(bool editable) {
+  auto* box = new QComboBox;
+  box->setEditable(editable);
+  box->setMinimumWidth(140);
+  return box;
+}
+
+}  // namespace
+
+TForm1::TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
+    : QMainWindow(parent),
+      registry_(registry),
+      ui_(ui),
+      context_{state_, ui_, *this},
+      PortControl1(registry) {
+  setObjectName(QStringLiteral("TForm1"));
+  setWindowTitle(QStringLiteral("Kovrix"));
+  // The component's design-time properties; the window uses it only to list the ports.
+  PortControl1.Timeout.ReadTotalTimeoutConstant = 1000;
+  PortControl1.DTR = TPortControl::DTR_HANDSHAKE;
+  PortControl1.RTS = TPortControl::RTS_HANDSHAKE;
+  PortControl1.DataBits = TPortControl::Bits8;
+  PortControl1.BaudRate = TPortControl::S009600;
+  BuildLayout();
+  BuildMenu();
+  CreateScreens();
+  FitSize();
+}
+
+void TForm1::FitSize() {
+  // A fixed-size tool window, wide enough for the whole menu bar.
+  setMinimumSize(0, 0);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  const QSize hint = sizeHint();
+  setFixedSize(std::max(hint.width(), menuBar()->sizeHint().width() + 8), hint.height());
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildLayout() {
+  portBox_ = Combo(true);
+  speedList_ = Combo(false);
+  speedList_->addItems(kSpeeds);
+  indicator_ = Indicator();
+  SetIndicator(indicator_, kRed);
+  connectButton_ = new QPushButton(QStringLiteral("Подключить"));
+  stateButton_ = new QPushButton(QStringLiteral("Состояние регистратора"));
+  stateButton_->setEnabled(false);
+  usbButton_ = new QPushButton(QStringLiteral("Восстановить USB"));
+
+  auto* link = new QGroupBox(QStringLiteral("Подключение к последовательному порту"));
+  auto* linkForm = new QFormLayout;
+  linkForm->addRow(QStringLiteral("Последовательный порт:"), portBox_);
+  linkForm->addRow(QStringLiteral("Скорость порта (бод):"), speedList_);
+  auto* linkButtons = new QHBoxLayout;
+  linkButtons->addWidget(indicator_);
+  linkButtons->addWidget(connectButton_);
+  linkButtons->addWidget(stateButton_);
+  linkButtons->addWidget(usbButton_);
+  auto* linkColumn = new QVBoxLayout(link);
+  linkColumn->addLayout(linkForm);
+  linkColumn->addLayout(linkButtons);
+
+  terminalPortBox_ = Combo(true);
+  terminalSpeedBox_ = Combo(true);
+  terminalSpeedBox_->addItems(kSpeeds);
+  terminalSpeedBox_->setCurrentIndex(10);
+  terminalIndicator_ = Indicator();
+  SetIndicator(terminalIndicator_, kRed);
+  terminalButton_ = new QPushButton(QStringLiteral("Подключить"));
+  terminalGroup_ = new QGroupBox(QStringLiteral("Банковский терминал"));
+  auto* terminalForm = new QFormLayout;
+  terminalForm->addRow(QStringLiteral("Последовательный порт:"), terminalPortBox_);
+  terminalForm->addRow(QStringLiteral("Скорость порта (бод):"), terminalSpeedBox_);
+  auto* terminalButtons = new QHBoxLayout;
+  terminalButtons->addWidget(terminalIndicator_);
+  terminalButtons->addWidget(terminalButton_);
+  terminalButtons->addStretch();
+  auto* terminalColumn = new QVBoxLayout(terminalGroup_);
+  terminalColumn->addLayout(terminalForm);
+  terminalColumn->addLayout(terminalButtons);
+  terminalGroup_->hide();
+
+  closeButton_ = new QPushButton(QStringLiteral("Закрыть"));
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch();
+  bottom->addWidget(closeButton_);
+
+  auto* central = new QWidget;
+  auto* column = new QVBoxLayout(central);
+  column->addWidget(link);
+  column->addWidget(terminalGroup_);
+  column->addStretch();
+  column->addLayout(bottom);
+  setCentralWidget(central);
+
+  statusLabel_ = new QLabel;
+  statusBar()->addWidget(statusLabel_, 1);
+  statusBar()->setSizeGripEnabled(false);
+
+  auto guard = [this](void (TForm1::*handler)()) { return [this, handler] { Guarded(ui_, [this, handler] { (this->*handler)(); }); }; };
+  connect(connectButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectToggle));
+  connect(stateButton_, &QPushButton::clicked, this, guard(&TForm1::CheckRegistratorState));
+  connect(usbButton_, &QPushButton::clicked, this, guard(&TForm1::RecoverUsb));
+  connect(terminalButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectTerminalPort));
+  connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TForm1::BuildMenu() {
+  for (const MenuTable& table : Menus()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(table.title));
+    actions_.insert(menu->title(), menu->menuAction());
+    deviceMenus_.append(menu);
+    for (const char* entry : table.entries) {
+      QAction* action = menu->addAction(QString::fromUtf8(entry));
+      action->setEnabled(false);  // enabled when its screen is bound
+      actions_.insert(action->text(), action);
+    }
+  }
+  scriptEntry_ = actions_.value(QStringLiteral("Запуск скрипта"));
+  aboutEntry_ = menuBar()->addAction(QStringLiteral("О программе..."));
+  actions_.insert(aboutEntry_->text(), aboutEntry_);
+  SetMenusEnabled(false);
+}
+
+void TForm1::CreateScreens() {
+  statusBytes_ = new StatusBytesScreen(context_, this);
+  console_ = new CommandConsole(context_, this);
+  about_ = new AboutBox(context_, this);
+  BindMenuEntry(QStringLiteral("Тест команд"), [this] { console_->OpenFromMenu(); });
+  connect(aboutEntry_, &QAction::triggered, this, [this] { ui_.ShowModal(*about_); });
+
+  // Each screen is created once and kept (its inputs keep their values); the window owns it.
+  BindScreen(QStringLiteral("Печать дневных отчетов"), new DailyReports(context_, this));
+  BindScreen(QStringLiteral("Печать нефискального чека"), new NonFiscalReceipt(context_, this));
+  BindScreen(QStringLiteral("Дата и время"), new DateAndTime(context_, this));
+  BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
+  BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
+  BindScreen(QStringLiteral("Запуск скрипта"), new FrameMonitor(context_, this));
+}
+
+void TForm1::BindScreen(const QString& entry, QDialog* screen) {
+  BindMenuEntry(entry, [this, screen] { ui_.ShowModal(*screen); });
+}
+
+void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
+  QAction* action = actions_.value(entry);
+  if (!action) return;
+  bound_[entry] = true;
+  connect(action, &QAction::triggered, this, [this, open = std::move(open)] { Guarded(ui_, open); });
+  UpdateModelEntries();
+}
+
+void TForm1::SetMenusEnabled(bool enabled) {
+  for (QMenu* menu : deviceMenus_) menu->menuAction()->setEnabled(enabled);
+  if (scriptEntry_) scriptEntry_->setEnabled(enabled && bound_.value(scriptEntry_->text()));
+}
+
+void TForm1::UpdateModelEntries() {
+  // An entry is enabled when its screen exists and the model allows it.
+  for (auto it = actions_.begin(); it != actions_.end(); ++it) {
+    if (it.value() == aboutEntry_ || it.value() == scriptEntry_ || it.value()->menu()) continue;
+    bool allowed = bound_.value(it.key());
+    if (it.key() == QStringLiteral("Печать дневных отчетов RQM707")) allowed = allowed && secondLineModel_;
+    if (it.key() == QStringLiteral("Печать дневных отчетов")) allowed = allowed && !secondLineModel_;
+    it.value()->setEnabled(allowed);
+  }
+  actions_.value(QStringLiteral("Параметры связи"))->setVisible(!modemModel_);
+  actions_.value(QStringLiteral("Установить и прочитать ID_DEV"))->setVisible(!modemModel_);
+}
+
+void TForm1::SetIndicator(QFrame* indicator, const QColor& color) {
+  indicator->setProperty("color", color);
+  indicator->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #404040; border-radius: 5px;")
+                               .arg(color.name()));
+}
+
+QColor TForm1::IndicatorColor() const { return indicator_->property("color").value<QColor>(); }
+QColor TForm1::TerminalIndicatorColor() const { return terminalIndicator_->property("color").value<QColor>(); }
+QString TForm1::StatusText() const { return statusLabel_->text(); }
+QAction* TForm1::Action(const QString& text) const { return actions_.value(text); }
+
+void TForm1::SetStatusText(const QString& text) { statusLabel_->setText(text); }
+QString TForm1::PortText() const { return portBox_->currentText(); }
+QString TForm1::SpeedText() const { return speedList_->currentText(); }
+
+bool TForm1::SelectSpeed(const QString& speed) {
+  const int index = speedList_->findText(speed, Qt::MatchExactly);
+  if (index < 0) return false;
+  speedList_->setCurrentIndex(index);
+  return true;
+}
+
+void TForm1::OpenStatusBytes() { ui_.ShowModal(*statusBytes_); }
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Run the start-up sequence once the window is on screen, so that its captions are seen.
+  if (!startupDone_) QTimer::singleShot(0, this, [this] { StartupSequence(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Close the link before the program ends so that the session log gets its end entry.
+  if (TheLink().IsOpen()) CloseComPort();
+  QMainWindow::closeEvent(event);
+}
+
+// UsbHost: how discovery and recovery reach the window.
+void TForm1::ShowMessage(const std::string& text) { ui_.ShowMessage(QString::fromStdString(text)); }
+void TForm1::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+void TForm1::LetEventsRun(int ms) {
+  repaint();
+  ui_.Pause(ms);
+}
+void TForm1::CloseLink() {
+  if (TheLink().IsOpen()) CloseComPort();
+}
+void TForm1::ShowLinkClosed() {
+  SetIndicator(indicator_, kRed);
+  connectButton_->setText(QStringLiteral("Подключить"));
+}
+void TForm1::EnableRecovery(bool enabled) { usbButton_->setEnabled(enabled); }
+
+}  // namespace kovrix

@@ -1,0 +1,160 @@
+// The main window's connection: connect and disconnect, the model-dependent settings, the state
+// button, the bank-terminal port and USB recovery.
+
+#include <QFile>
+
+#include "app/main_window.h"
+#include "app/model_settings.h"
+#include "app/private_profile.h"
+#include "app/screen_helpers.h"
+#include "app/terminal_port.h"
+#include "app/text_codec.h"
+#include "driver/commands.h"
+#include "driver/driver.h"
+
+namespace kovrix {
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kBrightGreen(0, 255, 0);
+const QColor kDarkGreen(0, 128, 0);
+const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
+
+}  // namespace
+
+void TForm1::ConnectToggle() {
+  state_.connected = false;
+  if (IndicatorColor() == kRed) {
+    Connect();
+  } else {
+    Disconnect();
+  }
+}
+
+void TForm1::Connect() {
+  state_.accessLevel = IniText("Priority", "Level", "medium", 20);
+  state_.elJournal = IniText("Priority", "ElJournal", "", 20);
+  state_.paymentTypeCount = 10;
+  if (IniInt("LogFile", "Log", 0) != 0) SetLogFileName(IniText("LogFile", "LogName", "Kovrix.log", 300));
+  SetRepeatCount(IniInt("Fiscal Printer", "Reply", 1));
+
+  const QString port = portBox_->currentText();
+  const int baud = speedList_->currentText().toInt();
+  if (OpenComPort(QFile::encodeName(port).toStdString(), baud) == -1) {
+    ui_.ShowMessage(QStringLiteral("Невозможно подключить порт"));
+    return;
+  }
+  const bool usb = !usbPortName_.empty() && port == QString::fromStdString(usbPortName_);
+  SetUsbLinkActive(usb);
+  usbButton_->setVisible(usb);
+
+  SetMenusEnabled(true);
+  SetIndicator(indicator_, kBrightGreen);
+  connectButton_->setText(QStringLiteral("Отключить"));
+  portBox_->setEnabled(false);
+  speedList_->setEnabled(false);
+  stateButton_->setEnabled(true);
+
+  if (const int index = SpeedIndexOf(baud); index >= 0) state_.registratorParams.speedIndex = index;
+  state_.versionOverride = IniInt("UkrVer", "Version", -1);
+  state_.registratorParams.smallFontReceiptShown = false;
+  state_.registratorParams.smallFontControlShown = false;
+
+  int err = 0;
+  state_.lastReply = GetDiagnosticInfo("482916", err);
+  const ReplyRecord& reply = state_.LastReply();
+  if (!CheckReply(ui_, reply, kStateHeading)) return;
+
+  WritePrivateProfileString("Communication", "Port", QFile::encodeName(port).toStdString(), state_.iniPath);
+  WritePrivateProfileString("Communication", "Speed", speedList_->currentText().toStdString(), state_.iniPath);
+  state_.paymentTypeCount = PaymentTypeCount(reply);
+  state_.modelName = reply.field(1);
+  ApplyModelSettings(reply);
+  SetStatusText(ModelStatusLine(reply, true));
+  state_.connected = true;
+  state_.protocolVersion = ProtocolVersionFor(state_.versionOverride, reply.field(2), state_.protocolVersion);
+}
+
+void TForm1::ApplyModelSettings(const ReplyRecord& reply) {
+  const std::string& model = reply.field(1);
+  ApplyPaperWidth(model, state_.paperWidth);
+  modemModel_ = HasModemModelRules(model);
+  statusBytes_->SetModemModelCaptions(modemModel_);
+  ApplyRegistratorParamsRules(model, state_.registratorParams);
+  secondLineModel_ = IsSecondModelLine(model);
+  state_.secondModelLine = secondLineModel_;
+  UpdateModelEntries();
+}
+
+void TForm1::Disconnect() {
+  // A port that another screen already closed (a failed reopen after a speed change) needs no
+  // closing; only a port that stays open after a failed close keeps the connected look.
+  if (TheLink().IsOpen() && !CloseComPort()) return;
+  ShowDisconnected();
+}
+
+void TForm1::ShowDisconnected() {
+  SetMenusEnabled(false);
+  SetIndicator(indicator_, kRed);
+  connectButton_->setText(QStringLiteral("Подключить"));
+  portBox_->setEnabled(true);
+  speedList_->setEnabled(true);
+  stateButton_->setEnabled(false);
+  SetStatusText(QString());
+}
+
+void TForm1::CheckRegistratorState() {
+  int err = 0;
+  state_.lastReply = GetDiagnosticInfo("482916", err);
+  const ReplyRecord& reply = state_.LastReply();
+  if (!CheckReply(ui_, reply, kStateHeading) && (reply.status & ST_NO_REPLY)) return;
+  state_.paymentTypeCount = PaymentTypeCount(reply);
+  SetStatusText(ModelStatusLine(reply, false));
+  OpenStatusBytes();
+  state_.connected = true;
+}
+
+void TForm1::ConnectTerminalPort() {
+  if (TerminalIndicatorColor() == kRed) {
+    const int baud = ToInt(terminalSpeedBox_->currentText());  // a bad rate ends here, nothing prepared
+    PrepareTerminalPort(state_.terminal, QFile::encodeName(terminalPortBox_->currentText()).toStdString(), baud);
+    state_.terminal.prepared = true;
+    SetIndicator(terminalIndicator_, kDarkGreen);
+    terminalButton_->setText(QStringLiteral("Отключить"));
+    terminalPortBox_->setEnabled(false);
+    terminalSpeedBox_->setEnabled(false);
+  } else {
+    state_.terminal.prepared = false;
+    SetIndicator(terminalIndicator_, kRed);
+    terminalButton_->setText(QStringLiteral("Подключить"));
+    terminalPortBox_->setEnabled(true);
+    terminalSpeedBox_->setEnabled(true);
+  }
+}
+
+void TForm1::BindFiscalParameterScreens(std::function<void()> standard, std::function<void()> extendedTax) {
+  BindMenuEntry(QStringLiteral("Чтение и программирование"), [this, standard, extendedTax] {
+    switch (FiscalParametersScreenFor(IniInt("Fiscal Printer", "ExtendedTax", 0), state_.HighAccess())) {
+      case FiscalParametersScreen::Standard: standard(); break;
+      case FiscalParametersScreen::ExtendedTax: extendedTax(); break;
+      case FiscalParametersScreen::IniError: ui_.ShowMessage(QStringLiteral("Ошибка в ini-файле. Параметр ExtendedTax!")); break;
+    }
+  });
+}
+
+void TForm1::BindModemScreens(QDialog& shortReport, std::function<void()> general) {
+  BindMenuEntry(QStringLiteral("Состояние модема"), [this, &shortReport, general] {
+    if (!HasModemModelRules(state_.modelName)) {
+      general();
+      return;
+    }
+    const QString base = QStringLiteral("Состояние модема для ");
+    shortReport.setWindowTitle(base + FromCp1251(state_.modelName));
+    ui_.ShowModal(shortReport);
+    shortReport.setWindowTitle(base);
+  });
+}
+
+void TForm1::RecoverUsb() { usbPortName_ = RecoverUsbPort(registry_, *this); }
+
+}  // namespace kovrix

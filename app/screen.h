@@ -1,0 +1,50 @@
+#pragma once
+// The base of every screen: a dialog created once by the main window and kept for the whole run,
+// with the shared connection state, the UI services and the main window at hand. Activate() runs
+// each time the screen is opened; button handlers run inside the input-conversion guard.
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <utility>
+
+#include "app/connection_state.h"
+#include "app/input.h"
+#include "app/main_shell.h"
+#include "app/ui_services.h"
+
+namespace kovrix {
+
+/// Everything a screen works with.
+struct ScreenContext {
+  ConnectionState& state;
+  UiServices& ui;
+  MainShell& shell;
+};
+
+class Screen : public QDialog {
+  Q_OBJECT
+
+ public:
+  /// formName becomes the objectName (the form's name, such as "TForm14"); caption the window title.
+  Screen(ScreenContext& context, const QString& formName, const QString& caption, QWidget* parent = nullptr);
+
+ protected:
+  /// Runs each time the screen is opened.
+  virtual void Activate() {}
+  void showEvent(QShowEvent* event) override;
+
+  /// Connects a button's click to a handler that runs inside the input-conversion guard.
+  template <class Handler>
+  void OnClick(QAbstractButton* button, Handler handler) {
+    connect(button, &QAbstractButton::clicked, this, [this, h = std::move(handler)] { Guarded(ui(), h); });
+  }
+
+  ConnectionState& state() { return context_.state; }
+  UiServices& ui() { return context_.ui; }
+  MainShell& shell() { return context_.shell; }
+
+ private:
+  ScreenContext context_;
+};
+
+}  // namespace kovrix

@@ -1,0 +1,71 @@
+#include "app/screen_helpers.h"
+
+#include <climits>
+#include <string>
+
+#include "app/text_codec.h"
+#include "app/ui_services.h"
+#include "driver/commands.h"
+#include "driver/error_text.h"
+
+namespace kovrix {
+
+bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading) {
+  std::string text;
+  if (GetErrorText(reply, text)) return true;
+  // Without a heading the error's text stands alone.
+  ui.ShowMessage(heading.isEmpty() ? FromCp1251(text) : heading + QStringLiteral("\n  ") + FromCp1251(text));
+  return false;
+}
+
+bool CheckReplyText(UiServices& ui, const ReplyRecord& reply) { return CheckReply(ui, reply, QString()); }
+
+bool CheckSent(UiServices& ui, int err) {
+  if (err == 0) return true;
+  // The only refusal the screens' own inputs can cause is a data text longer than one frame.
+  ui.ShowMessage(err == ERR_DATA_TOO_LONG
+                     ? QStringLiteral("Команда не отправлена: данные не помещаются в кадр.")
+                     : QStringLiteral("Команда не отправлена: неверный аргумент (%1).").arg(err));
+  return false;
+}
+
+bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString& timeoutMessage,
+                         const QString& errorMessage) {
+  if (reply.status & ST_NO_REPLY) {
+    ui.ShowMessage(timeoutMessage);
+    return false;
+  }
+  if (reply.errorText != "0000") {
+    ui.ShowMessage(errorMessage);
+    return false;
+  }
+  return true;
+}
+
+QString StatusBytesText(const ReplyRecord& reply) {
+  QString text;
+  for (std::size_t i = 0; i < reply.statusBytes.size(); ++i) {
+    if (i > 0) text += u' ';
+    text += QStringLiteral("%1").arg(static_cast<uint>(reply.statusBytes[i]), 2, 16, QLatin1Char('0')).toUpper();
+  }
+  return text;
+}
+
+QString ModelStatusLine(const ReplyRecord& reply, bool withServiceMode) {
+  QString line = QStringLiteral("   Модель:") + FromCp1251(reply.field(1)) + QStringLiteral(",    Версия:") +
+                 FromCp1251(reply.field(2)) + QStringLiteral(",     ") + FromCp1251(reply.field(3)) + u'.';
+  if (withServiceMode && (reply.statusBytes[0] & 0x01)) line += QStringLiteral(" Сервис.реж.");
+  return line;
+}
+
+int PaymentTypeCount(const ReplyRecord& reply) {
+  const std::string& field = reply.field(11);
+  long long value = 0;
+  for (std::size_t i = 0; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    value = value * 10 + (field[i] - '0');
+    if (value > INT_MAX) return INT_MAX;  // an absurd count saturates instead of overflowing
+  }
+  return value == 0 ? 10 : static_cast<int>(value);
+}
+
+}  // namespace kovrix

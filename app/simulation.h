@@ -1,0 +1,34 @@
+#pragma once
+// The simulated registrator and bank terminal run inside the tool (`kovrix --simulate`), each on a
+// pseudo-terminal of its own, so that the port boxes can name them and "Подключить" connects at once.
+
+#include <QString>
+#include <memory>
+
+namespace kovrix::sim {
+class DeviceServer;
+class BankTerminal;
+}  // namespace kovrix::sim
+
+namespace kovrix {
+
+class Simulation {
+ public:
+  Simulation();
+  ~Simulation();
+  Simulation(const Simulation&) = delete;
+  Simulation& operator=(const Simulation&) = delete;
+
+  /// Starts both servers; false when no pseudo-terminal could be opened (nothing then runs).
+  bool Start();
+  /// Answers the pseudo-terminal path of the registrator (empty before Start).
+  QString RegistratorPort() const;
+  /// Answers the pseudo-terminal path of the bank terminal (empty before Start).
+  QString TerminalPort() const;
+
+ private:
+  std::unique_ptr<sim::DeviceServer> device_;
+  std::unique_ptr<sim::BankTerminal> terminal_;
+};
+
+}  // namespace kovrix

@@ -1,0 +1,360 @@
+#include <QTest>
+#include <cerrno>
+
+#include "app/private_profile.h"
+#include "driver/driver.h"
+#include "main_window_fixture.h"
+#include "sim/bank_terminal.h"
+#include "sim/device_server.h"
+
+namespace kovrix {
+namespace {
+
+// The main window against a simulated registrator on a pseudo-terminal.
+class ConnectionTest : public test::MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    UseSerialLine(MakePosixSerialLine());  // a fresh process link for each test
+  }
+  void TearDown() override {
+    CloseComPort();
+    MainWindowFixture::TearDown();
+    server.reset();
+  }
+
+  /// Starts a registrator of the model and the window, with the registrator's port typed in.
+  TForm1& StartWith(const std::string& model, const std::string& version = "3.01") {
+    server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model, version)));
+    EXPECT_TRUE(server->start());
+    port = QString::fromStdString(server->slavePath());
+    TForm1& w = Start();
+    w.PortBox()->setEditText(port);
+    ui.ClearRecord();
+    return w;
+  }
+  void Press(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  std::vector<int> Commands() const {
+    std::vector<int> codes;
+    for (const auto& e : server->journal().Entries()) codes.push_back(e.command);
+    return codes;
+  }
+  std::string Ini(const char* section, const char* key) const {
+    return GetPrivateProfileString(section, key, "<none>", 300, ini);
+  }
+
+  std::unique_ptr<sim::DeviceServer> server;
+  QString port;
+};
+
+TEST_F(ConnectionTest, ModelDependentSettingsForEachModel) {
+  struct Case {
+    const char* model;
+    bool widthList;
+    const char* width;            // number box text, or the list's text
+    bool modemCaptions;           // status byte 5 bits 0/1 renamed, two menu entries hidden
+    bool smallFontControl, paper57;
+    bool secondLine;
+  } cases[] = {
+      {"Veltra KR-12", false, "32", true, true, false, false},
+      {"Veltra KR-23", true, "40", false, false, true, false},
+      {"Veltra KR-25", true, "42", false, false, true, false},
+      {"Veltra KR-26", false, "40", false, false, false, false},
+      {"QX53 QX71", false, "36", false, false, false, false},
+      {"QX41-M", false, "38", true, false, false, false},
+      {"RQM707", false, "40", false, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.model);
+    TForm1& w = StartWith(c.model);
+    int dailyOpened = 0, rqmOpened = 0;
+    w.BindMenuEntry("Печать дневных отчетов", [&] { ++dailyOpened; });
+    w.BindMenuEntry("Печать дневных отчетов RQM707", [&] { ++rqmOpened; });
+    w.SpeedList()->setCurrentText("19200");
+    Press(w.ConnectButton());
+
+    EXPECT_TRUE(ui.messages.empty());
+    const ConnectionState& s = w.State();
+    EXPECT_TRUE(s.connected);
+    EXPECT_EQ(s.modelName, c.model);
+    EXPECT_EQ(s.protocolVersion, "3.01");
+    EXPECT_EQ(s.accessLevel, "medium");
+    EXPECT_EQ(s.paperWidth.listShown, c.widthList);
+    EXPECT_EQ(c.widthList ? s.paperWidth.listText : s.paperWidth.numberText, c.width);
+    EXPECT_EQ(w.StatusBytes().BitBox(5, 0)->text().startsWith("(1)Блокировка"), c.modemCaptions);
+    EXPECT_EQ(w.Action("Параметры связи")->isVisible(), !c.modemCaptions);
+    EXPECT_EQ(w.Action("Установить и прочитать ID_DEV")->isVisible(), !c.modemCaptions);
+    EXPECT_FALSE(s.registratorParams.smallFontReceiptShown);
+    EXPECT_EQ(s.registratorParams.smallFontControlShown, c.smallFontControl);
+    EXPECT_EQ(s.registratorParams.paper57Shown, c.paper57);
+    EXPECT_EQ(s.registratorParams.speedIndex, 7);
+    EXPECT_EQ(s.secondModelLine, c.secondLine);
+    EXPECT_EQ(w.Action("Печать дневных отчетов RQM707")->isEnabled(), c.secondLine);
+    EXPECT_EQ(w.Action("Печать дневных отчетов")->isEnabled(), !c.secondLine);
+    EXPECT_EQ(w.StatusText(), QStringLiteral("   Модель:%1,    Версия:3.01,     %2.")
+                                  .arg(c.model, QString::fromStdString(server->withDevice([](auto& d) { return d.state().serial; }))));
+    EXPECT_EQ(Ini("Communication", "Port"), port.toStdString());
+    EXPECT_EQ(Ini("Communication", "Speed"), "19200");
+    EXPECT_EQ(Commands(), std::vector<int>{0x80});
+    EXPECT_EQ(server->journal().Entries().at(0).data, "482916;");
+    EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
+    EXPECT_EQ(w.ConnectButton()->text(), "Отключить");
+    EXPECT_FALSE(w.PortBox()->isEnabled());
+    EXPECT_TRUE(w.Action("Продажа")->isEnabled());
+    EXPECT_FALSE(w.Action("Фискальный чек")->isEnabled()) << "an entry without its screen stays disabled";
+    EXPECT_FALSE(UsbLinkActive());
+    EXPECT_FALSE(w.UsbButton()->isVisibleTo(&w));
+
+    Press(w.ConnectButton());  // disconnect
+    EXPECT_FALSE(TheLink().IsOpen());
+    EXPECT_FALSE(s.connected);
+    EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+    EXPECT_EQ(w.ConnectButton()->text(), "Подключить");
+    EXPECT_TRUE(w.PortBox()->isEnabled());
+    EXPECT_TRUE(w.SpeedList()->isEnabled());
+    EXPECT_FALSE(w.StateButton()->isEnabled());
+    EXPECT_FALSE(w.Action("Продажа")->isEnabled());
+    EXPECT_EQ(w.StatusText(), "");
+  }
+}
+
+TEST_F(ConnectionTest, ServiceModeShowsInTheStatusBarAtConnectButNotAtTheStateCheck) {
+  TForm1& w = StartWith("Veltra KR-23");
+  server->withDevice([](sim::Registrator& r) {
+    r.state().paymentTypes.resize(4);
+    return 0;
+  });
+  server->faults().ForceStatusBit(0, 0, true);
+  Press(w.ConnectButton());
+  EXPECT_TRUE(w.StatusText().endsWith(". Сервис.реж.")) << w.StatusText().toStdString();
+  EXPECT_EQ(w.State().paymentTypeCount, 4);
+
+  w.State().connected = false;
+  bool bitShown = false;
+  ui.onModal["StatusBytesScreen"] = [&](QDialog&) { bitShown = w.StatusBytes().BitBox(0, 0)->isChecked(); };
+  Press(w.StateButton());
+  EXPECT_TRUE(w.StatusText().endsWith(".")) << w.StatusText().toStdString();
+  EXPECT_FALSE(w.StatusText().contains("Сервис"));
+  EXPECT_EQ(ui.modalShown, std::vector<QString>{"StatusBytesScreen"});
+  EXPECT_TRUE(bitShown);
+  EXPECT_TRUE(w.State().connected);
+  EXPECT_EQ(Commands(), (std::vector<int>{0x80, 0x80}));
+}
+
+TEST_F(ConnectionTest, StateCheckWithoutReplyStopsAndWithAnErrorStillOpensTheScreen) {
+  TForm1& w = StartWith("Veltra KR-23");
+  Press(w.ConnectButton());
+  TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
+  TheLink().SetSleeper([](int) {});
+  SetRepeatCount(0);
+  w.State().connected = false;
+
+  server->faults().FailCommand(0x80, sim::err::kPassword);
+  Press(w.StateButton());
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Проверка состояния регистратора:\n  Неверный пароль доступа!"});
+  EXPECT_EQ(ui.modalShown, std::vector<QString>{"StatusBytesScreen"});
+  EXPECT_TRUE(w.State().connected);
+
+  ui.ClearRecord();
+  w.State().connected = false;
+  server->faults().Clear();
+  server->faults().Queue(sim::LineFault::Drop, 5);
+  Press(w.StateButton());
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!"});
+  EXPECT_TRUE(ui.modalShown.empty());
+  EXPECT_FALSE(w.State().connected);
+}
+
+TEST_F(ConnectionTest, VersionOverrideFromTheFile) {
+  const std::pair<const char*, const char*> cases[] = {{"2", "3.00"}, {"0", "2.01"}, {"3", "3.01"}, {"7", ""}, {"-1", "4.00"}};
+  for (const auto& [value, expected] : cases) {
+    SCOPED_TRACE(value);
+    WriteIni(std::string("[UkrVer]\nVersion=") + value + "\n");
+    TForm1& w = StartWith("Veltra KR-23", "4.00");
+    Press(w.ConnectButton());
+    EXPECT_EQ(w.State().versionOverride, std::atoi(value));
+    EXPECT_EQ(w.State().protocolVersion, expected);
+    Press(w.ConnectButton());
+  }
+}
+
+TEST_F(ConnectionTest, FailuresAtConnect) {
+  WriteIni("[Communication]\nPort=ttyS7\nSpeed=4800\n");
+  TForm1& w = StartWith("Veltra KR-12");
+  w.PortBox()->setEditText((dir / "no-such-port").c_str());
+  Press(w.ConnectButton());
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт"});
+  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+  EXPECT_FALSE(w.Action("Продажа")->isEnabled());
+  EXPECT_TRUE(w.PortBox()->isEnabled());
+
+  // The diagnostic command refused: the port stays open with the connected look, the file and
+  // the model settings stay as they were.
+  ui.ClearRecord();
+  server->faults().FailCommand(0x80, sim::err::kPassword);
+  w.PortBox()->setEditText(port);
+  Press(w.ConnectButton());
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Проверка состояния регистратора:\n  Неверный пароль доступа!"});
+  EXPECT_TRUE(TheLink().IsOpen());
+  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
+  EXPECT_TRUE(w.StateButton()->isEnabled());
+  EXPECT_FALSE(w.State().connected);
+  EXPECT_EQ(w.State().modelName, "");
+  EXPECT_EQ(w.State().paperWidth.numberText, "40");
+  EXPECT_EQ(Ini("Communication", "Port"), "ttyS7");
+  EXPECT_EQ(Ini("Communication", "Speed"), "4800");
+  EXPECT_EQ(w.StatusText(), "");
+
+  // A port closed behind the window's back (by a screen) still disconnects.
+  CloseComPort();
+  Press(w.ConnectButton());
+  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+  EXPECT_TRUE(w.PortBox()->isEnabled());
+}
+
+TEST_F(ConnectionTest, TheUsbPortMakesAUsbLinkAndRecoveryRestartsTheDevice) {
+  server = std::make_unique<sim::DeviceServer>();
+  ASSERT_TRUE(server->start());
+  const std::string path = server->slavePath();
+  registry.Add("ttyS0", "Serial (ttyS0)", "s0").Add("ttyACM0", "STMicroelectronics Virtual COM Port (" + path + ")", "usb1");
+  TForm1& w = Start();
+  ASSERT_EQ(w.UsbPortName(), path);
+  w.PortBox()->setEditText(QString::fromStdString(path));
+  ui.ClearRecord();
+  Press(w.ConnectButton());
+  EXPECT_TRUE(UsbLinkActive());
+  EXPECT_TRUE(w.UsbButton()->isVisibleTo(&w));
+
+  registry.disableOutcome = StateChange::NotApplied;
+  Press(w.UsbButton());
+  EXPECT_EQ(registry.changes, (std::vector<std::string>{"disable usb1", "enable usb1"}));
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Устройство не удалено (SetupDiCallInstaller)!"});
+  EXPECT_FALSE(TheLink().IsOpen());
+  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+  EXPECT_EQ(w.ConnectButton()->text(), "Подключить");
+  EXPECT_TRUE(w.Action("Продажа")->isEnabled()) << "the menus stay as they were";
+  EXPECT_FALSE(w.PortBox()->isEnabled());
+  EXPECT_TRUE(w.UsbButton()->isEnabled());
+  EXPECT_EQ(w.UsbPortName(), path);
+
+  Press(w.ConnectButton());  // the indicator is red: connects again
+  EXPECT_TRUE(TheLink().IsOpen());
+  EXPECT_TRUE(w.State().connected);
+  EXPECT_TRUE(UsbLinkActive());
+}
+
+TEST_F(ConnectionTest, ClosingTheWindowWhileConnectedEndsTheLogSession) {
+  const std::string log = (dir / "session.log").string();
+  WriteIni("[LogFile]\nLog=1\nLogName=" + log + "\n");
+  TForm1& w = StartWith("Veltra KR-23");
+  Press(w.ConnectButton());
+  ASSERT_TRUE(TheLink().IsOpen());
+  w.close();
+  EXPECT_FALSE(TheLink().IsOpen());
+  std::ifstream in(log, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(content.find("\xca\xee\xed\xe5\xf6 \xd1\xe5\xe0\xed\xf1\xe0"), std::string::npos) << "the end entry";
+  SetLogFileName("");
+}
+
+TEST_F(ConnectionTest, BankTerminalPortIsTriedAndReleased) {
+  sim::BankTerminal terminal;
+  ASSERT_TRUE(terminal.start());
+  TForm1& w = StartWith("Veltra KR-23");
+  struct Case {
+    QString port;
+    QString speed;
+    int lastError;
+    const char* message;
+  } cases[] = {
+      {QString::fromStdString(terminal.slavePath()), "115200", 0, nullptr},
+      {(dir / "absent").c_str(), "9600", ENOENT, nullptr},
+      {QString::fromStdString(terminal.slavePath()), "12345", EINVAL, nullptr},
+      {QString::fromStdString(terminal.slavePath()), "fast", -1, "'fast' is not a valid integer value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.speed.toStdString());
+    ui.ClearRecord();
+    w.TerminalPortBox()->setEditText(c.port);
+    w.TerminalSpeedBox()->setEditText(c.speed);
+    Press(w.TerminalButton());
+    if (c.message) {
+      EXPECT_EQ(ui.messages, std::vector<QString>{c.message});
+      EXPECT_EQ(w.TerminalIndicatorColor(), QColor(255, 0, 0));
+      continue;
+    }
+    const TerminalPortSettings& t = w.State().terminal;
+    EXPECT_EQ(t.path, c.port.toStdString());
+    EXPECT_EQ(t.lastError, c.lastError);
+    EXPECT_EQ(t.baudRate, c.speed.toInt());
+    EXPECT_EQ(t.readTotalTimeoutConstant, 5000);
+    EXPECT_EQ(w.TerminalIndicatorColor(), QColor(0, 128, 0)) << "the trial does not decide the outcome";
+    EXPECT_EQ(w.TerminalButton()->text(), "Отключить");
+    EXPECT_FALSE(w.TerminalPortBox()->isEnabled());
+    Press(w.TerminalButton());
+    EXPECT_EQ(w.TerminalIndicatorColor(), QColor(255, 0, 0));
+    EXPECT_EQ(w.TerminalButton()->text(), "Подключить");
+    EXPECT_TRUE(w.TerminalSpeedBox()->isEnabled());
+  }
+}
+
+TEST_F(ConnectionTest, MenuEntriesOpenTheirScreens) {
+  TForm1& w = StartWith("Veltra KR-23");
+  EXPECT_FALSE(w.Action("Команды")->isEnabled());
+  Press(w.ConnectButton());
+  ui.onModal["TForm14"] = [](QDialog& console) { EXPECT_EQ(console.windowTitle(), "Тест команд"); };
+  w.Action("Тест команд")->trigger();
+  w.Action("О программе...")->trigger();
+  for (const char* entry : {"Печать дневных отчетов", "Печать нефискального чека", "Дата и время",
+                            "Позиция десятичной точки", "Установить и прочитать ID_DEV", "Запуск скрипта"}) {
+    ASSERT_TRUE(w.Action(entry)->isEnabled()) << entry;
+    w.Action(entry)->trigger();
+  }
+  EXPECT_EQ(ui.modalShown, (std::vector<QString>{"TForm14", "TForm3", "DailyReports", "NonFiscalReceipt", "TForm27",
+                                                 "TForm32", "TForm50", "TForm28"}));
+  EXPECT_FALSE(w.Action("Фискальный чек")->isEnabled()) << "its screen does not exist yet";
+}
+
+TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {
+  TForm1& w = StartWith("Veltra KR-12");
+  std::vector<std::string> opened;
+  w.BindFiscalParameterScreens([&] { opened.push_back("standard"); }, [&] { opened.push_back("extended"); });
+  QDialog shortReport;
+  shortReport.setObjectName("TForm44");
+  w.BindModemScreens(shortReport, [&] { opened.push_back("general"); });
+  Press(w.ConnectButton());
+
+  struct Case {
+    const char* extendedTax;  // nullptr: key missing
+    const char* level;
+    const char* screen;
+  } cases[] = {{nullptr, "medium", "standard"}, {"1", "medium", "extended"}, {"0", "high", "extended"},
+               {"2", "High", nullptr},        {"2", "high", "extended"}};
+  for (const auto& c : cases) {
+    opened.clear();
+    ui.ClearRecord();
+    WritePrivateProfileString("Fiscal Printer", "ExtendedTax", c.extendedTax ? c.extendedTax : "", ini);
+    w.State().accessLevel = c.level;
+    w.Action("Чтение и программирование")->trigger();
+    if (c.screen) {
+      EXPECT_EQ(opened, std::vector<std::string>{c.screen}) << c.level;
+      EXPECT_TRUE(ui.messages.empty());
+    } else {
+      EXPECT_TRUE(opened.empty());
+      EXPECT_EQ(ui.messages, std::vector<QString>{"Ошибка в ini-файле. Параметр ExtendedTax!"});
+    }
+  }
+
+  opened.clear();
+  QString captionWhileOpen;
+  ui.onModal["TForm44"] = [&](QDialog& d) { captionWhileOpen = d.windowTitle(); };
+  w.Action("Состояние модема")->trigger();
+  EXPECT_EQ(captionWhileOpen, "Состояние модема для Veltra KR-12");
+  EXPECT_EQ(shortReport.windowTitle(), "Состояние модема для ");
+  w.State().modelName = "Veltra KR-23";
+  w.Action("Состояние модема")->trigger();
+  EXPECT_EQ(opened, std::vector<std::string>{"general"});
+}
+
+}  // namespace
+}  // namespace kovrix
