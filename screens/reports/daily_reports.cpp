@@ -1,0 +1,114 @@
+#include "screens/reports/daily_reports.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+#include "app/screen_helpers.h"
+#include "app/text_codec.h"
+#include "driver/commands.h"
+#include "screens/screen_kit.h"
+
+namespace kovrix {
+namespace {
+
+// Report selectors of the daily report command.
+constexpr int kZReport = 0;
+constexpr int kXReport = 1;
+constexpr int kClearControlTape = 2;
+// Selector of the additional report command that prints the control tape.
+constexpr int kControlTapeReport = 2;
+
+const QString kReportHeading = QStringLiteral("Печать дневных отчетов:");
+const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
+const QString kClearHeading = QStringLiteral("Обнуление контрольной ленты:");
+// The header line goes out as it stands, its leading print-control characters included.
+const QString kTapeHeader = QStringLiteral("%MHJc*** Контрольная лента ***");
+
+}  // namespace
+
+DailyReports::DailyReports(ScreenContext& context, QWidget* parent)
+    : Screen(context, QStringLiteral("DailyReports"), QStringLiteral("Печать дневных отчетов"), parent) {
+  password_ = NewPasswordBox();
+  errorCode_ = NewErrorCodeBox();
+  xReport_ = NewButton(QStringLiteral("X-отчет"));
+  zReport_ = NewButton(QStringLiteral("Z-отчет"));
+  controlTape_ = NewButton(QStringLiteral("Печать контрольной ленты"));
+  clearTape_ = NewButton(QStringLiteral("Обнуления контрольной ленты"));
+  status_ = NewButton(QStringLiteral("Состояние регистратора"));
+  close_ = NewButton(QStringLiteral("Закрыть"));
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Пароль:"), password_);
+  form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
+  auto* buttons = new QGridLayout;
+  buttons->addWidget(xReport_, 0, 0);
+  buttons->addWidget(zReport_, 0, 1);
+  buttons->addWidget(controlTape_, 1, 0);
+  buttons->addWidget(clearTape_, 1, 1);
+  buttons->addWidget(status_, 2, 0);
+  buttons->addWidget(close_, 2, 1);
+  auto* outer = new QVBoxLayout(this);
+  outer->addLayout(form);
+  outer->addLayout(buttons);
+
+  OnClick(xReport_, [this] { DailyReport(kXReport); });
+  OnClick(zReport_, [this] { DailyReport(kZReport); });
+  OnClick(controlTape_, [this] { PrintControlTape(); });
+  OnClick(clearTape_, [this] { ClearControlTape(); });
+  OnClick(status_, [this] { shell().OpenStatusBytes(); });
+  OnClick(close_, [this] { Close(); });
+}
+
+std::string DailyReports::Password() const { return ToCp1251(password_->text()); }
+
+void DailyReports::Succeeded() {
+  status_->setEnabled(true);
+  state().connected = true;
+}
+
+void DailyReports::DailyReport(int selector) {
+  status_->setEnabled(true);
+  errorCode_->clear();
+  // A Z report counts the connection as checked before it is sent, whatever the answer.
+  if (selector == kZReport) state().connected = true;
+  int err = 0;
+  state().lastReply = PrintReport(Password(), selector, err);
+  if (!CheckSent(ui(), err)) return;
+  const ReplyRecord& reply = state().LastReply();
+  errorCode_->setText(FromCp1251(reply.errorText));
+  if (CheckReply(ui(), reply, kReportHeading)) Succeeded();
+}
+
+void DailyReports::PrintControlTape() {
+  status_->setEnabled(true);
+  int err = 0;
+  state().lastReply = OpenNonFiscalReceipt(Password(), err);
+  if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+  // The header line always goes with the default password, whatever the password box holds.
+  state().lastReply = PrintText(kDefaultPassword, ToCp1251(kTapeHeader), err);
+  if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+  state().lastReply = PrintAdditionalReport(Password(), kControlTapeReport, 0, 0, err);
+  if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), kStateHeading)) return;
+  state().lastReply = CloseNonFiscalReceipt(Password(), err);
+  if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+  Succeeded();
+}
+
+void DailyReports::ClearControlTape() {
+  int err = 0;
+  state().lastReply = PrintReport(Password(), kClearControlTape, err);
+  if (!CheckSent(ui(), err)) return;
+  const ReplyRecord& reply = state().LastReply();
+  errorCode_->setText(FromCp1251(reply.errorText));
+  if (CheckReply(ui(), reply, kClearHeading)) Succeeded();
+}
+
+void DailyReports::Close() {
+  errorCode_->clear();
+  status_->setEnabled(false);
+  state().connected = true;
+  accept();
+}
+
+}  // namespace kovrix

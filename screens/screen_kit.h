@@ -1,0 +1,23 @@
+#pragma once
+// Widgets the command screens share: the boxes every screen has (password, error code), buttons.
+// The reply checks are in app/screen_helpers.h.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+
+#include "app/screen_helpers.h"
+
+namespace kovrix {
+
+/// The default access password of every password box.
+inline constexpr const char* kDefaultPassword = "482916";
+
+/// Answers a password box holding the default password.
+QLineEdit* NewPasswordBox();
+/// Answers a read-only, greyed box for the error code of the latest reply.
+QLineEdit* NewErrorCodeBox();
+/// Answers a push button that does not take Enter from the dialog's boxes.
+QPushButton* NewButton(const QString& caption);
+
+}  // namespace kovrix
