@@ -1,6 +1,8 @@
 #include "screens/screen_kit.h"
 
+#include <QGridLayout>
 #include <QPalette>
+#include <QVBoxLayout>
 #include <string>
 
 
@@ -23,6 +25,18 @@ QPushButton* NewButton(const QString& caption) {
   auto* button = new QPushButton(caption);
   button->setAutoDefault(false);
   return button;
+}
+
+void LayOutBoxesAndButtons(QWidget* screen, QFormLayout* boxes, std::initializer_list<QPushButton*> buttons) {
+  auto* grid = new QGridLayout;
+  int i = 0;
+  for (QPushButton* button : buttons) {
+    grid->addWidget(button, i / 2, i % 2);
+    ++i;
+  }
+  auto* outer = new QVBoxLayout(screen);
+  outer->addLayout(boxes);
+  outer->addLayout(grid);
 }
 
 }  // namespace kovrix

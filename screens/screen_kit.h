@@ -2,9 +2,11 @@
 // Widgets the command screens share: the boxes every screen has (password, error code), buttons.
 // The reply checks are in app/screen_helpers.h.
 
+#include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <initializer_list>
 
 #include "app/screen_helpers.h"
 
@@ -19,5 +21,8 @@ QLineEdit* NewPasswordBox();
 QLineEdit* NewErrorCodeBox();
 /// Answers a push button that does not take Enter from the dialog's boxes.
 QPushButton* NewButton(const QString& caption);
+
+/// Lays out a screen as its labelled boxes above its buttons, two buttons to a row, in order.
+void LayOutBoxesAndButtons(QWidget* screen, QFormLayout* boxes, std::initializer_list<QPushButton*> buttons);
 
 }  // namespace kovrix

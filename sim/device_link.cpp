@@ -79,6 +79,8 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
     return std::nullopt;
   }
   t.bytes = Execute(frame, entry);
+  // A muted reply was executed but never sent: the journal shows no error field for it.
+  if (step && step->kind == LineFault::Mute) entry.error.clear();
   journal_.Add(entry);
   if (!step) return t;
   switch (step->kind) {

@@ -1,8 +1,6 @@
 #include "screens/programming/date_time.h"
 
 #include <QFormLayout>
-#include <QGridLayout>
-#include <QVBoxLayout>
 
 #include "app/input.h"
 #include "app/screen_helpers.h"
@@ -50,14 +48,7 @@ DateAndTime::DateAndTime(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Дата (DDMMYY): "), date_);
   form->addRow(QStringLiteral("Время (HHMM):"), time_);
   form->addRow(QStringLiteral("Пароль:"), password_);
-  auto* buttons = new QGridLayout;
-  buttons->addWidget(set_, 0, 0);
-  buttons->addWidget(read_, 0, 1);
-  buttons->addWidget(status_, 1, 0);
-  buttons->addWidget(exit_, 1, 1);
-  auto* outer = new QVBoxLayout(this);
-  outer->addLayout(form);
-  outer->addLayout(buttons);
+  LayOutBoxesAndButtons(this, form, {set_, read_, status_, exit_});
 
   OnClick(set_, [this] { SetClockOfDevice(); });
   OnClick(read_, [this] { ReadClockOfDevice(); });

@@ -1,8 +1,6 @@
 #include "screens/programming/decimal_point.h"
 
 #include <QFormLayout>
-#include <QGridLayout>
-#include <QVBoxLayout>
 
 #include "app/input.h"
 #include "app/screen_helpers.h"
@@ -33,14 +31,7 @@ DecimalPointPosition::DecimalPointPosition(ScreenContext& context, QWidget* pare
   form->addRow(QStringLiteral("Позиция десятичной точки:"), position_);
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
   form->addRow(QStringLiteral("Пароль:"), password_);
-  auto* buttons = new QGridLayout;
-  buttons->addWidget(read_, 0, 0);
-  buttons->addWidget(set_, 0, 1);
-  buttons->addWidget(status_, 1, 0);
-  buttons->addWidget(close_, 1, 1);
-  auto* outer = new QVBoxLayout(this);
-  outer->addLayout(form);
-  outer->addLayout(buttons);
+  LayOutBoxesAndButtons(this, form, {read_, set_, status_, close_});
 
   OnClick(read_, [this] { ReadPosition(); });
   OnClick(set_, [this] { SetPosition(); });

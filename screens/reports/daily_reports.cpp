@@ -1,8 +1,6 @@
 #include "screens/reports/daily_reports.h"
 
 #include <QFormLayout>
-#include <QGridLayout>
-#include <QVBoxLayout>
 
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
@@ -41,16 +39,7 @@ DailyReports::DailyReports(ScreenContext& context, QWidget* parent)
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("Пароль:"), password_);
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
-  auto* buttons = new QGridLayout;
-  buttons->addWidget(xReport_, 0, 0);
-  buttons->addWidget(zReport_, 0, 1);
-  buttons->addWidget(controlTape_, 1, 0);
-  buttons->addWidget(clearTape_, 1, 1);
-  buttons->addWidget(status_, 2, 0);
-  buttons->addWidget(close_, 2, 1);
-  auto* outer = new QVBoxLayout(this);
-  outer->addLayout(form);
-  outer->addLayout(buttons);
+  LayOutBoxesAndButtons(this, form, {xReport_, zReport_, controlTape_, clearTape_, status_, close_});
 
   OnClick(xReport_, [this] { DailyReport(kXReport); });
   OnClick(zReport_, [this] { DailyReport(kZReport); });

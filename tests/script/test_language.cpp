@@ -2,6 +2,7 @@
 // preparation, conversions and number texts, code box decoding, file pieces, random ranges.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <set>
@@ -131,7 +132,7 @@ TEST(CommandCodeBox, DecodesOnlyWithTwoCodeAndSixPasswordCharacters) {
 }
 
 TEST(ScriptFileReading, LongLinesComeInPiecesAndPositionsReturn) {
-  const std::string path = testing::TempDir() + "pieces.txt";
+  const std::string path = testing::TempDir() + "pieces_" + std::to_string(getpid()) + ".txt";
   const std::string exact(299, 'a');
   const std::string longer(650, 'b');
   std::ofstream(path, std::ios::binary) << exact << "\n" << longer << "\nlast";
@@ -160,7 +161,7 @@ TEST(ScriptFileReading, LongLinesComeInPiecesAndPositionsReturn) {
 
 // Runs a script text through a fresh runner on a fake device; answers the host for inspection.
 std::unique_ptr<FakeDeviceHost> RunText(const std::string& utf8Script, RunEnd expected = RunEnd::EndOfFile) {
-  const std::string path = testing::TempDir() + "inline_script.txt";
+  const std::string path = testing::TempDir() + "inline_script_" + std::to_string(getpid()) + ".txt";
   std::ofstream(path, std::ios::binary) << Utf8ToCp1251(utf8Script);
   auto host = std::make_unique<FakeDeviceHost>();
   ScriptRunner runner(*host);
@@ -227,7 +228,7 @@ TEST(Runner, RefusesASecondRunWhileOneIsUnderWay) {
   ImpatientHost host;
   ScriptRunner runner(host);
   host.runner = &runner;
-  host.path = testing::TempDir() + "impatient.txt";
+  host.path = testing::TempDir() + "impatient_" + std::to_string(getpid()) + ".txt";
   std::ofstream(host.path, std::ios::binary) << "%DeclareBeg v_\n%New x\n%DeclareEnd\n%Set v_x=\"1\"\n"
                                                 "21482916;\n%Print v_x\n";
   EXPECT_EQ(runner.Run(host.path), RunEnd::EndOfFile);
