@@ -59,7 +59,14 @@ double WireSeconds(const Run& r, int baud) { return static_cast<double>(r.lineBy
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int unpacedCount = argc > 1 ? std::atoi(argv[1]) : 20000;
+  int unpacedCount = 20000;
+  if (argc > 2 || (argc == 2 && (unpacedCount = std::atoi(argv[1])) <= 0)) {
+    std::fprintf(stderr,
+                 "usage: kovrix-bench [N]\n"
+                 "  N unpaced exchanges of 21h (default 20000), then paced at 115200 baud 1000 x 21h and\n"
+                 "  200 x F1h of 50 bytes, each against the simulated registrator on a pseudo-terminal\n");
+    return 2;
+  }
   sim::DeviceServer server;
   if (!server.start()) {
     std::fprintf(stderr, "kovrix-bench: cannot open a pseudo-terminal\n");
