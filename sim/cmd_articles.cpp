@@ -65,7 +65,7 @@ std::string ClearArticles(Device& d, const Args&) {
 
 }  // namespace
 
-void AddArticleCommands(std::vector<CommandSpec>& t) {
+void AddArticleCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x24, Access::Programming, AddArticle});
   t.push_back({0x25, Access::Any, FindArticle});
   t.push_back({0x26, Access::Any, ReadArticle});

@@ -112,7 +112,7 @@ std::string GetTaxes(Device& d, const Args& a) {
 
 }  // namespace
 
-void AddFiscalCommands(std::vector<CommandSpec>& t) {
+void AddFiscalCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x40, Access::Programming, Fiscalize});
   t.push_back({0x41, Access::Programming, SetSerialNumber});
   t.push_back({0x42, Access::Any, GetSerialNumber});

@@ -150,7 +150,7 @@ std::string ReadDataFromBuf(Device& d, const Args&) {
 
 }  // namespace
 
-void AddMemoryCommands(std::vector<CommandSpec>& t) {
+void AddMemoryCommands(std::vector<CommandEntry>& t) {
   t.push_back({0xF0, Access::Programming, ClearFlash});
   t.push_back({0xF1, Access::Any, ReadFlash});
   t.push_back({0xF2, Access::Programming, WriteFlash});

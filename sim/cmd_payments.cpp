@@ -217,7 +217,7 @@ std::string ServiceCashInOut(Device& d, const Args& a) {
 
 }  // namespace
 
-void AddPaymentCommands(std::vector<CommandSpec>& t) {
+void AddPaymentCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x67, Access::Any, Payment67});
   t.push_back({0x68, Access::Any, ItemPercent});
   t.push_back({0x69, Access::Any, ItemAbsolute});

@@ -286,7 +286,7 @@ std::string NotSupported(Device&, const Args&) { throw Refusal{err::kNotSupporte
 
 }  // namespace
 
-void AddReceiptCommands(std::vector<CommandSpec>& t) {
+void AddReceiptCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x60, Access::Any, OpenTextReceipt});
   t.push_back({0x61, Access::Any, PrintText});
   t.push_back({0x62, Access::Any, CloseTextReceipt});

@@ -281,7 +281,7 @@ std::string ServiceReport(Device& d, const Args& a) {
 
 }  // namespace
 
-void AddReportCommands(std::vector<CommandSpec>& t) {
+void AddReportCommands(std::vector<CommandEntry>& t) {
   t.push_back({0xA0, Access::Any, GetFreeResources});
   t.push_back({0xA1, Access::Reports, PrintReport});
   t.push_back({0xA2, Access::Reports, ReportByDate});

@@ -153,7 +153,7 @@ std::string LastAcquirerSession(Device& d, const Args&) {
 
 }  // namespace
 
-void AddServiceCommands(std::vector<CommandSpec>& t) {
+void AddServiceCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x34, Access::Any, AddServiceTextLine});
   t.push_back({0x35, Access::None, SetServiceInfo});
   t.push_back({0x36, Access::Any, GetServiceInfo});

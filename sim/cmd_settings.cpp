@@ -243,7 +243,7 @@ std::string Restart(Device& d, const Args&) {
 
 }  // namespace
 
-void AddClockAndSettingsCommands(std::vector<CommandSpec>& t) {
+void AddClockAndSettingsCommands(std::vector<CommandEntry>& t) {
   t.push_back({0x20, Access::Programming, SetDateTime});
   t.push_back({0x21, Access::Any, GetDateTime});
   t.push_back({0x22, Access::Programming, SetHeaderFooter});

@@ -25,7 +25,7 @@ enum class Access {
 
 using Handler = std::string (*)(Device&, const Args&);
 
-struct CommandSpec {
+struct CommandEntry {
   std::uint8_t code;
   Access access;
   Handler handler;
@@ -44,13 +44,13 @@ std::string Hex4(int value);
 /// value error for more than six).
 std::string PasswordField(const Args& args, int n);
 
-void AddClockAndSettingsCommands(std::vector<CommandSpec>& table);
-void AddFiscalCommands(std::vector<CommandSpec>& table);
-void AddArticleCommands(std::vector<CommandSpec>& table);
-void AddReceiptCommands(std::vector<CommandSpec>& table);
-void AddPaymentCommands(std::vector<CommandSpec>& table);
-void AddReportCommands(std::vector<CommandSpec>& table);
-void AddServiceCommands(std::vector<CommandSpec>& table);
-void AddMemoryCommands(std::vector<CommandSpec>& table);
+void AddClockAndSettingsCommands(std::vector<CommandEntry>& table);
+void AddFiscalCommands(std::vector<CommandEntry>& table);
+void AddArticleCommands(std::vector<CommandEntry>& table);
+void AddReceiptCommands(std::vector<CommandEntry>& table);
+void AddPaymentCommands(std::vector<CommandEntry>& table);
+void AddReportCommands(std::vector<CommandEntry>& table);
+void AddServiceCommands(std::vector<CommandEntry>& table);
+void AddMemoryCommands(std::vector<CommandEntry>& table);
 
 }  // namespace kovrix::sim

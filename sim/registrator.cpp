@@ -42,16 +42,16 @@ Reply Registrator::handle(const Request& request) {
   ++executed_;
   Reply reply;
   const int index = byCode_[request.command];
-  const CommandSpec* spec = index < 0 ? nullptr : &table_[static_cast<std::size_t>(index)];
-  if (spec == nullptr) {
+  const CommandEntry* entry = index < 0 ? nullptr : &table_[static_cast<std::size_t>(index)];
+  if (entry == nullptr) {
     reply.error = err::kUnknownCommand;
-  } else if (request.data.empty() && spec->access != Access::None) {
+  } else if (request.data.empty() && entry->access != Access::None) {
     reply.error = err::kNoData;
   } else {
     const Args args(request.data);
     try {
-      if (!PasswordAccepted(spec->access, args.optional(1))) throw Refusal{err::kPassword};
-      reply.data = spec->handler(dev_, args);
+      if (!PasswordAccepted(entry->access, args.optional(1))) throw Refusal{err::kPassword};
+      reply.data = entry->handler(dev_, args);
     } catch (const Refusal& refusal) {
       reply.error = refusal.code;
       reply.data.clear();

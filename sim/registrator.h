@@ -44,7 +44,7 @@ class Registrator {
 
   Device dev_;
   std::array<int, 256> byCode_{};  // index into table_, -1 for a code without a command
-  std::vector<CommandSpec> table_;
+  std::vector<CommandEntry> table_;
   long executed_ = 0;
 };
 

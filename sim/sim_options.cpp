@@ -7,8 +7,8 @@ namespace kovrix::sim {
 std::string SimUsage() {
   return "usage: kovrix-sim [--link PATH] [--model NAME] [--version TEXT] [--pace BAUD] [--tape FILE]\n"
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
-         "                  [--fault SPEC]... [--terminal-fault noack-start|noack-purchase|silent]...\n"
-         "fault SPEC: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
+         "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent]...\n"
+         "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
 }
 
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error) {
@@ -79,11 +79,11 @@ std::optional<int> Count(const std::string& text, int lo, int hi) {
 
 }  // namespace
 
-bool ApplyFault(const std::string& spec, FaultPlan& plan) {
-  const std::size_t colon = spec.find(':');
+bool ApplyFault(const std::string& text, FaultPlan& plan) {
+  const std::size_t colon = text.find(':');
   if (colon == std::string::npos) return false;
-  const std::string kind = spec.substr(0, colon);
-  const std::string arg = spec.substr(colon + 1);
+  const std::string kind = text.substr(0, colon);
+  const std::string arg = text.substr(colon + 1);
   static const std::pair<const char*, LineFault> kCounted[] = {
       {"nak", LineFault::Nak},       {"drop", LineFault::Drop}, {"mute", LineFault::Mute},
       {"badsum", LineFault::BadChecksum}, {"garble", LineFault::Garble}, {"cut", LineFault::Cut},

@@ -34,7 +34,7 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
 /// Applies one fault switch to the plan: nak:N, drop:N, mute:N, badsum:N, garble:N, cut:N,
 /// syn:MS[:N], fail:CC=EEEE (command in hex, error field as sent), status:B.b=0|1.
 /// Answers false, changing nothing, when the text is not one of these.
-bool ApplyFault(const std::string& spec, FaultPlan& plan);
+bool ApplyFault(const std::string& text, FaultPlan& plan);
 
 /// Answers the terminal fault of noack-start, noack-purchase or silent.
 std::optional<TerminalFault> ParseTerminalFault(const std::string& text);

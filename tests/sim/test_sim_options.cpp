@@ -24,12 +24,12 @@ TEST(SimOptions, SwitchesParseAndBadOnesAreNamed) {
 
 TEST(SimOptions, FaultSpecsFillThePlan) {
   FaultPlan plan;
-  for (const char* spec : {"nak:1", "syn:250:2", "cut:1", "fail:A1=000B", "status:1.4=1", "status:5.4=0"}) {
-    EXPECT_TRUE(ApplyFault(spec, plan)) << spec;
+  for (const char* fault : {"nak:1", "syn:250:2", "cut:1", "fail:A1=000B", "status:1.4=1", "status:5.4=0"}) {
+    EXPECT_TRUE(ApplyFault(fault, plan)) << fault;
   }
-  for (const char* spec : {"nak", "nak:x", "syn:0", "fail:A1=0B", "fail:123=000B", "status:6.1=1", "status:1.7=1",
+  for (const char* fault : {"nak", "nak:x", "syn:0", "fail:A1=0B", "fail:123=000B", "status:6.1=1", "status:1.7=1",
                            "status:1.1=2", "boom:1"}) {
-    EXPECT_FALSE(ApplyFault(spec, plan)) << spec;
+    EXPECT_FALSE(ApplyFault(fault, plan)) << fault;
   }
   EXPECT_EQ(plan.TakeNext()->kind, LineFault::Nak);
   const auto syn = plan.TakeNext();
