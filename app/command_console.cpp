@@ -119,8 +119,12 @@ void CommandConsole::Execute() {
     return;
   }
   const std::string data = ToCp1251(password_->text()) + ";" + ToCp1251(commandLine_->text());
-  state().lastReply = ExecuteCommand(*code, data);
-  const ReplyRecord& reply = state().LastReply();
+  // A text beyond one frame is refused here: the boxes would otherwise keep the previous
+  // reply's error field and look like a success.
+  const ReplyRecord* sent = ExecuteFitting(ui(), *code, data);
+  if (!sent) return;
+  state().lastReply = sent;
+  const ReplyRecord& reply = *sent;
   error_->setText(FromCp1251(reply.errorText));
   result_->setText(FromCp1251(reply.replyData));
   status_->setText(StatusBytesText(reply));

@@ -61,6 +61,9 @@ QFrame* Indicator() {
 QComboBox* Combo(bool editable) {
   auto* box = new QComboBox;
   box->setEditable(editable);
+  // A typed port or speed is used as typed; Enter must not add it to the list, which holds only
+  // what the start-up sequence put there.
+  box->setInsertPolicy(QComboBox::NoInsert);
   box->setMinimumWidth(140);
   return box;
 }

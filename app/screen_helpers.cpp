@@ -6,6 +6,8 @@
 #include "app/text_codec.h"
 #include "app/ui_services.h"
 #include "driver/commands.h"
+#include "driver/driver.h"
+#include "driver/frame.h"
 #include "driver/error_text.h"
 
 namespace kovrix {
@@ -27,6 +29,14 @@ bool CheckSent(UiServices& ui, int err) {
                      ? QStringLiteral("Команда не отправлена: данные не помещаются в кадр.")
                      : QStringLiteral("Команда не отправлена: неверный аргумент (%1).").arg(err));
   return false;
+}
+
+const ReplyRecord* ExecuteFitting(UiServices& ui, int command, const std::string& data) {
+  if (data.size() > kMaxFrameData) {
+    CheckSent(ui, ERR_DATA_TOO_LONG);
+    return nullptr;
+  }
+  return ExecuteCommand(command, data);
 }
 
 bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString& timeoutMessage,

@@ -20,6 +20,11 @@ bool CheckReplyText(UiServices& ui, const ReplyRecord& reply);
 /// sent, so that the previous command's reply is never read as this one's.
 bool CheckSent(UiServices& ui, int err);
 
+/// Sends a command with a ready-made data text and answers its reply; answers null, having shown
+/// that nothing was sent, when the data text does not fit one frame (the link would answer it as
+/// a reply that never came).
+const ReplyRecord* ExecuteFitting(UiServices& ui, int command, const std::string& data);
+
 /// Answers true when the reply came and its error code is "0000"; otherwise shows timeoutMessage
 /// (no reply) or errorMessage (an error code).
 bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString& timeoutMessage,

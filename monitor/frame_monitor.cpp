@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/recent_files.h"
@@ -207,10 +208,16 @@ void FrameMonitor::PasswordChanged() {
 
 std::string FrameMonitor::DataText() const { return ToCp1251(password_->text()) + ";" + ToCp1251(data_->text()); }
 
+const ReplyRecord* FrameMonitor::ExecuteBoxes() {
+  // A data text beyond one frame never goes out; saying so beats a time-out that never was.
+  const ReplyRecord* reply = ExecuteFitting(ui(), commandCode_, DataText());
+  if (reply) state().lastReply = reply;
+  return reply;
+}
+
 void FrameMonitor::Send() {
-  const ReplyRecord* reply = ExecuteCommand(commandCode_, DataText());
-  state().lastReply = reply;
-  if (!ReplyArrived(reply)) return;
+  const ReplyRecord* reply = ExecuteBoxes();
+  if (!reply || !ReplyArrived(reply)) return;
   if (!quiet_->isChecked()) {
     AppendTrace(FromCp1251(SendSentLine(ToCp1251(code_->text()), reply->sentFrame)));
     AppendTrace(FromCp1251(SendReceivedLine(reply->rawReply)));
@@ -219,9 +226,8 @@ void FrameMonitor::Send() {
 }
 
 void FrameMonitor::QuickSend() {
-  const ReplyRecord* reply = ExecuteCommand(commandCode_, DataText());
-  state().lastReply = reply;
-  if (!ReplyArrived(reply)) return;
+  const ReplyRecord* reply = ExecuteBoxes();
+  if (!reply || !ReplyArrived(reply)) return;
   if (!quiet_->isChecked()) {
     AppendTrace(FromCp1251(WholeFrameLine("PC: ", reply->sentFrame)));
     AppendTrace(FromCp1251(WholeFrameLine("FP: ", reply->rawReply)));

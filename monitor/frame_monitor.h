@@ -87,6 +87,9 @@ class FrameMonitor : public Screen {
   void Send();
   void QuickSend();
   void Repeat();
+  /// Sends the boxes' command and answers the reply (also the latest reply); answers null, having
+  /// said that nothing was sent, when the data text does not fit one frame.
+  const ReplyRecord* ExecuteBoxes();
   bool ReplyArrived(const ReplyRecord* reply);
   void ShowReplyBoxes(const ReplyRecord& reply, bool withStatus);
   std::string DataText() const;

@@ -1,12 +1,13 @@
 #pragma once
 // Widgets the command screens share: the boxes every screen has (password, error code), buttons.
-// The reply checks are in app/screen_helpers.h.
+// The reply checks and the overlong-data guard are in app/screen_helpers.h.
 
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 #include <initializer_list>
+#include <string>
 
 #include "app/screen_helpers.h"
 

@@ -1,6 +1,7 @@
 #include "screens/programming/date_time.h"
 
 #include <QFormLayout>
+#include <algorithm>
 
 #include "app/input.h"
 #include "app/screen_helpers.h"
@@ -21,12 +22,22 @@ const QString kSuccess = QStringLiteral("Успешно!");
 
 int TwoDigits(const std::string& text, std::size_t at) { return (text[at] - '0') * 10 + (text[at + 1] - '0'); }
 
+// The text the date box is given: a point after the second and after the fourth character, a
+// short field taking both points at its end ("1299" gives "12.99.", "" gives "..").
+QString DottedField(const std::string& field) {
+  const std::size_t first = std::min<std::size_t>(2, field.size());
+  const std::size_t second = std::min<std::size_t>(4, field.size());
+  return FromCp1251(field.substr(0, first)) + u'.' + FromCp1251(field.substr(first, second - first)) + u'.' +
+         FromCp1251(field.substr(second));
+}
+
 }  // namespace
 
 QDate DateOfDevice(const std::string& ddmmyy) {
   const bool digits = ddmmyy.size() == 6 && ddmmyy.find_first_not_of("0123456789") == std::string::npos;
   const QDate date = digits ? QDate(2000 + TwoDigits(ddmmyy, 4), TwoDigits(ddmmyy, 2), TwoDigits(ddmmyy, 0)) : QDate();
-  if (!date.isValid()) throw InputError{QStringLiteral("'%1' is not a valid date").arg(DateFromDevice(ddmmyy))};
+  // The conversion error names the text with its points in, as the date box was given it.
+  if (!date.isValid()) throw InputError{QStringLiteral("'%1' is not a valid date").arg(DottedField(ddmmyy))};
   return date;
 }
 

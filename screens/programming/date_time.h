@@ -14,8 +14,9 @@
 
 namespace kovrix {
 
-/// Answers the date of a device date DDMMYY, years 00..99 meaning 2000..2099; throws InputError
-/// "'dd.mm.yy' is not a valid date" (the text as shown) for anything else.
+/// Answers the date of a device date DDMMYY, years 00..99 meaning 2000..2099; for anything else
+/// throws InputError "'x' is not a valid date", x being the field with a point inserted after its
+/// second and its fourth character (the text the date box is given).
 QDate DateOfDevice(const std::string& ddmmyy);
 
 class DateAndTime : public Screen {

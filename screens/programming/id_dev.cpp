@@ -8,7 +8,6 @@
 #include "app/input.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
-#include "driver/driver.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -60,8 +59,11 @@ void DeviceIdentifier::SetIdentifier() {
     ui().ShowMessage(QStringLiteral("Не введён ID_DEV. Ошибка!"));
     return;
   }
-  state().lastReply = ExecuteCommand(kSetIdDev, ToCp1251(password_->text()) + ';' + ToCp1251(value_->text()) + ';');
-  const ReplyRecord& reply = state().LastReply();
+  const ReplyRecord* sent =
+      ExecuteFitting(ui(), kSetIdDev, ToCp1251(password_->text()) + ';' + ToCp1251(value_->text()) + ';');
+  if (!sent) return;
+  state().lastReply = sent;
+  const ReplyRecord& reply = *sent;
   if (reply.status & ST_NO_REPLY) {
     ui().ShowMessage(QStringLiteral("Ошибка выполнения команды установка ID_DEV. Таймаут"));
     return;
@@ -70,8 +72,10 @@ void DeviceIdentifier::SetIdentifier() {
 }
 
 void DeviceIdentifier::ReadIdentifier() {
-  state().lastReply = ExecuteCommand(kReadIdDev, ToCp1251(password_->text()) + ';');
-  const ReplyRecord& reply = state().LastReply();
+  const ReplyRecord* sent = ExecuteFitting(ui(), kReadIdDev, ToCp1251(password_->text()) + ';');
+  if (!sent) return;
+  state().lastReply = sent;
+  const ReplyRecord& reply = *sent;
   if (reply.status & ST_NO_REPLY) {
     ui().ShowMessage(QStringLiteral("Ошибка выполнения команды. Таймаут"));
     return;

@@ -42,6 +42,10 @@ class CommandConsoleTest : public ::testing::Test {
 };
 
 TEST_F(CommandConsoleTest, DecodesTheCodeAndSendsPasswordAndCommandLine) {
+  // "482916;" and the command line fill one frame's 219 data bytes exactly, or one byte more.
+  const std::string fullFrame = std::string(212, 'x');
+  const std::string overFull = std::string(213, 'x');
+  const std::string fullData = "482916;" + fullFrame;
   struct Case {
     const char* code;
     const char* commandLine;
@@ -57,6 +61,8 @@ TEST_F(CommandConsoleTest, DecodesTheCodeAndSendsPasswordAndCommandLine) {
       {"1g", "", -1, nullptr, "Неверный код команды"},
       {"6", "", -1, nullptr, "Range check error"},
       {"", "", -1, nullptr, "Range check error"},
+      {"21", fullFrame.c_str(), 0x21, fullData.c_str(), nullptr},
+      {"21", overFull.c_str(), -1, nullptr, "Команда не отправлена: данные не помещаются в кадр."},
   };
   for (const auto& c : cases) {
     line.written.clear();

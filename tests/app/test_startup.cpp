@@ -1,3 +1,4 @@
+#include <QTest>
 #include <unistd.h>
 
 #include "main_window_fixture.h"
@@ -35,6 +36,14 @@ TEST_F(StartupTest, FirstStartCreatesTheFileAndFallsBackToTheFirstPortAnd9600) {
                                     "Тестирование USB устройств: Шаг 3", "Kovrix"}));
   EXPECT_EQ(ui.pausedMs, 3 * 200 + 3 * 100 + 1000);
   EXPECT_EQ(w.State().iniPath, ini);
+  // A typed port or speed confirmed with Enter is used as typed, not added to the list.
+  for (QComboBox* box : {w.PortBox(), w.TerminalPortBox(), w.TerminalSpeedBox()}) {
+    const int count = box->count();
+    box->setEditText("ttyX9");
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(box->count(), count);
+    EXPECT_EQ(box->currentText(), "ttyX9");
+  }
 
   ui.ClearRecord();
   w.StartupSequence();  // runs once only

@@ -146,6 +146,28 @@ TEST_F(FrameMonitorTest, SilenceAndBadChecksumAreReportedAndChangeNothing) {
   }
 }
 
+TEST_F(FrameMonitorTest, ADataTextBeyondOneFrameIsRefusedAsNotSentRatherThanAsATimeOut) {
+  // "482916;" and the data box fill one frame's 219 data bytes exactly, or one byte more.
+  Type(monitor.CodeBox(), "21");
+  struct Case {
+    QAbstractButton* button;  // null: Enter in the data box
+    int length;
+    bool sent;
+  } cases[] = {{monitor.SendButton(), 212, true}, {monitor.SendButton(), 213, false}, {nullptr, 212, true},
+               {nullptr, 213, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    monitor.ErrorBox()->setText("e");
+    Type(monitor.DataBox(), QString(c.length, u'x'));
+    c.button ? Click(c.button) : PressEnter(monitor.DataBox());
+    EXPECT_EQ(TakeCommands(), c.sent ? std::vector<int>{0x21} : std::vector<int>{});
+    EXPECT_EQ(TakeMessages(),
+              c.sent ? Messages{} : Messages{"Команда не отправлена: данные не помещаются в кадр."});
+    EXPECT_EQ(TakeTrace().size(), c.sent ? 2u : 0u);
+    EXPECT_EQ(monitor.ErrorBox()->text() != "e", c.sent);
+  }
+}
+
 TEST_F(FrameMonitorTest, AnErrorCodeInTheReplyShowsInTheTraceAndTheErrorBoxWithoutAMessage) {
   server.faults().FailCommand(0x21, sim::err::kPassword);
   Type(monitor.CodeBox(), "21");

@@ -36,10 +36,25 @@ TEST_F(IdDevTest, SetThenReadBackShowsTheValueInDecimalAndHex) {
   }
 }
 
-TEST_F(IdDevTest, EmptyValueSendsNothing) {
-  Click(screen.SetButton());
-  EXPECT_TRUE(TakeSent().empty());
-  EXPECT_EQ(TakeMessages(), Messages{"Не введён ID_DEV. Ошибка!"});
+TEST_F(IdDevTest, AnEmptyValueOrATextBeyondOneFrameSendsNothing) {
+  const char* notSent = "Команда не отправлена: данные не помещаются в кадр.";
+  struct Case {
+    QString value;
+    QString password;
+    QPushButton* button;
+    const char* message;
+  } cases[] = {
+      {"", "482916", screen.SetButton(), "Не введён ID_DEV. Ошибка!"},
+      {QString(212, u'1'), "482916", screen.SetButton(), notSent},  // 221 bytes with both ";"
+      {"", QString(219, u'1'), screen.ReadButton(), notSent},       // 220 bytes with the ";"
+  };
+  for (const auto& c : cases) {
+    screen.ValueBox()->setText(c.value);
+    screen.PasswordBox()->setText(c.password);
+    Click(c.button);
+    EXPECT_TRUE(TakeSent().empty()) << c.message;
+    EXPECT_EQ(TakeMessages(), Messages{c.message});
+  }
 }
 
 TEST_F(IdDevTest, RefusalsAndSilenceHaveTheirOwnMessages) {

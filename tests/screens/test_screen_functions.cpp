@@ -69,9 +69,10 @@ TEST(DeviceDateTest, ReadsDdMmYyAsADateOfThisCentury) {
       {"310299", "'31.02.99' is not a valid date"},
       {"290201", "'29.02.01' is not a valid date"},
       {"001299", "'00.12.99' is not a valid date"},
-      {"12ab56", "'12ab56' is not a valid date"},
-      {"1299", "'1299' is not a valid date"},
-      {"", "'' is not a valid date"},
+      {"12ab56", "'12.ab.56' is not a valid date"},
+      {"1299", "'12.99.' is not a valid date"},
+      {"3112995", "'31.12.995' is not a valid date"},
+      {"", "'..' is not a valid date"},
   };
   for (const auto& b : bad) {
     try {
