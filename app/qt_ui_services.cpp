@@ -32,12 +32,29 @@ bool QtUiServices::AskOkCancel(const QString& text) {
   return box.exec() == QMessageBox::Ok;
 }
 
-QString QtUiServices::OpenFileName(const QString& caption, const QString& directory, const QString& filter) {
-  return QFileDialog::getOpenFileName(Parent(), caption, directory, filter);
+namespace {
+
+// The static QFileDialog helpers take no default suffix, so the dialog is built here.
+QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& caption, const QString& directory,
+                    const QString& filter, const QString& defaultSuffix) {
+  QFileDialog dialog(parent, caption, directory, filter);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().constFirst();
 }
 
-QString QtUiServices::SaveFileName(const QString& caption, const QString& directory, const QString& filter) {
-  return QFileDialog::getSaveFileName(Parent(), caption, directory, filter);
+}  // namespace
+
+QString QtUiServices::OpenFileName(const QString& caption, const QString& directory, const QString& filter,
+                                   const QString& defaultSuffix) {
+  return AskFileName(Parent(), QFileDialog::AcceptOpen, caption, directory, filter, defaultSuffix);
+}
+
+QString QtUiServices::SaveFileName(const QString& caption, const QString& directory, const QString& filter,
+                                   const QString& defaultSuffix) {
+  return AskFileName(Parent(), QFileDialog::AcceptSave, caption, directory, filter, defaultSuffix);
 }
 
 QString QtUiServices::ChooseDirectory(const QString& caption, const QString& directory) {

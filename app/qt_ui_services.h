@@ -17,8 +17,10 @@ class QtUiServices final : public UiServices {
   void ShowMessage(const QString& text) override;
   void ShowTitledMessage(const QString& title, const QString& text) override;
   bool AskOkCancel(const QString& text) override;
-  QString OpenFileName(const QString& caption, const QString& directory, const QString& filter) override;
-  QString SaveFileName(const QString& caption, const QString& directory, const QString& filter) override;
+  QString OpenFileName(const QString& caption, const QString& directory, const QString& filter,
+                       const QString& defaultSuffix) override;
+  QString SaveFileName(const QString& caption, const QString& directory, const QString& filter,
+                       const QString& defaultSuffix) override;
   QString ChooseDirectory(const QString& caption, const QString& directory) override;
   int ShowModal(QDialog& dialog) override;
   void ProcessEvents() override;

@@ -20,9 +20,12 @@ class UiServices {
   /// Asks an OK/Cancel question; answers true for OK.
   virtual bool AskOkCancel(const QString& text) = 0;
   /// Answers the file chosen to open, or an empty text when the user cancelled.
-  virtual QString OpenFileName(const QString& caption, const QString& directory, const QString& filter) = 0;
+  /// defaultSuffix is added to a typed name that has none (empty: nothing is added).
+  virtual QString OpenFileName(const QString& caption, const QString& directory, const QString& filter,
+                               const QString& defaultSuffix) = 0;
   /// Answers the file chosen to save to, or an empty text when the user cancelled.
-  virtual QString SaveFileName(const QString& caption, const QString& directory, const QString& filter) = 0;
+  virtual QString SaveFileName(const QString& caption, const QString& directory, const QString& filter,
+                               const QString& defaultSuffix) = 0;
   /// Answers the directory chosen, or an empty text when the user cancelled.
   virtual QString ChooseDirectory(const QString& caption, const QString& directory) = 0;
   /// Shows a screen modally and answers its result code when it closes.

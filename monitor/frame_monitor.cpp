@@ -293,7 +293,7 @@ void FrameMonitor::LoadRecentFiles() {
 
 void FrameMonitor::OpenScriptFile() {
   const QString path = ui().OpenFileName(QStringLiteral("Открыть файл"), QDir::currentPath(),
-                                         QStringLiteral("Текстовые файлы (*.txt *.TXT);;Все (*)"));
+                                         QStringLiteral("Текстовые файлы (*.txt *.TXT);;Все (*)"), QStringLiteral("txt"));
   if (path.isEmpty()) return;
   ChooseScript(path);
   // A path a "Files" key would give back cut or changed is used, but not remembered.

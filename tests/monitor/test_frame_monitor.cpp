@@ -258,6 +258,9 @@ TEST_F(RecentFilesTest, AnOpenedFileInTheListIsOnlySelectedAndANewOneDropsTheFif
 
   monitor.LineNumberBox()->setText("7");
   ChooseScript(files[3]);
+  ASSERT_EQ(ui.fileDialogs.size(), 1u);
+  EXPECT_EQ(ui.fileDialogs[0], (test::UiRecorder::FileDialog{"Открыть файл", "Текстовые файлы (*.txt *.TXT);;Все (*)",
+                                                               "txt"}));
   EXPECT_EQ(monitor.RecentFiles()->currentIndex(), 3);
   EXPECT_EQ(Entries(), files);
   EXPECT_EQ(Keys(), files);

@@ -23,6 +23,11 @@ class UiRecorder final : public UiServices {
   std::vector<QString> questions;           // OK/Cancel questions, in order
   std::deque<bool> answers;                 // answers to the questions; OK when the script is used up
   std::deque<QString> fileNames;            // answers of the file and directory choosers; "" = cancelled
+  struct FileDialog {
+    QString caption, filter, defaultSuffix;
+    bool operator==(const FileDialog&) const = default;
+  };
+  std::vector<FileDialog> fileDialogs;      // open and save dialogs shown, in order
   std::vector<QString> modalShown;          // objectNames of the screens shown modally
   std::map<QString, std::function<void(QDialog&)>> onModal;
   std::function<void(const QString&)> onMessage;  // runs at each message box
@@ -42,8 +47,16 @@ class UiRecorder final : public UiServices {
     answers.pop_front();
     return answer;
   }
-  QString OpenFileName(const QString&, const QString&, const QString&) override { return NextFile(); }
-  QString SaveFileName(const QString&, const QString&, const QString&) override { return NextFile(); }
+  QString OpenFileName(const QString& caption, const QString&, const QString& filter,
+                       const QString& defaultSuffix) override {
+    fileDialogs.push_back({caption, filter, defaultSuffix});
+    return NextFile();
+  }
+  QString SaveFileName(const QString& caption, const QString&, const QString& filter,
+                       const QString& defaultSuffix) override {
+    fileDialogs.push_back({caption, filter, defaultSuffix});
+    return NextFile();
+  }
   QString ChooseDirectory(const QString&, const QString&) override { return NextFile(); }
   int ShowModal(QDialog& dialog) override {
     modalShown.push_back(dialog.objectName());
