@@ -7,16 +7,10 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
+#include "monitor/script/monitor_boxes.h"
 
 namespace kovrix {
 namespace {
-
-int HexDigit(QChar c) {
-  if (c >= u'0' && c <= u'9') return c.unicode() - u'0';
-  if (c >= u'a' && c <= u'f') return c.unicode() - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c.unicode() - u'A' + 10;
-  return -1;
-}
 
 QLineEdit* ReadOnlyBox() {
   auto* box = new QLineEdit;
@@ -37,10 +31,10 @@ const QString kPanel = QStringLiteral("   Тест команд:  ");
 
 std::optional<int> DecodeCommandCode(const QString& text) {
   if (text.size() < 2) throw InputError{QStringLiteral("Range check error")};
-  const int high = HexDigit(text[0]);
-  const int low = HexDigit(text[1]);
-  if (high < 0 || low < 0) return std::nullopt;
-  return high * 16 + low;
+  // The same two-digit rule as the frame monitor's code box.
+  int code = 0;
+  if (!script::DecodeCommandCode(ToCp1251(text.left(2)), code)) return std::nullopt;
+  return code;
 }
 
 CommandConsole::CommandConsole(ScreenContext& context, QWidget* parent)
