@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "sim/pty_server.h"
-#include "sim/terminal_session.h"
+#include "sim/model/terminal_session.h"
 
 namespace kovrix::sim {
 

@@ -11,7 +11,7 @@
 #include "sim/fault_plan.h"
 #include "sim/journal.h"
 #include "sim/pty_server.h"
-#include "sim/registrator.h"
+#include "sim/model/registrator.h"
 
 namespace kovrix::sim {
 

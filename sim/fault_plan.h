@@ -9,8 +9,8 @@
 #include <mutex>
 #include <optional>
 
-#include "sim/device.h"
-#include "sim/error_code.h"
+#include "sim/model/device.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

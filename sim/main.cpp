@@ -12,7 +12,7 @@
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 #include "sim/sim_options.h"
-#include "sim/state_file.h"
+#include "sim/model/state_file.h"
 
 using namespace kovrix::sim;
 

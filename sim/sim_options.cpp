@@ -1,6 +1,6 @@
 #include "sim/sim_options.h"
 
-#include "sim/values.h"
+#include "sim/model/values.h"
 
 namespace kovrix::sim {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sim/fault_plan.h"
-#include "sim/terminal_session.h"
+#include "sim/model/terminal_session.h"
 
 namespace kovrix::sim {
 

@@ -5,7 +5,7 @@
 
 #include "app/private_profile.h"
 #include "monitor_fixture.h"
-#include "sim/error_code.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix {
 namespace {

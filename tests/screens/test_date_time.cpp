@@ -1,6 +1,6 @@
 #include "screens/programming/date_time.h"
 
-#include "sim/values.h"
+#include "sim/model/values.h"
 #include "support/sim_screen_fixture.h"
 
 namespace kovrix {

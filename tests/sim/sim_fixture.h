@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "sim/device.h"
-#include "sim/registrator.h"
+#include "sim/model/device.h"
+#include "sim/model/registrator.h"
 
 namespace kovrix::sim::test {
 

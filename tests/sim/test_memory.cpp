@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim/fiscal_memory.h"
+#include "sim/model/fiscal_memory.h"
 #include "sim_fixture.h"
 
 namespace kovrix::sim {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "sim/state_file.h"
+#include "sim/model/state_file.h"
 #include "sim_fixture.h"
 
 namespace kovrix::sim {

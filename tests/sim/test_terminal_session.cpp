@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sim/terminal_session.h"
+#include "sim/model/terminal_session.h"
 
 namespace kovrix::sim {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "driver/ean13.h"
-#include "sim/args.h"
-#include "sim/error_code.h"
-#include "sim/receipt_print.h"
-#include "sim/values.h"
+#include "sim/model/args.h"
+#include "sim/model/error_code.h"
+#include "sim/model/receipt_print.h"
+#include "sim/model/values.h"
 
 namespace kovrix::sim {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "driver/codepage.h"
 #include "driver/frame.h"
-#include "sim/device_state.h"
-#include "sim/tape.h"
+#include "sim/model/device_state.h"
+#include "sim/model/tape.h"
 
 namespace kovrix::sim {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/device.h"
+#include "sim/model/device.h"
 
 namespace kovrix::sim {
 

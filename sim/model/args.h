@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/values.h"
+#include "sim/model/values.h"
 
 namespace kovrix::sim {
 

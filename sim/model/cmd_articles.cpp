@@ -1,7 +1,7 @@
 // The article base: programming, looking up and clearing articles.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

@@ -1,7 +1,7 @@
-#include "sim/device.h"
+#include "sim/model/device.h"
 
-#include "sim/error_code.h"
-#include "sim/fiscal_memory.h"
+#include "sim/model/error_code.h"
+#include "sim/model/fiscal_memory.h"
 
 namespace kovrix::sim {
 

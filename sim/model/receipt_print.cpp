@@ -1,8 +1,8 @@
-#include "sim/receipt_print.h"
+#include "sim/model/receipt_print.h"
 
 #include <array>
 
-#include "sim/values.h"
+#include "sim/model/values.h"
 
 namespace kovrix::sim {
 

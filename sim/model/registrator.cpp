@@ -1,4 +1,4 @@
-#include "sim/registrator.h"
+#include "sim/model/registrator.h"
 
 namespace kovrix::sim {
 

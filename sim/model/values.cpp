@@ -1,4 +1,4 @@
-#include "sim/values.h"
+#include "sim/model/values.h"
 
 #include <cstdio>
 

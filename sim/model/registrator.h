@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/commands.h"
-#include "sim/device.h"
-#include "sim/error_code.h"
+#include "sim/model/commands.h"
+#include "sim/model/device.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

@@ -1,8 +1,8 @@
-#include "sim/commands.h"
+#include "sim/model/commands.h"
 
 #include <cstdio>
 
-#include "sim/error_code.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
-#include "sim/fiscal_memory.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
+#include "sim/model/fiscal_memory.h"
 
 namespace kovrix::sim {
 

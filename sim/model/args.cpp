@@ -1,6 +1,6 @@
-#include "sim/args.h"
+#include "sim/model/args.h"
 
-#include "sim/error_code.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/terminal_session.h"
+#include "sim/model/terminal_session.h"
 
 #include <algorithm>
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/args.h"
-#include "sim/device.h"
+#include "sim/model/args.h"
+#include "sim/model/device.h"
 
 namespace kovrix::sim {
 

@@ -1,8 +1,8 @@
 // Service: the technical-service reminder, service counters, modem state, network settings
 // and the last acquirer session.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
 
 namespace kovrix::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/fiscal_memory.h"
+#include "sim/model/fiscal_memory.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "sim/device.h"
-#include "sim/device_state.h"
-#include "sim/fiscal_memory.h"
+#include "sim/model/device.h"
+#include "sim/model/device_state.h"
+#include "sim/model/fiscal_memory.h"
 
 namespace kovrix::sim {
 

@@ -1,9 +1,9 @@
 // Inside a receipt: totals, payments (cash and card), discounts and surcharges, and the
 // service cash movements.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
-#include "sim/receipt_print.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
+#include "sim/model/receipt_print.h"
 
 namespace kovrix::sim {
 

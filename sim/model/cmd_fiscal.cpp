@@ -1,8 +1,8 @@
 // Serial number, fiscalisation, fiscal and tax numbers, tax rates.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
-#include "sim/fiscal_memory.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
+#include "sim/model/fiscal_memory.h"
 
 namespace kovrix::sim {
 

@@ -1,9 +1,9 @@
 // Receipts: opening, text lines, selling, closing, annulment, copies and barcodes.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
-#include "sim/fiscal_memory.h"
-#include "sim/receipt_print.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
+#include "sim/model/fiscal_memory.h"
+#include "sim/model/receipt_print.h"
 
 namespace kovrix::sim {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "sim/device_state.h"
+#include "sim/model/device_state.h"
 
 namespace kovrix::sim {
 

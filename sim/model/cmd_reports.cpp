@@ -2,10 +2,10 @@
 // additional and service reports. All but X, Z and the tape commands print inside a
 // non-fiscal receipt, as the tool always wraps them.
 
-#include "sim/commands.h"
-#include "sim/error_code.h"
-#include "sim/fiscal_memory.h"
-#include "sim/receipt_print.h"
+#include "sim/model/commands.h"
+#include "sim/model/error_code.h"
+#include "sim/model/fiscal_memory.h"
+#include "sim/model/receipt_print.h"
 
 namespace kovrix::sim {
 

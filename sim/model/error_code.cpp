@@ -1,4 +1,4 @@
-#include "sim/error_code.h"
+#include "sim/model/error_code.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "sim/tape.h"
+#include "sim/model/tape.h"
 
 namespace kovrix::sim {
 

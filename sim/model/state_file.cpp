@@ -1,11 +1,11 @@
-#include "sim/state_file.h"
+#include "sim/model/state_file.h"
 
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 
-#include "sim/values.h"
+#include "sim/model/values.h"
 
 namespace kovrix::sim {
 
