@@ -8,6 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/private_profile.h"
+#include "driver/serial_line.h"
 
 namespace kovrix {
 
@@ -75,7 +76,7 @@ void TForm1::CreateIniFileIfMissing() {
 }
 
 void TForm1::PreselectPortAndSpeed() {
-  const QString port = QString::fromStdString(IniText("Communication", "Port", "", 10));
+  const QString port = QString::fromStdString(IniText("Communication", "Port", "", kMaxPortPath + 1));
   const QString speed = QString::fromStdString(IniText("Communication", "Speed", "", 10));
   // Device names here differ in letter case (ttyS0, ttyUSB0): an exact match wins, and a match
   // without regard to case stands in for the upper-casing of port names elsewhere.

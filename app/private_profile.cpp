@@ -105,6 +105,8 @@ std::string CutToBuffer(const std::string& s, std::size_t bufferSize) {
   return s.substr(0, bufferSize - 1);
 }
 
+bool HasLineBreak(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
 }  // namespace
 
 int ProfileTextToInt(const std::string& text) {
@@ -137,6 +139,8 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
+  // A line break would end the line early and start a key or section of its own making.
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
   std::vector<std::string> lines;
   if (const auto content = ReadFile(path)) {
     lines = SplitLines(*content);

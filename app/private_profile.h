@@ -21,7 +21,8 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 int GetPrivateProfileInt(const std::string& section, const std::string& key, int fallback, const std::string& path);
 
 /// Writes section/key = value, creating the file, the section or the key as needed; an existing
-/// key keeps its place and spelling. Answers false when the file cannot be read or written.
+/// key keeps its place and spelling. Answers false, leaving the file as it was, when a name or the
+/// value holds a line break or NUL, or when the file cannot be read or written.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
 

@@ -18,12 +18,16 @@ std::string UsageText() {
       "  (options not given take their defaults from ./fpinit.ini as the tool does:\n"
       "   Communication/Port and Speed, Fiscal Printer/Reply, LogFile/Log and LogName)\n"
       "  --json            print the result as one JSON object\n"
+      "  --seq-reset       start the frame sequence at 21h; by default a run continues the\n"
+      "                    sequence of the previous run on the same port (kept in\n"
+      "                    $XDG_STATE_HOME/kovrix), so that a command equal to the last one\n"
+      "                    is executed again, not answered from the device's repeat memory\n"
       "  -h, --help        print this text\n"
       "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"
       "JSON keys: command, error, ok, message, data, fields, statusBytes, status, noReply, nak,\n"
       "badChecksum, sentFrame, rawReply; a refused call prints only err.\n"
       "\nexit status: 0 success, 1 the device answered an error code, 2 no valid reply,\n"
-      "3 usage, port or argument error\n";
+      "3 usage, port or argument error (also: port busy, another run holds it for 5 s)\n";
   return text;
 }
 

@@ -30,6 +30,9 @@ int RunExec(Context& context) {
   if (args.empty() || args.size() > 2) return Fail(context, "usage: exec CODE [DATA]");
   const int code = ParseCommandCode(args[0]);
   if (code < 0) return Fail(context, "exec: '" + args[0] + "' is not a command code of two hexadecimal digits");
+  // A reply's command byte below 20h is a control byte to the receive machine: no reply to such a
+  // command could be read, so it is not sent at all.
+  if (code < 0x20) return Fail(context, "exec: command code " + args[0] + " is below 20: its reply cannot be framed, nothing sent");
   const std::string data = args.size() == 2 ? Utf8ToCp1251(args[1]) : std::string();
   if (data.size() > kMaxFrameData)
     return Fail(context, "exec: DATA is " + std::to_string(data.size()) + " bytes, one frame carries at most " +

@@ -13,6 +13,11 @@ DeviceSession::DeviceSession(const Options& options) {
     error_ = "no port given (use -p PORT)";
     return;
   }
+  const PortState::Lock lock = portState_.Acquire(options.port, kPortWaitMs);
+  if (lock == PortState::Lock::Busy) {
+    error_ = "port busy: another kovrix-cli run is using " + options.port;
+    return;
+  }
   // The log name is passed as typed: it names a file here, not text for the device.
   SetLogFileName(options.logFile);
   if (OpenComPort(options.port, options.baud) != 0) {
@@ -20,11 +25,20 @@ DeviceSession::DeviceSession(const Options& options) {
     return;
   }
   SetRepeatCount(options.repeats);
+  if (lock == PortState::Lock::Held) {
+    TheLink().SetSequenceCounter(options.seqReset ? 0 : portState_.counter());
+    TheLink().SetSequenceObserver([this](std::uint8_t counter) { portState_.Store(counter); });
+  } else {
+    if (options.seqReset) TheLink().SetSequenceCounter(0);
+    // A missing device file is not worth a word: the open has already told.
+    if (!ResolvedDevicePath(options.port).empty()) warning_ = "frame sequence not kept: " + portState_.why();
+  }
   open_ = true;
 }
 
 DeviceSession::~DeviceSession() {
   if (open_) CloseComPort();
+  TheLink().SetSequenceObserver(nullptr);
 }
 
 int Fail(Context& context, const std::string& message) {
@@ -33,6 +47,7 @@ int Fail(Context& context, const std::string& message) {
 }
 
 bool OpenOrReport(DeviceSession& session, Context& context) {
+  if (!session.warning().empty()) context.err << "kovrix-cli: warning: " << session.warning() << "\n";
   if (session.open()) return true;
   Fail(context, session.error());
   return false;
@@ -68,6 +83,8 @@ std::string RefusalText(std::string_view function, int err) {
       return function == "Payment" ? "payment type outside 0..9" : "quantity not above 0";
     case ERR_PRICE:
       return "price below 0";
+    case ERR_AMOUNT:
+      return "amount not a finite number";
     case ERR_SOURCE_TYPE:
       return "source type not 0, 1, 2, 3 or 5";
     case ERR_DATA_TOO_LONG:

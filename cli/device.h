@@ -5,13 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "cli/port_state.h"
 #include "cli/subcommands.h"
 #include "driver/reply.h"
 
 namespace kovrix::cli {
 
-/// The open link for one run: sets the log file, opens the port and sets the repeat count;
-/// closes the port again when it goes out of scope.
+/// How long a run waits for another run on the same port to finish.
+inline constexpr int kPortWaitMs = 5000;
+
+/// The open link for one run: takes the port's lock, sets the log file, opens the port, sets the
+/// repeat count and continues the port's frame sequence from the previous run (keeping it after
+/// every frame); closes the port and releases the lock when it goes out of scope.
 class DeviceSession {
  public:
   explicit DeviceSession(const Options& options);
@@ -22,10 +27,14 @@ class DeviceSession {
   /// Answers whether the port is open; otherwise error() tells why.
   bool open() const { return open_; }
   const std::string& error() const { return error_; }
+  /// Answers why the sequence could not be kept for this run (empty when it is kept).
+  const std::string& warning() const { return warning_; }
 
  private:
   bool open_ = false;
   std::string error_;
+  std::string warning_;
+  PortState portState_;
 };
 
 /// Prints a one-line message on the error stream and answers kExitUsage.

@@ -5,11 +5,12 @@
 #include <cstdlib>
 
 #include "app/private_profile.h"
+#include "driver/serial_line.h"
 
 namespace kovrix::cli {
 namespace {
 
-enum class Opt { Port, Baud, Repeats, Log, Json, Help };
+enum class Opt { Port, Baud, Repeats, Log, Json, SeqReset, Help };
 
 struct OptionName {
   const char* shortName;  // may be null
@@ -21,7 +22,8 @@ struct OptionName {
 constexpr OptionName kOptions[] = {
     {"-p", "--port", Opt::Port, true},          {"-b", "--baud", Opt::Baud, true},
     {nullptr, "--repeats", Opt::Repeats, true}, {nullptr, "--log", Opt::Log, true},
-    {nullptr, "--json", Opt::Json, false},      {"-h", "--help", Opt::Help, false},
+    {nullptr, "--json", Opt::Json, false},      {nullptr, "--seq-reset", Opt::SeqReset, false},
+    {"-h", "--help", Opt::Help, false},
 };
 
 // Splits "--name=value" and finds the option; value is set when it came attached.
@@ -66,6 +68,9 @@ bool Apply(const OptionName& o, const std::string& value, Options& options, std:
     case Opt::Json:
       options.json = true;
       return true;
+    case Opt::SeqReset:
+      options.seqReset = true;
+      return true;
     case Opt::Help:
       options.help = true;
       return true;
@@ -76,7 +81,7 @@ bool Apply(const OptionName& o, const std::string& value, Options& options, std:
 }  // namespace
 
 void LoadProfileDefaults(Options& options, const std::string& iniPath) {
-  options.port = GetPrivateProfileString("Communication", "Port", options.port, 10, iniPath);
+  options.port = GetPrivateProfileString("Communication", "Port", options.port, kMaxPortPath + 1, iniPath);
   const int speed = ProfileTextToInt(GetPrivateProfileString("Communication", "Speed", "", 10, iniPath));
   if (speed > 0) options.baud = speed;
   options.repeats = GetPrivateProfileInt("Fiscal Printer", "Reply", options.repeats, iniPath);

@@ -12,6 +12,7 @@ struct Options {
   int repeats = 1;      // the link's repeat count
   std::string logFile;  // session log; empty = no log
   bool json = false;
+  bool seqReset = false;  // start the sequence at 21h instead of after the previous run's
   bool help = false;
   std::string subcommand;         // empty when none was given
   std::vector<std::string> args;  // the subcommand's arguments, unparsed

@@ -236,6 +236,7 @@ const ReplyRecord* SellItemEx(const std::string& password, long long articleCode
 
 const ReplyRecord* Payment(const std::string& password, int paymentType, double amount, int& err) {
   if (paymentType < 0 || paymentType > 9) return Refuse(err, ERR_PAYMENT_TYPE);
+  if (!std::isfinite(amount)) return Refuse(err, ERR_AMOUNT);
   return Send(0x67, err, "%s;%i;%-#.2f;", C(password), paymentType, amount);
 }
 
@@ -252,34 +253,42 @@ const ReplyRecord* Annulment(const std::string& password, int operationType, int
 }
 
 const ReplyRecord* DiscountItemPercent(const std::string& password, double value, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x68, err, "%s;%-#.2f;", C(password), value);
 }
 
 const ReplyRecord* DiscountItemAbsolute(const std::string& password, double value, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x69, err, "%s;%-#.2f;", C(password), value);
 }
 
 const ReplyRecord* DiscountSubtotalPercent(const std::string& password, double value, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x73, err, "%s;%-#.2f;", C(password), value);
 }
 
 const ReplyRecord* DiscountSubtotalAbsolute(const std::string& password, double value, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x74, err, "%s;%-#.2f;", C(password), value);
 }
 
 const ReplyRecord* DiscountTaxGroupPercent(const std::string& password, double value, int taxGroup, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x75, err, "%s;%-#.2f;%i;", C(password), value, taxGroup);
 }
 
 const ReplyRecord* DiscountTaxGroupAbsolute(const std::string& password, double value, int taxGroup, int& err) {
+  if (!std::isfinite(value)) return Refuse(err, ERR_AMOUNT);
   return Send(0x76, err, "%s;%-#.2f;%i;", C(password), value, taxGroup);
 }
 
 const ReplyRecord* CashInOut(const std::string& password, int number, double amount, int& err) {
+  if (!std::isfinite(amount)) return Refuse(err, ERR_AMOUNT);
   return Send(0x6E, err, "%s;%i;%-#.2f;", C(password), number, amount);
 }
 
 const ReplyRecord* ServiceCashInOut(const std::string& password, int number, double amount, int& err) {
+  if (!std::isfinite(amount)) return Refuse(err, ERR_AMOUNT);
   return Send(0x77, err, "%s;%i;%-#.2f;", C(password), number, amount);
 }
 

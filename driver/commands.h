@@ -25,6 +25,7 @@ inline constexpr int ERR_HEADER_LINE_READ = -131;  // GetHeaderFooter: line numb
 inline constexpr int ERR_QUANTITY = -151;          // SellItemEx: quantity not above 0 (or not finite)
 inline constexpr int ERR_PAYMENT_TYPE = -151;      // Payment: payment type outside 0..9
 inline constexpr int ERR_PRICE = -152;             // SellItemEx: price below 0 (or not finite)
+inline constexpr int ERR_AMOUNT = -153;            // Payment, CashInOut, ServiceCashInOut, discounts: amount not finite
 inline constexpr int ERR_SOURCE_TYPE = -171;       // SetDataSource: source type not 0, 1, 2, 3 or 5
 inline constexpr int ERR_DATA_TOO_LONG = -200;     // any: the data text exceeds one frame (219 bytes)
 

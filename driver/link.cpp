@@ -36,7 +36,9 @@ int Link::OpenComPort(const std::string& port, int baud) {
 bool Link::CloseComPort() {
   // Only a session that was opened gets its end entry.
   if (!line_->isOpen()) return false;
-  line_->purge();
+  // Closing does not wait for the output to drain: a device that stopped reading must not hold
+  // the close up.
+  line_->discard();
   if (log_) log_->WriteLog("x", "");
   repeatsDone_ = 0;
   rx_.setReady(false);
@@ -66,6 +68,7 @@ int Link::SendFrame(int command, const std::string& data) {
   lastCommand_ = command;
   prevSeqCounter_ = seqCounter_;
   ++seqCounter_;
+  if (onSequence_) onSequence_(seqCounter_);
   rx_.BeginExchange();
 
   const std::uint8_t seq = SeqByte(seqCounter_);
@@ -105,6 +108,10 @@ bool Link::ReplyHasFrameShape() const {
          raw[8] == ';' && at(n - 1) == kETX && at(n - 6) == kEndMark;
 }
 
+bool Link::ReplyNeedsRepeat() const {
+  return !ReplyHasFrameShape() || (record_.status & ST_BAD_CHECKSUM) != 0;
+}
+
 void Link::MarkNotSent(int command, const std::string& data) {
   record_.command = command;
   record_.commandName = GetCommandName(command);
@@ -125,7 +132,7 @@ const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
     return &record_;
   }
   for (int pass = 1; pass <= repeatCount_; ++pass) {
-    if (!ReplyHasFrameShape()) {
+    if (ReplyNeedsRepeat()) {
       sleep_(timing_.repeatWaitMs);
       ++repeatsDone_;
       ResendLast(false);

@@ -28,7 +28,8 @@ class Link {
 
   /// Opens the port; answers 0 or -1 when it cannot be opened.
   int OpenComPort(const std::string& port, int baud);
-  /// Discards the queues, logs the session end and closes; answers whether closing succeeded.
+  /// Discards both queues (what is still unsent is dropped), logs the session end and closes;
+  /// answers whether closing succeeded.
   bool CloseComPort();
   /// One exchange; answers -1 without sending when no port is open or an exchange is running.
   int SendFrame(int command, const std::string& data);
@@ -38,6 +39,14 @@ class Link {
   int ResendLast(bool keepSequence);
   /// Executes the last command again; null when not ready.
   const ReplyRecord* RepeatCommand(bool keepSequence);
+
+  /// Answers the sequence counter (the SEQ of the last frame sent derives from it).
+  std::uint8_t SequenceCounter() const { return seqCounter_; }
+  /// Continues the sequence from a counter (a run that follows another on the same port).
+  void SetSequenceCounter(std::uint8_t counter) { seqCounter_ = prevSeqCounter_ = counter; }
+  /// Called with the sequence counter each time a frame is about to go out, so that the counter
+  /// can be kept beyond this process (empty: nobody keeps it).
+  void SetSequenceObserver(std::function<void(std::uint8_t)> observer) { onSequence_ = std::move(observer); }
 
   void SetRepeatCount(int count) { repeatCount_ = count; }
   /// Answers the number of 2-second repeats since the port was opened.
@@ -57,12 +66,17 @@ class Link {
  private:
   bool ReceiveByte(int& passCounter);
   bool ReplyHasFrameShape() const;
+  /// Answers whether the last exchange must be repeated with the same SEQ: a reply that is not
+  /// a well-formed frame, or one whose checksum is wrong. The device answers such a repeat from
+  /// its memory, so the command never runs twice.
+  bool ReplyNeedsRepeat() const;
   void MarkNotSent(int command, const std::string& data);
 
   std::unique_ptr<SerialLine> line_;
   SessionLog* log_;
   LinkTiming timing_;
   std::function<void(int)> sleep_;
+  std::function<void(std::uint8_t)> onSequence_;
   ReceiveMachine rx_;
   ReplyRecord record_;
 

@@ -104,6 +104,12 @@ class PosixSerialLine final : public SerialLine {
     head_ = tail_ = 0;
   }
 
+  void discard() override {
+    if (fd_ < 0) return;
+    tcflush(fd_, TCIOFLUSH);
+    head_ = tail_ = 0;
+  }
+
   void clearError() override {
     if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
     head_ = tail_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // The link layer's transport: one serial line, read one byte at a time with a time-out.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,9 +26,14 @@ class SerialLine {
   virtual bool write(std::string_view bytes) = 0;
   /// Waits until the output has gone out, then discards both queues.
   virtual void purge() = 0;
+  /// Discards both queues at once, unsent output included.
+  virtual void discard() = 0;
   /// Clears the line's error state after a failed read.
   virtual void clearError() = 0;
 };
+
+/// The longest port name or path the tool takes (the system's path limit).
+inline constexpr std::size_t kMaxPortPath = 4096;
 
 /// Answers the device path of a port: the name itself when it holds "/", else "/dev/" + name.
 std::string PortPath(const std::string& port);

@@ -39,7 +39,8 @@ QStringList NonEmptyEntries(const QStringList& files) {
 
 bool FitsRecentFiles(const QString& path) {
   const std::string bytes = ToCp1251(path);
-  return bytes.size() <= kRecentPathLength && FromCp1251(bytes) == path;
+  return bytes.size() <= kRecentPathLength && FromCp1251(bytes) == path &&
+         bytes.find_first_of("\r\n") == std::string::npos;
 }
 
 RecentFileChoice ChooseRecentFile(const QStringList& entries, const QString& path) {

@@ -23,7 +23,7 @@ bool WriteRecentFiles(const QStringList& files, const std::string& iniPath);
 QStringList NonEmptyEntries(const QStringList& files);
 
 /// Answers whether a path survives a round trip through a "Files" key: it fits the key's length
-/// and every character has a cp1251 byte.
+/// and every character has a cp1251 byte, and it holds no line break (the key could not hold it).
 bool FitsRecentFiles(const QString& path);
 
 /// What opening a script file does to the list.

@@ -106,5 +106,31 @@ TEST_F(ProfileTest, WritesCreateReplaceAndAppendInPlace) {
   EXPECT_FALSE(WritePrivateProfileString("A", "B", "C", (dir_ / "no-such-dir" / "x.ini").string()));
 }
 
+// A line break in a name or value would write keys and sections of its own: the write is
+// refused and the file stays byte for byte as it was.
+TEST_F(ProfileTest, LineBreaksAreRefusedAndLeaveTheFileAsItWas) {
+  ASSERT_TRUE(WritePrivateProfileString("Communication", "Port", "ttyS0", path_));
+  ASSERT_TRUE(WritePrivateProfileString("Communication", "Speed", "9600", path_));
+  const std::string before = Content();
+  struct Case {
+    const char* section;
+    const char* key;
+    std::string value;
+  } cases[] = {
+      {"Communication", "Port", "b\nSpeed=1"},
+      {"Communication", "Port", "b\rSpeed=1"},
+      {"Communication", "Port\r\n[X]", "1"},
+      {"Comm\nunication", "Port", "1"},
+      {"Communication", "Port", std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, path_)) << c.key;
+    EXPECT_EQ(Content(), before);
+  }
+  EXPECT_EQ(GetPrivateProfileInt("Communication", "Speed", 0, path_), 9600);
+  EXPECT_FALSE(WritePrivateProfileString("New", "Key", "x\n", (dir_ / "fresh.ini").string()));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "fresh.ini"));
+}
+
 }  // namespace
 }  // namespace kovrix

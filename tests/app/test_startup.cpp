@@ -52,7 +52,8 @@ TEST_F(StartupTest, FirstStartCreatesTheFileAndFallsBackToTheFirstPortAnd9600) {
 }
 
 TEST_F(StartupTest, PreselectionFromTheFile) {
-  registry.Add("ttyS0", "a (ttyS0)").Add("ttyUSB0", "b (ttyUSB0)").Add("ttyUSB123", "c (ttyUSB123)");
+  registry.Add("ttyS0", "a (ttyS0)").Add("ttyUSB0", "b (ttyUSB0)").Add("ttyUSB123", "c (ttyUSB123)")
+      .Add("ttyUSB12345", "d (ttyUSB12345)");
   struct Case {
     const char* port;
     const char* speed;
@@ -63,7 +64,7 @@ TEST_F(StartupTest, PreselectionFromTheFile) {
   } cases[] = {
       {"ttyUSB0", "57600", "x", "ttyUSB0", "57600", true},
       {"ttyusb0", "14400", "", "ttyUSB0", "9600", false},       // letter case ignored when no exact match
-      {"ttyUSB12345", "115200", "COM1", "ttyUSB123", "115200", true},  // cut to nine characters
+      {"ttyUSB12345", "115200", "COM1", "ttyUSB12345", "115200", true},  // taken whole, however long
       {"ttyS9", "", nullptr, "ttyS0", "9600", false},
       {"", "abc", "COM2", "ttyS0", "9600", true},
   };

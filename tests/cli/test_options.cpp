@@ -72,8 +72,11 @@ TEST(ProfileDefaults, TakenFromTheInitialisationFileAndOverriddenByTheCommandLin
       {"[Communication]\r\nPort=ttyUSB1\r\nSpeed=115200\r\n[Fiscal Printer]\r\nReply=3\r\n", "ttyUSB1", 115200, 3, ""},
       {"[LogFile]\r\nLog=1\r\n", "", 9600, 1, "Kovrix.log"},
       {"[LogFile]\r\nLog=0\r\nLogName=x.log\r\n", "", 9600, 1, ""},
-      {"[logfile]\r\nlog=2\r\nLOGNAME=s.log\r\n[communication]\r\nport=ttyACM0123456\r\nspeed=abc\r\n", "ttyACM012", 9600,
-       1, "s.log"},
+      // A device path is taken whole, however long.
+      {"[Communication]\r\nPort=/dev/serial/by-id/usb-STMicroelectronics_Virtual_COM_Port_0123456789AB-if00\r\n",
+       "/dev/serial/by-id/usb-STMicroelectronics_Virtual_COM_Port_0123456789AB-if00", 9600, 1, ""},
+      {"[logfile]\r\nlog=2\r\nLOGNAME=s.log\r\n[communication]\r\nport=ttyACM0123456\r\nspeed=abc\r\n", "ttyACM0123456",
+       9600, 1, "s.log"},
   };
   const std::string path = testing::TempDir() + "cli_profile_" + std::to_string(getpid()) + ".ini";
   for (const Case& c : cases) {

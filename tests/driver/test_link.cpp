@@ -109,15 +109,54 @@ TEST_F(LinkTest, ReplyLessExchangeKeepsTheStaleRawReplyAndIsRepeatedOnlyOverUsb)
   EXPECT_EQ(link.GetRepeatCount(), 0) << "USB repeats are not counted";
 }
 
-TEST_F(LinkTest, BadChecksumIsMarkedButNotRepeated) {
-  link.SetRepeatCount(4);
+// The device executed the command before its reply was corrupted: a new frame would run it
+// again, so the same frame (same SEQ) goes again and the device answers from its memory.
+TEST_F(LinkTest, BadChecksumIsRepeatedWithTheSameSeqAndReportedOnlyWhenTheRepeatsAreUsedUp) {
   std::string bad = Reply(0x21, 0x21, "A;", "0100");
   bad[bad.size() - 2] ^= 1;
-  line.replies = {bad};
+
+  link.SetRepeatCount(4);
+  line.replies = {bad, Reply(0x21, 0x21, "A;", "0000")};
   const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
-  EXPECT_EQ(line.written.size(), 1u);
+  ASSERT_EQ(line.written.size(), 2u);
+  EXPECT_EQ(line.written[0], line.written[1]);
+  EXPECT_EQ(waits, (std::vector<int>{2000}));
+  EXPECT_EQ(link.GetRepeatCount(), 1);
+  EXPECT_EQ(r->status, ST_SHIFT_OPEN);
+  EXPECT_EQ(r->errorText, "0000");
+
+  line.written.clear();
+  waits.clear();
+  link.SetRepeatCount(2);
+  line.replies = {bad, bad, bad};
+  r = link.ExecuteCommand(0x21, "482916;");
+  ASSERT_EQ(line.written.size(), 3u);
+  EXPECT_EQ(SeqOf(line.written[0]), SeqOf(line.written[2]));
   EXPECT_EQ(r->status, ST_BAD_CHECKSUM);
   EXPECT_EQ(r->errorText, "0100");
+}
+
+TEST_F(LinkTest, SequenceContinuesFromAKeptCounterAndEveryFrameIsAnnounced) {
+  std::vector<int> announced;
+  link.SetSequenceObserver([&](std::uint8_t counter) { announced.push_back(counter); });
+  link.SetSequenceCounter(40);
+  link.SetRepeatCount(1);
+  line.replies = {"\x15", Reply(0x29, 0x21, "A;")};
+  link.ExecuteCommand(0x21, "x;");
+  ASSERT_EQ(line.written.size(), 2u);
+  EXPECT_EQ(SeqOf(line.written[0]), 0x20 + 41);
+  EXPECT_EQ(SeqOf(line.written[1]), 0x20 + 41) << "the repeat keeps the SEQ";
+  EXPECT_EQ(announced, (std::vector<int>{41, 41}));
+  EXPECT_EQ(link.SequenceCounter(), 41);
+}
+
+TEST_F(LinkTest, ClosingDiscardsTheQueuesWithoutWaitingForTheOutput) {
+  link.SetRepeatCount(0);
+  link.ExecuteCommand(0x21, "x;");
+  EXPECT_EQ(line.purges, 1) << "an exchange drains and discards before it writes";
+  EXPECT_TRUE(link.CloseComPort());
+  EXPECT_EQ(line.purges, 1);
+  EXPECT_EQ(line.discards, 1);
 }
 
 TEST_F(LinkTest, FrameNotEndingInEtxIsAnExchangeWithoutReply) {

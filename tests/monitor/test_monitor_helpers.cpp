@@ -92,6 +92,7 @@ TEST(RecentFiles, KeysRoundTripInCp1251AndPathsThatCannotAreRecognised) {
   EXPECT_TRUE(FitsRecentFiles("/" + QString(498, 'x')));
   EXPECT_FALSE(FitsRecentFiles("/" + QString(499, 'x')));
   EXPECT_FALSE(FitsRecentFiles(QStringLiteral("/s/文件.txt")));
+  EXPECT_FALSE(FitsRecentFiles(QStringLiteral("/s/a\nFile2=/etc/passwd")));
 }
 
 }  // namespace

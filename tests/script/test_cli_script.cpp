@@ -33,6 +33,7 @@ class InterruptingLine final : public SerialLine {
     return line_.write(bytes);
   }
   void purge() override { line_.purge(); }
+  void discard() override { line_.discard(); }
   void clearError() override { line_.clearError(); }
 
  private:

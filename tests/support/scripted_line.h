@@ -22,6 +22,8 @@ class ScriptedLine final : public SerialLine {
     int timeouts = 0;                   // reads that timed out
     int errorsToReport = 0;             // the next n empty reads report Error
     int clearErrors = 0;                // clearError calls
+    int purges = 0;                     // purge calls (drain, then discard)
+    int discards = 0;                   // discard calls (no drain)
     bool openFails = false;
     std::string openedPort;
     int openedBaud = 0;
@@ -65,7 +67,14 @@ class ScriptedLine final : public SerialLine {
     }
     return true;
   }
-  void purge() override { s_.pending.clear(); }
+  void purge() override {
+    ++s_.purges;
+    s_.pending.clear();
+  }
+  void discard() override {
+    ++s_.discards;
+    s_.pending.clear();
+  }
   void clearError() override { ++s_.clearErrors; }
 
  private:

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/port_state.h"
+
+namespace kovrix::cli {
+namespace {
+
+// A state directory and a stand-in device file of this test's own.
+class PortStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/kovrix-port-state-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    work = dir;
+    setenv("XDG_STATE_HOME", (work / "state").c_str(), 1);
+    std::ofstream(work / "ttyFAKE0");
+    device = (work / "ttyFAKE0").string();
+  }
+  void TearDown() override {
+    unsetenv("XDG_STATE_HOME");
+    std::filesystem::remove_all(work);
+  }
+  std::filesystem::path StateFile() { return work / "state" / "kovrix" / StateFileName(device); }
+
+  std::filesystem::path work;
+  std::string device;
+};
+
+TEST_F(PortStateTest, CounterIsKeptPerDeviceAndAMissingOrDamagedFileIsAFirstRun) {
+  PortState state;
+  ASSERT_EQ(state.Acquire(device, 0), PortState::Lock::Held);
+  EXPECT_EQ(state.counter(), 0);
+  state.Store(254);
+  state.Store(7);
+  state.Release();
+
+  // A link to the device is the same port.
+  std::filesystem::create_symlink(device, work / "alias");
+  ASSERT_EQ(state.Acquire((work / "alias").string(), 0), PortState::Lock::Held);
+  EXPECT_EQ(state.counter(), 7);
+  state.Release();
+
+  for (const char* damaged : {"", "x12\n", "300\n", "-1\n"}) {
+    std::ofstream(StateFile(), std::ios::trunc) << damaged;
+    ASSERT_EQ(state.Acquire(device, 0), PortState::Lock::Held);
+    EXPECT_EQ(state.counter(), 0) << damaged;
+    state.Release();
+  }
+  EXPECT_EQ(state.Acquire((work / "no-such-port").string(), 0), PortState::Lock::Unavailable);
+}
+
+TEST_F(PortStateTest, ASecondHolderWaitsAndThenFindsThePortBusy) {
+  PortState first;
+  ASSERT_EQ(first.Acquire(device, 0), PortState::Lock::Held);
+  PortState second;
+  EXPECT_EQ(second.Acquire(device, 60), PortState::Lock::Busy);
+  first.Release();
+  EXPECT_EQ(second.Acquire(device, 60), PortState::Lock::Held);
+}
+
+TEST(PortStateNames, DevicePathsMapToDistinctFileNames) {
+  EXPECT_EQ(StateFileName("/dev/ttyUSB0"), "%2Fdev%2FttyUSB0.seq");
+  EXPECT_EQ(StateFileName("/dev/a%2Fb"), "%2Fdev%2Fa%252Fb.seq");
+  EXPECT_NE(StateFileName("/dev/a/b"), StateFileName("/dev/a%2Fb"));
+}
+
+}  // namespace
+}  // namespace kovrix::cli
