@@ -5,6 +5,7 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "screens/reports/report_layout.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -34,6 +35,7 @@ AdditionalReports::AdditionalReports(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Тип отчета:"), reportType_);
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
   LayOutBoxesAndButtons(this, form, {report_, status_, close_});
+  setMinimumWidth(kReportScreenWidth);
 
   OnClick(report_, [this] { MakeReport(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });

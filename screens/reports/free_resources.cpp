@@ -7,6 +7,7 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "screens/reports/report_layout.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -67,6 +68,7 @@ FreeResources::FreeResources(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
   form->addRow(panel);
   LayOutBoxesAndButtons(this, form, {report_, status_, close_});
+  setMinimumWidth(kReportScreenWidth);
 
   OnClick(report_, [this] { MakeReport(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });

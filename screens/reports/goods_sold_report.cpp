@@ -7,6 +7,7 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "screens/reports/report_layout.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -62,6 +63,7 @@ GoodsSoldReport::GoodsSoldReport(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Код первого товара:"), firstCode_);
   form->addRow(QStringLiteral("Код последнего товара:"), lastCode_);
   LayOutBoxesAndButtons(this, form, {report_, status_, close_});
+  setMinimumWidth(kReportScreenWidth);
 
   OnClick(report_, [this] { MakeReport(); });
   OnClick(status_, [this] { CheckState(); });

@@ -8,6 +8,7 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "screens/reports/report_layout.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -30,7 +31,9 @@ QGroupBox* NewChoiceGroup(const QString& title, QRadioButton* first, QRadioButto
   auto* group = new QGroupBox(title);
   auto* row = new QHBoxLayout(group);
   row->addWidget(first);
+  row->addSpacing(24);
   row->addWidget(second);
+  row->addStretch();
   first->setChecked(true);
   return group;
 }
@@ -76,6 +79,9 @@ PeriodicReport::PeriodicReport(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Пароль:"), password_);
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
   LayOutBoxesAndButtons(this, form, {report_, status_, exit_});
+  // The dialog follows its contents, so that swapping the date and number groups leaves no gap.
+  typeGroup->setMinimumWidth(kReportScreenWidth);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   ShowRangeGroup();
 
   connect(byDate_, &QRadioButton::toggled, this, [this] { ShowRangeGroup(); });

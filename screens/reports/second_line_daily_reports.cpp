@@ -8,6 +8,7 @@
 #include "app/text_codec.h"
 #include "driver/commands.h"
 #include "driver/reply.h"
+#include "screens/reports/report_layout.h"
 #include "screens/screen_kit.h"
 
 namespace kovrix {
@@ -54,6 +55,7 @@ SecondLineDailyReports::SecondLineDailyReports(ScreenContext& context, QWidget* 
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addLayout(grid);
+  setMinimumWidth(kReportScreenWidth);
 
   OnClick(xReport_, [this] { DailyReport(kXReport); });
   OnClick(zReport_, [this] { DailyReport(kZReport); });
