@@ -101,6 +101,15 @@ TEST_F(SecondLineDailyReportsTest, EachRefusalStopsTheUploadWhereItHappened) {
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "0006");
   EXPECT_EQ(Articles(), 1u);
   EXPECT_TRUE(state.connected);  // set as the action starts
+
+  // No answer to the clearing of the article base: the time-out message.
+  server.faults().Clear();
+  server.faults().SynBeforeReply(0, 2);  // the two report commands are answered as usual
+  server.faults().Queue(sim::LineFault::Drop);
+  Click(screen.UploadButton());
+  EXPECT_EQ(TakeSent().size(), 3u);
+  EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Ошибка!"});
+  EXPECT_EQ(Articles(), 1u);
 }
 
 TEST_F(SecondLineDailyReportsTest, TheStatusButtonShowsTheUploadOnlyForVersionThreeZeroTwoOrHighAccess) {
