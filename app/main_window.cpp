@@ -13,7 +13,12 @@
 #include "screens/programming/date_time.h"
 #include "screens/programming/decimal_point.h"
 #include "screens/programming/id_dev.h"
+#include "screens/reports/additional_reports.h"
 #include "screens/reports/daily_reports.h"
+#include "screens/reports/free_resources.h"
+#include "screens/reports/goods_sold_report.h"
+#include "screens/reports/periodic_report.h"
+#include "screens/reports/second_line_daily_reports.h"
 #include "screens/sales/non_fiscal_receipt.h"
 #include "driver/driver.h"
 
@@ -200,6 +205,11 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
   BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
   BindScreen(QStringLiteral("Запуск скрипта"), new FrameMonitor(context_, this));
+  BindScreen(QStringLiteral("Информация о свободных ресурсах и статусе"), new FreeResources(context_, this));
+  BindScreen(QStringLiteral("Печать дневных отчетов RQM707"), new SecondLineDailyReports(context_, this));
+  BindScreen(QStringLiteral("Печать периодического отчета "), new PeriodicReport(context_, this));
+  BindScreen(QStringLiteral("Отчет по реализованным товарам"), new GoodsSoldReport(context_, this));
+  BindScreen(QStringLiteral("Печать дополнительных дневных отчетов"), new AdditionalReports(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {
