@@ -15,6 +15,11 @@
 #include "screens/programming/id_dev.h"
 #include "screens/reports/daily_reports.h"
 #include "screens/sales/non_fiscal_receipt.h"
+#include "screens/service/last_acquirer.h"
+#include "screens/service/modem_state.h"
+#include "screens/service/modem_state_short.h"
+#include "screens/service/service_counters.h"
+#include "screens/service/service_reminder.h"
 #include "driver/driver.h"
 
 namespace kovrix {
@@ -200,6 +205,11 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
   BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
   BindScreen(QStringLiteral("Запуск скрипта"), new FrameMonitor(context_, this));
+  auto* modemState = new ModemState(context_, this);
+  BindModemScreens(*new ModemStateShort(context_, this), [this, modemState] { ui_.ShowModal(*modemState); });
+  BindScreen(QStringLiteral("Последний сеанс связи с эквайером"), new LastAcquirerSession(context_, this));
+  BindScreen(QStringLiteral("Техническое обслуживание"), new ServiceReminder(context_, this));
+  BindScreen(QStringLiteral("Служебные счетчики"), new ServiceCounters(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {
