@@ -130,7 +130,7 @@ TEST_F(ServiceCountersTest, UsbStorageModeClosesThePortOnlyWhenTheDeviceTookIt) 
   EXPECT_FALSE(TheLink().IsOpen());
   EXPECT_EQ(shell.disconnectedShown, 1);
   EXPECT_FALSE(screen.isVisible());
-  EXPECT_TRUE(WithDevice([](sim::DeviceState& s) { return s.usbStorage; }));
+  EXPECT_EQ(TakeSent(), (Requests{{0x88, "482916;3;1;"}, {0x88, "482916;3;1;"}}));
 }
 
 // The main window against a simulated registrator: the counter's menu entry, and the window's
