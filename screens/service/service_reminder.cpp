@@ -151,8 +151,16 @@ void ServiceReminder::SetReminder() {
   }
   // Converted before anything is sent, so that a bad number leaves no half-sent message behind.
   const int days = ToInt(days_->text());
+  const std::vector<ReminderLine> lines = ReminderLines(message_->toPlainText());
+  // ";" ends a field on the wire: the device would keep only the part before it and report success.
+  for (const ReminderLine& line : lines) {
+    if (line.text.contains(u';')) {
+      ui().ShowMessage(QStringLiteral("Сообщение не может содержать символ \";\"."));
+      return;
+    }
+  }
   int err = 0;
-  for (const ReminderLine& line : ReminderLines(message_->toPlainText())) {
+  for (const ReminderLine& line : lines) {
     state().lastReply = AddServiceTextLine(kDefaultPassword, line.mode, ToCp1251(line.text), err);
     if (!CheckSent(ui(), err)) return;
     if (!CheckReply(ui(), state().LastReply(), QStringLiteral("Добавить строку во временный буфер:"))) return;

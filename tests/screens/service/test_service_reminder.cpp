@@ -102,24 +102,26 @@ TEST_F(ServiceReminderTest, ReadMaskTicksExactlyItsBits) {
 }
 
 TEST_F(ServiceReminderTest, BadInputSendsNothing) {
-  screen.MessageBox()->setPlainText("line");
   struct Case {
+    const char* text;
     const char* newPassword;
     const char* repeat;
     const char* days;
-    const char* message;
+    const char* shown;
   } cases[] = {
-      {"111111", "111112", "1", "Неверный пароль. Попробуйте ещё раз!"},
+      {"line", "111111", "111112", "1", "Неверный пароль. Попробуйте ещё раз!"},
       // Refused before the message lines go, so the device's buffer is left untouched.
-      {"111111", "111111", "1a", "'1a' is not a valid integer value"},
-      {"111111", "111111", "", "'' is not a valid integer value"},
+      {"line", "111111", "111111", "1a", "'1a' is not a valid integer value"},
+      {"line", "111111", "111111", "", "'' is not a valid integer value"},
+      {"line\nits;part", "111111", "111111", "1", "Сообщение не может содержать символ \";\"."},
   };
   for (const auto& c : cases) {
+    screen.MessageBox()->setPlainText(c.text);
     TypeReminder("", c.newPassword, c.repeat);
     screen.DaysBox()->setText(c.days);
     Click(screen.SetButton());
-    EXPECT_TRUE(TakeSent().empty()) << c.message;
-    EXPECT_EQ(TakeMessages(), Messages{c.message});
+    EXPECT_TRUE(TakeSent().empty()) << c.shown;
+    EXPECT_EQ(TakeMessages(), Messages{c.shown});
   }
   EXPECT_EQ(screen.OldPasswordBox()->maxLength(), 6);
   EXPECT_EQ(screen.NewPasswordBox()->echoMode(), QLineEdit::Password);
