@@ -1,6 +1,3 @@
-#include <QTest>
-
-#include "app/main_window_fixture.h"
 #include "screens/service/service_counters.h"
 #include "support/sim_screen_fixture.h"
 
@@ -131,55 +128,6 @@ TEST_F(ServiceCountersTest, UsbStorageModeClosesThePortOnlyWhenTheDeviceTookIt) 
   EXPECT_EQ(shell.disconnectedShown, 1);
   EXPECT_FALSE(screen.isVisible());
   EXPECT_EQ(TakeSent(), (Requests{{0x88, "482916;3;1;"}, {0x88, "482916;3;1;"}}));
-}
-
-// The main window against a simulated registrator: the counter's menu entry, and the window's
-// look after the registrator left the serial line.
-class UsbStorageWindowTest : public test::MainWindowFixture {
- protected:
-  void SetUp() override {
-    MainWindowFixture::SetUp();
-    UseSerialLine(MakePosixSerialLine());
-    ASSERT_TRUE(server.start());
-  }
-  void TearDown() override {
-    CloseComPort();
-    MainWindowFixture::TearDown();
-    server.stop();
-  }
-
-  sim::DeviceServer server;
-};
-
-TEST_F(UsbStorageWindowTest, TheMainWindowIsLeftDisconnected) {
-  TForm1& w = Start();
-  w.PortBox()->setEditText(QString::fromStdString(server.slavePath()));
-  QTest::mouseClick(w.ConnectButton(), Qt::LeftButton);
-  ASSERT_TRUE(TheLink().IsOpen());
-  ASSERT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
-  ui.ClearRecord();
-
-  ui.onModal["ServiceCounters"] = [](QDialog& dialog) {
-    auto& counters = static_cast<ServiceCounters&>(dialog);
-    counters.CounterList()->setCurrentIndex(3);
-    counters.ValueBox()->setText("1");
-    QTest::mouseClick(counters.SetButton(), Qt::LeftButton);
-    EXPECT_FALSE(counters.isVisible());
-  };
-  ASSERT_TRUE(w.Action("Служебные счетчики")->isEnabled());
-  w.Action("Служебные счетчики")->trigger();
-  EXPECT_EQ(ui.modalShown, std::vector<QString>{"ServiceCounters"});
-  EXPECT_EQ(ui.messages, std::vector<QString>{"Успешно!"});
-  EXPECT_FALSE(TheLink().IsOpen());
-  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
-  EXPECT_EQ(w.ConnectButton()->text(), "Подключить");
-  EXPECT_TRUE(w.PortBox()->isEnabled());
-  EXPECT_TRUE(w.SpeedList()->isEnabled());
-  EXPECT_FALSE(w.StateButton()->isEnabled());
-  EXPECT_EQ(w.StatusText(), "");
-  for (const char* menu : {"Продажа", "Отчеты", "Команды", "Утилиты", "Фискальные параметры", "Запуск скрипта"}) {
-    EXPECT_FALSE(w.Action(menu)->isEnabled()) << menu;
-  }
 }
 
 }  // namespace
