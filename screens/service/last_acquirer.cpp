@@ -11,12 +11,6 @@ namespace {
 
 constexpr int kLastAcquirerSession = 0xFC;
 
-QLineEdit* ReportBox() {
-  auto* box = new QLineEdit;
-  box->setReadOnly(true);
-  return box;
-}
-
 }  // namespace
 
 LastAcquirerSession::LastAcquirerSession(ScreenContext& context, QWidget* parent)
@@ -24,8 +18,8 @@ LastAcquirerSession::LastAcquirerSession(ScreenContext& context, QWidget* parent
   password_ = NewPasswordBox();
   errorCode_ = NewErrorCodeBox();
   errorCode_->setText(QStringLiteral("0000"));
-  date_ = ReportBox();
-  time_ = ReportBox();
+  date_ = NewReportBox();
+  time_ = NewReportBox();
   run_ = NewButton(QStringLiteral("Выполнить"));
   close_ = NewButton(QStringLiteral("Закрыть"));
 

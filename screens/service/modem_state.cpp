@@ -33,12 +33,6 @@ int HexDigit(char c) {
   return at == std::string::npos ? 0 : static_cast<int>(at);
 }
 
-QLineEdit* ReportBox() {
-  auto* box = new QLineEdit;
-  box->setReadOnly(true);
-  return box;
-}
-
 // The boxes report the device's bits; a click must not make them say otherwise.
 QCheckBox* BitBox(const QString& caption) {
   auto* box = new QCheckBox(caption);
@@ -61,10 +55,10 @@ ModemState::ModemState(ScreenContext& context, QWidget* parent)
   errorCode_ = NewErrorCodeBox();
   errorCode_->setText(QStringLiteral("0000"));
   print_ = new QCheckBox(QStringLiteral("Печатать"));
-  firstDate_ = ReportBox();
-  firstTime_ = ReportBox();
-  personalisedDate_ = ReportBox();
-  personalisedTime_ = ReportBox();
+  firstDate_ = NewReportBox();
+  firstTime_ = NewReportBox();
+  personalisedDate_ = NewReportBox();
+  personalisedTime_ = NewReportBox();
   report_ = NewButton(QStringLiteral("Получить отчет"));
   close_ = NewButton(QStringLiteral("Закрыть"));
 

@@ -13,12 +13,6 @@ namespace {
 
 constexpr int kModemReport = 0xEA;
 
-QLineEdit* ReportBox() {
-  auto* box = new QLineEdit;
-  box->setReadOnly(true);
-  return box;
-}
-
 }  // namespace
 
 QString ModemStampText(const std::string& field) {
@@ -30,11 +24,11 @@ QString ModemStampText(const std::string& field) {
 ModemStateShort::ModemStateShort(ScreenContext& context, QWidget* parent)
     : Screen(context, QStringLiteral("TForm44"), QStringLiteral("Состояние модема для "), parent) {
   password_ = NewPasswordBox();
-  modemNumber_ = ReportBox();
-  personalised_ = ReportBox();
-  blockExpected_ = ReportBox();
-  firstPending_ = ReportBox();
-  pendingCount_ = ReportBox();
+  modemNumber_ = NewReportBox();
+  personalised_ = NewReportBox();
+  blockExpected_ = NewReportBox();
+  firstPending_ = NewReportBox();
+  pendingCount_ = NewReportBox();
   report_ = NewButton(QStringLiteral("Получить отчет"));
   close_ = NewButton(QStringLiteral("Закрыть"));
 
