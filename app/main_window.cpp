@@ -20,6 +20,11 @@
 #include "screens/reports/periodic_report.h"
 #include "screens/reports/second_line_daily_reports.h"
 #include "screens/sales/non_fiscal_receipt.h"
+#include "screens/service/last_acquirer.h"
+#include "screens/service/modem_state.h"
+#include "screens/service/modem_state_short.h"
+#include "screens/service/service_counters.h"
+#include "screens/service/service_reminder.h"
 #include "driver/driver.h"
 
 namespace kovrix {
@@ -210,6 +215,11 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Печать периодического отчета "), new PeriodicReport(context_, this));
   BindScreen(QStringLiteral("Отчет по реализованным товарам"), new GoodsSoldReport(context_, this));
   BindScreen(QStringLiteral("Печать дополнительных дневных отчетов"), new AdditionalReports(context_, this));
+  auto* modemState = new ModemState(context_, this);
+  BindModemScreens(*new ModemStateShort(context_, this), [this, modemState] { ui_.ShowModal(*modemState); });
+  BindScreen(QStringLiteral("Последний сеанс связи с эквайером"), new LastAcquirerSession(context_, this));
+  BindScreen(QStringLiteral("Техническое обслуживание"), new ServiceReminder(context_, this));
+  BindScreen(QStringLiteral("Служебные счетчики"), new ServiceCounters(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {

@@ -21,6 +21,12 @@ QLineEdit* NewErrorCodeBox() {
   return box;
 }
 
+QLineEdit* NewReportBox() {
+  auto* box = new QLineEdit;
+  box->setReadOnly(true);
+  return box;
+}
+
 QPushButton* NewButton(const QString& caption) {
   auto* button = new QPushButton(caption);
   button->setAutoDefault(false);

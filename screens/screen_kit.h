@@ -20,6 +20,8 @@ inline constexpr const char* kDefaultPassword = "482916";
 QLineEdit* NewPasswordBox();
 /// Answers a read-only, greyed box for the error code of the latest reply.
 QLineEdit* NewErrorCodeBox();
+/// Answers a read-only box for a value the device reported.
+QLineEdit* NewReportBox();
 /// Answers a push button that does not take Enter from the dialog's boxes.
 QPushButton* NewButton(const QString& caption);
 
