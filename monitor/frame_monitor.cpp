@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/screen_helpers.h"
+#include "app/text_boxes.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/recent_files.h"
@@ -270,7 +271,7 @@ void FrameMonitor::LoadListEntry(QListWidgetItem* item) {
   if (!item) return;
   const QString entry = item->text();
   SetCodeText(EntryCode(entry));
-  data_->setText(EntryData(entry));
+  ShowBoxText(data_, EntryData(entry));
 }
 
 void FrameMonitor::OpenStatusBytes() {
