@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLocale>
 
 #include "app/qt_translations.h"
 #include "support/menu_screens.h"
 
 int main(int argc, char** argv) {
-  kovrix::test::UseVirtualScreens({QRect(0, 0, 1366, 768), QRect(1366, 0, 1024, 600)});
+  const QString config = kovrix::test::UseVirtualScreens({QRect(0, 0, 1366, 768), QRect(1366, 0, 1024, 600)});
   QApplication app(argc, argv);
+  if (!config.isEmpty()) QFile::remove(config);  // the platform has read it
   QApplication::setApplicationName(QStringLiteral("Kovrix"));
   kovrix::InstallQtTranslations(QLocale::system());
   ::testing::InitGoogleTest(&argc, argv);

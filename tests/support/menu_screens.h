@@ -30,10 +30,12 @@
 namespace kovrix::test {
 
 /// Makes the offscreen platform show the given screens (the first is the primary one) when the
-/// platform is the offscreen one or none is chosen. Call before the application is created.
-inline void UseVirtualScreens(const std::vector<QRect>& screens) {
+/// platform is the offscreen one or none is chosen. Call before the application is created;
+/// answers the platform's configuration file (to be removed once the application exists), or an
+/// empty text when another platform was chosen.
+inline QString UseVirtualScreens(const std::vector<QRect>& screens) {
   const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-  if (!platform.isEmpty() && platform != "offscreen") return;
+  if (!platform.isEmpty() && platform != "offscreen") return QString();
   QString json = QStringLiteral("{\"windowFrameMargins\": true, \"screens\": [");
   for (std::size_t i = 0; i < screens.size(); ++i) {
     const QRect& r = screens[i];
@@ -49,10 +51,11 @@ inline void UseVirtualScreens(const std::vector<QRect>& screens) {
   json += QStringLiteral("]}");
   const QString path = QDir::temp().filePath(QStringLiteral("kovrix-screens-%1.json").arg(QCoreApplication::applicationPid()));
   QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QString();
   file.write(json.toUtf8());
   file.close();
   qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(path));
+  return path;
 }
 
 /// Opens every enabled, visible entry of the main window's menus, submenus included, and the
