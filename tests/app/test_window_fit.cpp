@@ -84,10 +84,16 @@ TEST(WindowPlacement, ATitleLongerThanTheWindowWidensIt) {
   test::FakeShell shell;
   ScreenContext context{state, ui, shell};
   AboutBox about(context);  // a fixed width of its own
-  about.setWindowTitle(QString(60, QChar(0x0416)));
+  about.setWindowTitle(QString(40, QChar(0x0416)));
   bool seen = false;
   ui.onModal[about.objectName()] = [&](QDialog& dialog) {
     seen = true;
+    EXPECT_GE(FrameRect(dialog).width(), TitleBarWidth(dialog));
+    EXPECT_EQ(test::OffScreen(dialog), QString());
+    // A caption extended while the screen is open (a model name added) widens it too.
+    const int before = dialog.width();
+    dialog.setWindowTitle(dialog.windowTitle() + QString(15, QChar(0x0416)));
+    EXPECT_GT(dialog.width(), before);
     EXPECT_GE(FrameRect(dialog).width(), TitleBarWidth(dialog));
     EXPECT_EQ(test::OffScreen(dialog), QString());
   };
