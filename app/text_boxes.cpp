@@ -26,4 +26,9 @@ void ShowBoxText(QLineEdit* box, const QString& text) {
   box->setToolTip(BoxToolTip(text));
 }
 
+void KeepToolTipWithText(QLineEdit* box) {
+  if (!box) return;
+  QObject::connect(box, &QLineEdit::textChanged, box, [box](const QString& text) { box->setToolTip(BoxToolTip(text)); });
+}
+
 }  // namespace kovrix

@@ -12,6 +12,10 @@ namespace kovrix {
 /// whole text in the box's tooltip. An empty text clears the tooltip too.
 void ShowBoxText(QLineEdit* box, const QString& text);
 
+/// Makes an editable box's tooltip follow its text as it is typed or set, so that the tooltip never
+/// shows a text the box no longer holds.
+void KeepToolTipWithText(QLineEdit* box);
+
 /// Answers the tooltip of a box text: the whole text in lines of at most `width` characters,
 /// shown as plain text even when it looks like markup; empty for an empty text.
 QString BoxToolTip(const QString& text, int width = 80);

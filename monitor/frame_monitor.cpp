@@ -54,6 +54,7 @@ void FrameMonitor::BuildWidgets() {
   password_ = new QLineEdit(QStringLiteral("482916"));
   password_->setMaxLength(6);
   data_ = new QLineEdit;
+  KeepToolTipWithText(data_);  // a script may put a long data text there
   send_ = Button(QStringLiteral("Выполнить"));
   addToList_ = Button(QStringLiteral("В список"));
   commandList_ = new QListWidget;

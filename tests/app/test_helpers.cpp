@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QTest>
 #include <QTextDocument>
 
 #include "app/input.h"
@@ -196,6 +197,14 @@ TEST(TextBoxes, TooltipHoldsTheWholeTextInShortLinesAndNeverAsMarkup) {
   EXPECT_TRUE(box.toolTip().endsWith("<tail>"));  // markup not at the start is shown as text anyway
   ShowBoxText(&box, "");
   EXPECT_EQ(box.toolTip(), "");
+
+  // An editable data box: the tooltip follows what is typed over a text that was set.
+  QLineEdit data;
+  KeepToolTipWithText(&data);
+  ShowBoxText(&data, "1;2;3");
+  data.selectAll();
+  QTest::keyClicks(&data, "77");
+  EXPECT_EQ(data.toolTip(), "77");
 }
 
 }  // namespace
