@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/screen_helpers.h"
+#include "app/text_boxes.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/script/monitor_boxes.h"
@@ -30,7 +31,10 @@ const QString kPanel = QStringLiteral("   Тест команд:  ");
 }  // namespace
 
 std::optional<int> DecodeCommandCode(const QString& text) {
-  if (text.size() < 2) throw InputError{QStringLiteral("Range check error")};
+  // Two hexadecimal digits make a code; a shorter text says what is missing rather than sending.
+  const QString need = QStringLiteral("нужны две шестнадцатеричные цифры (от 00 до FF).");
+  if (text.isEmpty()) throw InputError{QStringLiteral("Код команды не введен: ") + need};
+  if (text.size() < 2) throw InputError{QStringLiteral("Код команды \"%1\" неполный: ").arg(text) + need};
   // The same two-digit rule as the frame monitor's code box.
   int code = 0;
   if (!script::DecodeCommandCode(ToCp1251(text.left(2)), code)) return std::nullopt;
@@ -104,7 +108,7 @@ void CommandConsole::Activate() {
 }
 
 void CommandConsole::Execute() {
-  result_->clear();
+  ShowBoxText(result_, QString());
   error_->clear();
   status_->clear();
   const std::optional<int> code = DecodeCommandCode(code_->text());
@@ -120,7 +124,8 @@ void CommandConsole::Execute() {
   state().lastReply = sent;
   const ReplyRecord& reply = *sent;
   error_->setText(FromCp1251(reply.errorText));
-  result_->setText(FromCp1251(reply.replyData));
+  // A long reply (the model name and version of the diagnostic command) is read from its start.
+  ShowBoxText(result_, FromCp1251(reply.replyData));
   status_->setText(StatusBytesText(reply));
   statusButton_->setEnabled(true);
 }

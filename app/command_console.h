@@ -12,8 +12,8 @@
 namespace kovrix {
 
 /// Answers the command code of a code box text: the first two characters as hexadecimal digits
-/// (either case), later characters ignored; nothing when a digit is invalid. Throws InputError
-/// when the text is shorter than two characters.
+/// (either case), later characters ignored; nothing when a digit is invalid. Throws InputError,
+/// saying that two hexadecimal digits are needed, when the text is shorter than two characters.
 std::optional<int> DecodeCommandCode(const QString& text);
 
 class CommandConsole : public Screen {

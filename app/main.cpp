@@ -2,18 +2,21 @@
 // and bank terminal inside the program and preselects their ports.
 
 #include <QApplication>
-#include <QScreen>
-#include <cstdio>
+#include <QLocale>
 #include <QStringList>
+#include <cstdio>
 
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/qt_ui_services.h"
 #include "app/simulation.h"
+#include "app/window_placement.h"
 #include "port/device_registry.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kovrix"));
+  kovrix::InstallQtTranslations(QLocale::system());
   const bool simulate = QApplication::arguments().contains(QStringLiteral("--simulate"));
 
   kovrix::QtUiServices ui;
@@ -28,7 +31,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kovrix: no pseudo-terminal for the simulated devices; starting without them\n");
     }
   }
+  kovrix::CentreOnParentScreen(window);
   window.show();
-  window.move(window.screen()->availableGeometry().center() - window.rect().center());
   return QApplication::exec();
 }

@@ -1,6 +1,9 @@
 #include "app/screen.h"
 
+#include <QLayout>
 #include <QShowEvent>
+
+#include "app/window_placement.h"
 
 namespace kovrix {
 
@@ -13,7 +16,21 @@ Screen::Screen(ScreenContext& context, const QString& formName, const QString& c
 void Screen::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // A window system's own show (restoring from minimised) is not an opening of the screen.
-  if (!event->spontaneous()) Activate();
+  if (event->spontaneous()) return;
+  Activate();
+  // What the activation put into the screen counts for its size before it is placed; the window
+  // is not mapped yet, so it appears where it belongs rather than jumping there.
+  if (layout()) layout()->activate();
+  CentreOnParentScreen(*this);
+}
+
+void Screen::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  // A caption set while the screen is open (a model name added to it) must fit its title bar too.
+  if (event->type() == QEvent::WindowTitleChange && isVisible()) {
+    FitTitle(*this);
+    KeepOnScreen(*this);
+  }
 }
 
 }  // namespace kovrix

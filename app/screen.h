@@ -1,7 +1,8 @@
 #pragma once
 // The base of every screen: a dialog created once by the main window and kept for the whole run,
 // with the shared connection state, the UI services and the main window at hand. Activate() runs
-// each time the screen is opened; button handlers run inside the input-conversion guard.
+// each time the screen is opened; button handlers run inside the input-conversion guard. Each
+// opening centres the screen on its parent's screen, wholly on it and wide enough for its title.
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -32,6 +33,7 @@ class Screen : public QDialog {
   /// Runs each time the screen is opened.
   virtual void Activate() {}
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
   /// Connects a button's click to a handler that runs inside the input-conversion guard.
   template <class Handler>

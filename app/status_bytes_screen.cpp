@@ -47,8 +47,9 @@ const std::array<const char*, 16> kReceiptStates = {
     "4. Завершение", "5. Произвольный текстовый документ открыт", "6. Произведена скидка/надбавка на сумму",
     "7. Открыт чек  внесения/изъятия", "8. Резерв", "9. Режим АННУЛИРОВАНИЕ", "10.", "11.", "12.", "13.", "14.", "15."};
 
-// Grid places of the byte groups: bytes 0 and 3 in the first row, 1 and 4 in the second, 2 and 5 in the third.
-constexpr std::array<std::pair<int, int>, 6> kPlace = {{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}}};
+// Grid places (row, column) of the byte groups: three columns of two, bytes 0 to 2 in the first
+// row and 3 to 5 in the second, so that the screen with its buttons fits a 1366x768 screen.
+constexpr std::array<std::pair<int, int>, 6> kPlace = {{{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}}};
 
 }  // namespace
 

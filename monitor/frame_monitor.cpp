@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/screen_helpers.h"
+#include "app/text_boxes.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/recent_files.h"
@@ -53,6 +54,7 @@ void FrameMonitor::BuildWidgets() {
   password_ = new QLineEdit(QStringLiteral("482916"));
   password_->setMaxLength(6);
   data_ = new QLineEdit;
+  KeepToolTipWithText(data_);  // a script may put a long data text there
   send_ = Button(QStringLiteral("Выполнить"));
   addToList_ = Button(QStringLiteral("В список"));
   commandList_ = new QListWidget;
@@ -270,7 +272,7 @@ void FrameMonitor::LoadListEntry(QListWidgetItem* item) {
   if (!item) return;
   const QString entry = item->text();
   SetCodeText(EntryCode(entry));
-  data_->setText(EntryData(entry));
+  ShowBoxText(data_, EntryData(entry));
 }
 
 void FrameMonitor::OpenStatusBytes() {

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <ctime>
 
+#include "app/text_boxes.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/frame_monitor.h"
@@ -22,7 +23,7 @@ void MonitorHost::setCodeBox(const std::string& text) { monitor_.SetCodeText(Fro
 
 void MonitorHost::setPasswordBox(const std::string& text) { monitor_.PasswordBox()->setText(FromCp1251(text)); }
 
-void MonitorHost::setDataBox(const std::string& text) { monitor_.DataBox()->setText(FromCp1251(text)); }
+void MonitorHost::setDataBox(const std::string& text) { ShowBoxText(monitor_.DataBox(), FromCp1251(text)); }
 
 std::string MonitorHost::passwordBox() const { return ToCp1251(monitor_.PasswordBox()->text()); }
 

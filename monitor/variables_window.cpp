@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "app/window_placement.h"
 #include "monitor/script/run_state.h"
 
 namespace kovrix {
@@ -37,6 +38,8 @@ VariablesWindow::VariablesWindow(QWidget* monitor) : QDialog(monitor), monitor_(
   layout->addWidget(grid_);
   layout->addLayout(buttons);
   resize(300, 320);
+  // The variables belong to the monitor's run: the window goes when the monitor closes.
+  if (monitor_) CloseWithOwner(*this, *monitor_);
 }
 
 void VariablesWindow::Clear() { grid_->setRowCount(0); }
@@ -70,8 +73,8 @@ void VariablesWindow::changeEvent(QEvent* event) {
 
 void VariablesWindow::PlaceBesideMonitor() {
   if (!monitor_) return;
-  const QRect frame = monitor_->frameGeometry();
-  move(frame.x() + frame.width(), frame.y());
+  // Beside the monitor where the screen has room; moved (and shrunk) onto the screen where not.
+  PlaceBeside(*this, *monitor_);
 }
 
 void VariablesWindow::SetCell(int row, int column, const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 // The variables window (TForm40): the script variables in a grid of number, name and value,
-// shown beside the frame monitor without blocking it and kept on top.
+// shown beside the frame monitor without blocking it, kept on top and wholly on the screen, and
+// closed with the monitor.
 
 #include <QDialog>
 #include <QPushButton>
@@ -12,7 +13,8 @@ class VariablesWindow : public QDialog {
   Q_OBJECT
 
  public:
-  /// A window that places itself at the right edge of monitor, at its top.
+  /// A window that places itself at the right edge of monitor, at its top, as far as the screen
+  /// allows, and closes when monitor closes.
   explicit VariablesWindow(QWidget* monitor);
 
   /// Removes every variable row.

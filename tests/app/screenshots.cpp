@@ -1,55 +1,142 @@
 // Renders the documentation screenshots: the main window connected to the simulated registrator,
-// and the status bytes screen over its diagnostic reply. Run under a display server:
-//   xvfb-run -a app_screenshots DIR
+// the status bytes screen over its diagnostic reply, and every screen the menus reach (for each
+// model family whose menus lead to other screens) as DIR/screens/<objectName>.png. Run under a
+// display server with a laptop-sized screen:
+//   xvfb-run -a -s "-screen 0 1366x768x24" app_screenshots DIR
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QPixmap>
 #include <cstdio>
+#include <memory>
+#include <set>
 
 #include "app/main_window.h"
+#include "app/private_profile.h"
+#include "app/qt_translations.h"
+#include "app/window_placement.h"
 #include "driver/driver.h"
+#include "monitor/frame_monitor.h"
 #include "port/memory_registry.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
+#include "support/menu_screens.h"
 #include "support/ui_recorder.h"
+
+namespace {
+
+// A model family of the registrator, and the initialisation-file keys that choose screens.
+struct Config {
+  const char* model;
+  const char* extendedTax;
+  const char* level;
+};
+
+constexpr Config kConfigs[] = {
+    {"Veltra KR-23", "0", "medium"},
+    {"RQM707", "1", "high"},
+    {"Veltra KR-12", "0", "medium"},
+};
+
+bool Save(QWidget& window, const QString& path) {
+  QApplication::processEvents();
+  const bool saved = window.grab().save(path);
+  if (!saved) std::fprintf(stderr, "app_screenshots: cannot save %s\n", path.toLocal8Bit().constData());
+  return saved;
+}
+
+// A main window connected to a fresh simulated registrator of the configuration's model.
+struct Session {
+  kovrix::sim::DeviceServer server;
+  kovrix::sim::BankTerminal terminal;
+  kovrix::MemoryDeviceRegistry registry;
+  kovrix::test::UiRecorder ui;
+  std::unique_ptr<kovrix::TForm1> window;
+
+  explicit Session(const Config& config) : server(kovrix::sim::Registrator(kovrix::sim::FactoryState(config.model))) {}
+
+  bool Start(const Config& config, const QString& programDir) {
+    if (!server.start() || !terminal.start()) return false;
+    registry.Add("ttyS0", "Communications Port (ttyS0)").Add("ttyS1", "Communications Port (ttyS1)");
+    kovrix::UseSerialLine(kovrix::MakePosixSerialLine());
+    window = std::make_unique<kovrix::TForm1>(registry, ui);
+    window->State().programDir = programDir.toStdString();
+    QDir(programDir).removeRecursively();
+    QDir().mkpath(programDir);
+    window->PresetPorts(QString::fromStdString(server.slavePath()), QString::fromStdString(terminal.slavePath()));
+    kovrix::CentreOnParentScreen(*window);
+    window->show();
+    window->StartupSequence();
+    const std::string& ini = window->State().iniPath;
+    kovrix::WritePrivateProfileString("Fiscal Printer", "ExtendedTax", config.extendedTax, ini);
+    kovrix::WritePrivateProfileString("Priority", "Level", config.level, ini);
+    window->SpeedList()->setCurrentText(QStringLiteral("115200"));
+    window->ConnectToggle();
+    // The pseudo-terminal's path changes from run to run; show a stable name in the pictures.
+    window->PortBox()->setEditText(QStringLiteral("/dev/pts/0"));
+    window->TerminalPortBox()->setEditText(QStringLiteral("/dev/pts/1"));
+    QApplication::processEvents();
+    return window->State().connected;
+  }
+
+  ~Session() {
+    if (window) window->close();
+    window.reset();
+    kovrix::CloseComPort();
+  }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kovrix"));
+  kovrix::InstallQtTranslations(QLocale(QStringLiteral("ru_RU")));
   if (argc != 2) {
     std::fprintf(stderr, "usage: app_screenshots DIR\n");
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
-  kovrix::sim::DeviceServer server;
-  kovrix::sim::BankTerminal terminal;
-  if (!server.start() || !terminal.start()) return 1;
+  const QString screens = out + QStringLiteral("/screens");
+  QDir().mkpath(screens);
+  const QString programDir = QDir::tempPath() + QStringLiteral("/kovrix-screenshots");
 
-  kovrix::MemoryDeviceRegistry registry;
-  registry.Add("ttyS0", "Communications Port (ttyS0)").Add("ttyS1", "Communications Port (ttyS1)");
-  kovrix::test::UiRecorder ui;
-  kovrix::TForm1 window(registry, ui);
-  window.State().programDir = QDir::tempPath().toStdString() + "/kovrix-screenshots";
-  QDir().mkpath(QString::fromStdString(window.State().programDir));
-  window.PresetPorts(QString::fromStdString(server.slavePath()), QString::fromStdString(terminal.slavePath()));
-  window.show();
-  window.StartupSequence();
-  window.SpeedList()->setCurrentText(QStringLiteral("115200"));
-  window.ConnectToggle();
-  // The pseudo-terminal's path changes from run to run; show a stable name in the picture.
-  window.PortBox()->setEditText(QStringLiteral("/dev/pts/0"));
-  window.TerminalPortBox()->setEditText(QStringLiteral("/dev/pts/1"));
-  QApplication::processEvents();
-  const bool mainSaved = window.grab().save(out + QStringLiteral("/main-window.png"));
-
-  bool statusSaved = false;
-  ui.onModal[QStringLiteral("StatusBytesScreen")] = [&](QDialog& dialog) {
-    dialog.adjustSize();
-    QApplication::processEvents();
-    statusSaved = dialog.grab().save(out + QStringLiteral("/status-bytes.png"));
-  };
-  window.CheckRegistratorState();
-  window.close();
-  for (const QString& message : ui.messages) std::fprintf(stderr, "message: %s\n", message.toLocal8Bit().constData());
-  return mainSaved && statusSaved ? 0 : 1;
+  bool ok = true;
+  std::set<QString> saved;
+  for (const Config& config : kConfigs) {
+    Session session(config);
+    if (!session.Start(config, programDir)) {
+      std::fprintf(stderr, "app_screenshots: no connection to the simulated %s\n", config.model);
+      return 1;
+    }
+    kovrix::TForm1& window = *session.window;
+    if (&config == &kConfigs[0]) {
+      ok = Save(window, out + QStringLiteral("/main-window.png")) && ok;
+      session.ui.onModal[QStringLiteral("StatusBytesScreen")] = [&](QDialog& dialog) {
+        ok = Save(dialog, out + QStringLiteral("/status-bytes.png")) && ok;
+      };
+      window.CheckRegistratorState();
+      session.ui.onModal.clear();
+    }
+    auto keep = [&](QWidget& screen) {
+      if (!saved.insert(screen.objectName()).second) return;
+      ok = Save(screen, screens + QStringLiteral("/") + screen.objectName() + QStringLiteral(".png")) && ok;
+    };
+    keep(window);
+    kovrix::test::VisitMenuScreens(window, session.ui, [&](const QString&, QDialog& screen) {
+      keep(screen);
+      if (auto* monitor = qobject_cast<kovrix::FrameMonitor*>(&screen)) {
+        monitor->Variables().Open();
+        keep(monitor->Variables());
+      }
+    });
+    session.ui.onAnyModal = [&](QDialog& screen) { keep(screen); };
+    window.CheckRegistratorState();
+    session.ui.onAnyModal = nullptr;
+    for (const QString& message : session.ui.messages) {
+      std::fprintf(stderr, "%s: message: %s\n", config.model, message.toLocal8Bit().constData());
+    }
+  }
+  std::fprintf(stderr, "app_screenshots: %zu screens saved in %s\n", saved.size(), screens.toLocal8Bit().constData());
+  return ok ? 0 : 1;
 }

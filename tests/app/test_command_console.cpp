@@ -59,8 +59,8 @@ TEST_F(CommandConsoleTest, DecodesTheCodeAndSendsPasswordAndCommandLine) {
       {"a0", "x;;y", 0xA0, "482916;x;;y", nullptr},
       {"G1", "", -1, nullptr, "Неверный код команды"},
       {"1g", "", -1, nullptr, "Неверный код команды"},
-      {"6", "", -1, nullptr, "Range check error"},
-      {"", "", -1, nullptr, "Range check error"},
+      {"6", "", -1, nullptr, "Код команды \"6\" неполный: нужны две шестнадцатеричные цифры (от 00 до FF)."},
+      {"", "", -1, nullptr, "Код команды не введен: нужны две шестнадцатеричные цифры (от 00 до FF)."},
       {"21", fullFrame.c_str(), 0x21, fullData.c_str(), nullptr},
       {"21", overFull.c_str(), -1, nullptr, "Команда не отправлена: данные не помещаются в кадр."},
   };
@@ -115,6 +115,20 @@ TEST_F(CommandConsoleTest, ShowsTheReplyRecordAsItIsAndOpensTheStatusScreen) {
   EXPECT_EQ(console.StatusBox()->text(), "");
   EXPECT_EQ(console.windowTitle(), "Тест команд");
   EXPECT_EQ(console.StatusBar()->currentMessage(), "   Тест команд:  ");
+}
+
+TEST_F(CommandConsoleTest, ALongReplyIsShownFromItsStartWithTheWholeTextInTheTooltip) {
+  const std::string reply = "Veltra KR-23;3.01;" + std::string(120, '7') + ";end";
+  line.replies.push_back(BuildReplyFrame(0x21, 0x80, "0000", reply, {0, 0, 0, 0, 0, 0}));
+  console.resize(480, console.height());
+  Run("80", "");
+  EXPECT_EQ(console.ResultBox()->text().toStdString(), reply);
+  EXPECT_EQ(console.ResultBox()->cursorPosition(), 0) << "the model name stays in sight";
+  EXPECT_EQ(console.ResultBox()->toolTip().remove(QLatin1Char('\n')).toStdString(), reply);
+
+  Run("21", "");  // no reply: the box and its tooltip are emptied
+  EXPECT_EQ(console.ResultBox()->text(), "");
+  EXPECT_EQ(console.ResultBox()->toolTip(), "");
 }
 
 }  // namespace

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QTest>
+#include <QTextDocument>
+
 #include "app/input.h"
 #include "app/model_settings.h"
 #include "app/screen_helpers.h"
+#include "app/text_boxes.h"
 #include "app/text_codec.h"
 #include "support/ui_recorder.h"
 
@@ -167,6 +172,39 @@ TEST(TextCodec, RoundTripAndUnmappableCharacters) {
   EXPECT_EQ(FromCp1251(bytes), QStringLiteral("Проверка A1"));
   EXPECT_EQ(ToCp1251(QStringLiteral("Проверка A1")), bytes);
   EXPECT_EQ(ToCp1251(QStringLiteral("a\u03A9b\U0001F600c")), "a?b?c");
+}
+
+TEST(TextBoxes, TooltipHoldsTheWholeTextInShortLinesAndNeverAsMarkup) {
+  struct Case {
+    QString text;
+    int width;
+    QString tip;
+  } cases[] = {
+      {"", 80, ""},
+      {"0006", 80, "0006"},
+      {"abcdefgh", 3, "abc\ndef\ngh"},
+      {"abcdef", 3, "abc\ndef"},
+      {"<b>x</b>;1", 80, "<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;;1</p>"},
+      {"<i>a&b", 4, "<p style='white-space:pre'>&lt;i&gt;a<br>&amp;b</p>"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(BoxToolTip(c.text, c.width), c.tip) << c.text.toStdString();
+
+  QLineEdit box;
+  box.resize(60, box.height());
+  ShowBoxText(&box, QString(200, QLatin1Char('x')) + "<tail>");
+  EXPECT_EQ(box.cursorPosition(), 0);
+  EXPECT_EQ(box.text().size(), 206);
+  EXPECT_TRUE(box.toolTip().endsWith("<tail>"));  // markup not at the start is shown as text anyway
+  ShowBoxText(&box, "");
+  EXPECT_EQ(box.toolTip(), "");
+
+  // An editable data box: the tooltip follows what is typed over a text that was set.
+  QLineEdit data;
+  KeepToolTipWithText(&data);
+  ShowBoxText(&data, "1;2;3");
+  data.selectAll();
+  QTest::keyClicks(&data, "77");
+  EXPECT_EQ(data.toolTip(), "77");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // would start another one disabled, and script files that cannot be opened.
 #include <QTimer>
 
+#include "app/window_placement.h"
 #include "monitor_fixture.h"
 
 namespace kovrix {
@@ -61,8 +62,13 @@ TEST_F(MonitorScriptTest, RunTracesCommentsCommandsAndPrintsAndTheVariablesWindo
   EXPECT_EQ(monitor.Variables().objectName(), "TForm40");
   EXPECT_EQ(grid->horizontalHeaderItem(1)->text(), "Переменные");
   EXPECT_EQ(grid->horizontalHeaderItem(2)->text(), "Значения");
-  const QRect frame = monitor.frameGeometry();
-  EXPECT_EQ(monitor.Variables().pos(), QPoint(frame.x() + frame.width(), frame.y()));
+  // At the monitor's right edge and top, as far as the screen allows: wholly on the screen.
+  const QRect frame = FrameRect(monitor);
+  const QRect beside = FrameRect(monitor.Variables());
+  const QRect area = AvailableArea(monitor.Variables());
+  EXPECT_TRUE(area.contains(beside));
+  EXPECT_EQ(beside.left(), std::min(frame.right() + 1, area.right() + 1 - beside.width()));
+  EXPECT_EQ(beside.top(), frame.top());
   EXPECT_EQ(grid->columnWidth(0), 40);
   EXPECT_EQ(grid->columnWidth(2), 94);
   Click(monitor.Variables().CloseButton());

@@ -1,8 +1,8 @@
 #pragma once
 // A UiServices double for screen tests: records every message, question and modal screen, and
 // answers questions and file choosers from a script. Modal screens are shown without blocking;
-// a handler registered for the screen's objectName runs while it is open (to read or press its
-// widgets), then the screen is closed unless the handler closed it.
+// a handler registered for the screen's objectName (and one for every screen) runs while it is
+// open (to read or press its widgets), then the screen is closed unless the handler closed it.
 
 #include <QApplication>
 #include <QDialog>
@@ -30,6 +30,7 @@ class UiRecorder final : public UiServices {
   std::vector<FileDialog> fileDialogs;      // open and save dialogs shown, in order
   std::vector<QString> modalShown;          // objectNames of the screens shown modally
   std::map<QString, std::function<void(QDialog&)>> onModal;
+  std::function<void(QDialog&)> onAnyModal;       // runs at every modal screen, before its own handler
   std::function<void(const QString&)> onMessage;  // runs at each message box
   int pausedMs = 0;
   int eventRuns = 0;
@@ -63,6 +64,7 @@ class UiRecorder final : public UiServices {
     dialog.setResult(QDialog::Rejected);
     dialog.show();
     QApplication::processEvents();
+    if (onAnyModal) onAnyModal(dialog);
     if (auto handler = onModal.find(dialog.objectName()); handler != onModal.end()) handler->second(dialog);
     if (dialog.isVisible()) dialog.done(QDialog::Rejected);
     return dialog.result();
