@@ -1,7 +1,7 @@
 # Entry points: `make run` and `make test` do all the set-up on a fresh Debian machine.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run clean
+.PHONY: deps build test run clean fuzz fuzz-merge
 
 deps:
 	@./scripts/install-deps
@@ -23,8 +23,36 @@ test: deps build-asan/Makefile
 	cd build-asan && QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Fuzzing: each libFuzzer target runs FUZZ_SECONDS (default 5 minutes), seeded from its corpus in
+# tests/fuzz/corpus/<target>; new inputs go to build-fuzz/corpus/<target>, crashes to
+# build-fuzz/artifacts/<target>/. `make fuzz-merge` then keeps a minimal set in the tree.
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?= link script profile
+FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1
+
+build-fuzz/Makefile: | deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DKOVRIX_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)"
+
+fuzz: deps build-fuzz/Makefile
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@status=0; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t build-fuzz/artifacts/$$t; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/artifacts/$$t/ build-fuzz/corpus/$$t tests/fuzz/corpus/$$t || status=1; \
+	done; exit $$status
+
+fuzz-merge: build-fuzz/Makefile
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  rm -rf build-fuzz/merged/$$t && mkdir -p build-fuzz/merged/$$t build-fuzz/corpus/$$t && \
+	  build-fuzz/tests/fuzz/fuzz_$$t -merge=1 build-fuzz/merged/$$t tests/fuzz/corpus/$$t build-fuzz/corpus/$$t && \
+	  rm -f tests/fuzz/corpus/$$t/* && cp build-fuzz/merged/$$t/* tests/fuzz/corpus/$$t/ || exit 1; \
+	done
+
 run: build
 	@./scripts/run-demo build-release
 
 clean:
-	rm -rf build-release build-asan
+	rm -rf build-release build-asan build-fuzz
