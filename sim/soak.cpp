@@ -96,6 +96,14 @@ class Session {
     int err = 0;
     const ReplyRecord* r = Exchange(call, err, c.faults);
     c.reportedOk = ReportedOk(r, err);
+    if (!c.reportedOk && options_.retry) {
+      // The operator presses the button again: the same command in a new frame.
+      ++figures_.retries;
+      std::string faults;
+      r = Exchange(call, err, faults);
+      c.reportedOk = ReportedOk(r, err);
+      if (!faults.empty()) c.faults += (c.faults.empty() ? "" : ", ") + std::string("retry: ") + faults;
+    }
     commands_.push_back(c);
     return c.reportedOk;
   }
@@ -187,14 +195,15 @@ Tally Compare(const std::vector<HostCommand>& commands, const std::map<std::stri
   Tally t;
   for (const HostCommand& c : commands) {
     ++t.commands;
+    const std::string faults = c.faults.empty() ? "" : " (after " + c.faults + ")";
     const auto it = tapeMarks.find(c.mark);
     const int executions = it == tapeMarks.end() ? 0 : it->second;
     if (executions > 1) {
       ++t.doubleExecutions;
-      t.offenders.push_back("executed " + std::to_string(executions) + " times: " + c.mark);
+      t.offenders.push_back("executed " + std::to_string(executions) + " times: " + c.mark + faults);
     } else if (executions == 0 && c.reportedOk) {
       ++t.lossesReportedOk;
-      t.offenders.push_back("lost, reported done: " + c.mark);
+      t.offenders.push_back("lost, reported done: " + c.mark + faults);
     } else if (executions == 0) {
       ++t.cleanFailures;
     } else if (c.reportedOk) {
@@ -269,6 +278,7 @@ void Print(const Options& o, const Figures& f, std::FILE* out) {
   std::fprintf(out, "commands: %d (%d text lines, %d cash in, %d cash out) and %d receipt openings and closings "
                "(%d reported done), in %.2f s\n",
                t.commands, f.textLines, f.cashIns, f.cashOuts, f.scaffolding, f.scaffoldingOk, f.seconds);
+  if (o.retry) std::fprintf(out, "sent again after a reported failure: %d\n", f.retries);
   std::fprintf(out, "frames received by the device: %d, answered from its repeat memory: %d\n", f.framesReceived,
                f.repeatsAnswered);
   std::fprintf(out, "faults injected: %d (%.1f%% of the frames):", injected,

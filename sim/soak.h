@@ -52,6 +52,7 @@ struct Options {
   double faultRate = 0.05; // share of frames that meet a fault
   int repeats = 1;         // the link's repeat count (the tool's default)
   bool usb = false;        // the link repeats silent exchanges too, as over the USB port
+  bool retry = false;      // a command reported failed is sent once more, as an operator would
   int silencePasses = 8;   // silence that ends a wait: passes x read time-out
   int readTimeoutMs = 25;
 };
@@ -61,6 +62,7 @@ struct Figures {
   Tally tally;
   int textLines = 0, cashIns = 0, cashOuts = 0;
   int scaffolding = 0, scaffoldingOk = 0;   // receipt openings and closings
+  int retries = 0;                           // commands sent again after a failure (retry)
   int framesReceived = 0;                    // request frames the device received
   int repeatsAnswered = 0;                   // frames answered from its repeat memory
   std::map<std::string, int> faultsInjected; // line faults the device applied, by kind

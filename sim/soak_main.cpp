@@ -30,11 +30,12 @@ bool ParseRate(const char* text, double& out) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kovrix-soak [--commands N] [--seed S] [--fault-rate P] [--repeats R] [--usb]\n"
+               "usage: kovrix-soak [--commands N] [--seed S] [--fault-rate P] [--repeats R] [--usb] [--retry]\n"
                "  N counted commands (text lines of non-fiscal receipts, cash in and out; default 300),\n"
                "  S the seed of the fault and workload choices (default 1), P the share of frames that\n"
                "  meet a line fault, 0 to 0.5 (default 0.05), R the link's repeat count (default 1);\n"
-               "  --usb repeats silent exchanges too, as the link does over the USB port\n");
+               "  --usb repeats silent exchanges too, as the link does over the USB port;\n"
+               "  --retry sends a command reported failed once more in a new frame, as an operator would\n");
   return 2;
 }
 
@@ -44,8 +45,8 @@ int main(int argc, char** argv) {
   kovrix::soak::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
-    if (name == "--usb") {
-      options.usb = true;
+    if (name == "--usb" || name == "--retry") {
+      (name == "--usb" ? options.usb : options.retry) = true;
       continue;
     }
     if (i + 1 >= argc) return Usage();

@@ -63,7 +63,7 @@ TEST(SoakTally, SortsEveryCommandByItsReportAndExecutions) {
   EXPECT_EQ(t.cleanFailures, 2);
   EXPECT_EQ(t.executedReportedFailed, 2);
   EXPECT_EQ(t.executedFailedByFaults, (std::map<std::string, int>{{"bad checksum", 1}, {"mute+NAK", 1}}));
-  EXPECT_EQ(t.offenders, (std::vector<std::string>{"executed 2 times: SOAK 000002", "lost, reported done: SOAK 000003"}));
+  EXPECT_EQ(t.offenders, (std::vector<std::string>{"executed 2 times: SOAK 000002 (after mute)", "lost, reported done: SOAK 000003"}));
 }
 
 TEST(SoakTally, ADoubleExecutionCountsWhateverTheHostWasTold) {
