@@ -47,7 +47,7 @@ fuzz-merge: build-fuzz/Makefile
 	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \
 	  rm -rf build-fuzz/merged/$$t && mkdir -p build-fuzz/merged/$$t build-fuzz/corpus/$$t && \
-	  build-fuzz/tests/fuzz/fuzz_$$t -merge=1 build-fuzz/merged/$$t tests/fuzz/corpus/$$t build-fuzz/corpus/$$t && \
+	  build-fuzz/tests/fuzz/fuzz_$$t -merge=1 -use_counters=0 build-fuzz/merged/$$t tests/fuzz/corpus/$$t build-fuzz/corpus/$$t && \
 	  rm -f tests/fuzz/corpus/$$t/* && cp build-fuzz/merged/$$t/* tests/fuzz/corpus/$$t/ || exit 1; \
 	done
 
