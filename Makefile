@@ -28,7 +28,7 @@ test: deps build-asan/Makefile
 # build-fuzz/artifacts/<target>/. `make fuzz-merge` then keeps a minimal set in the tree.
 FUZZ_SECONDS ?= 300
 FUZZ_TARGETS ?= link script profile
-FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1
+FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g
 
 build-fuzz/Makefile: | deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DKOVRIX_FUZZ=ON \
