@@ -5,6 +5,7 @@
 // and every repeat is the very frame first sent (same SEQ), so the device can answer it from
 // its repeat memory instead of running the command again.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>

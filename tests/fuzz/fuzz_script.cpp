@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -28,7 +29,7 @@ struct BudgetSpent {};
 
 class FuzzHost final : public test::FakeDeviceHost {
  public:
-  FuzzHost(int replyPattern) : pattern_(replyPattern) {}
+  explicit FuzzHost(int replyPattern) : pattern_(replyPattern) {}
 
   const ReplyRecord* execute(int code, const std::string& data) override {
     const bool stopWasUp = stopRequested();
