@@ -107,6 +107,15 @@ std::string CutToBuffer(const std::string& s, std::size_t bufferSize) {
 
 bool HasLineBreak(const std::string& s) { return s.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
 
+// Answers whether a name written into the file reads back as itself: not empty, no line break,
+// no blanks at either end (the reader trims them), no "]" in a section name (it would end the
+// name early), no "=" in a key (it would end the key) and no "[" opening a key (the line would
+// read as a section).
+bool StorableName(const std::string& name, bool section) {
+  if (name.empty() || HasLineBreak(name) || Trim(name) != name) return false;
+  return section ? name.find(']') == std::string::npos : name.find('=') == std::string::npos && name.front() != '[';
+}
+
 }  // namespace
 
 int ProfileTextToInt(const std::string& text) {
@@ -139,8 +148,9 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path) {
-  // A line break would end the line early and start a key or section of its own making.
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+  // A line break would end the line early and start a key or section of its own making; a name
+  // that would not read back as itself would write another key or section than the one asked.
+  if (!StorableName(section, true) || !StorableName(key, false) || HasLineBreak(value)) return false;
   std::vector<std::string> lines;
   if (const auto content = ReadFile(path)) {
     lines = SplitLines(*content);

@@ -22,7 +22,8 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
 
 /// Writes section/key = value, creating the file, the section or the key as needed; an existing
 /// key keeps its place and spelling. Answers false, leaving the file as it was, when a name or the
-/// value holds a line break or NUL, or when the file cannot be read or written.
+/// value holds a line break or NUL, when a name would not read back as itself (empty, blanks at an
+/// end, "]" in a section, "=" in a key or "[" opening it), or when the file cannot be read or written.
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& path);
 

@@ -140,6 +140,9 @@ void RunCommand(StatementContext& c) {
   // through %Ret references.
   const ReplyRecord* reply = c.host.execute(code, data);
   if (!reply || (reply->status & ST_NO_REPLY)) throw Failure(Msg::Timeout);
+  // A stop takes effect after a command that went through, as after a command line; otherwise a
+  // loop of RunCommand statements alone could never be stopped.
+  if (c.host.stopRequested()) c.stopped = true;
 }
 
 }  // namespace kovrix::script

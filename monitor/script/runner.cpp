@@ -95,6 +95,7 @@ RunEnd ScriptRunner::Interpret() {
       }
       StatementContext context{host_, state_, random_, line, position};
       ExecuteStatement(kind, context);
+      if (context.stopped) return RunEnd::Stopped;
       if (context.jumpTo != kUnknown) file_.Seek(context.jumpTo);
     }
   } catch (const ScriptFailure& failure) {

@@ -17,6 +17,7 @@ struct StatementContext {
   std::string_view line;  // the prepared line
   long position;          // where the line starts in the file
   long jumpTo = kUnknown; // set by a statement that continues at another line
+  bool stopped = false;   // set by a statement that sent a command while a stop was asked for
 };
 
 // Declarations and data.

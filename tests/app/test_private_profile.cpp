@@ -106,8 +106,8 @@ TEST_F(ProfileTest, WritesCreateReplaceAndAppendInPlace) {
   EXPECT_FALSE(WritePrivateProfileString("A", "B", "C", (dir_ / "no-such-dir" / "x.ini").string()));
 }
 
-// A line break in a name or value would write keys and sections of its own: the write is
-// refused and the file stays byte for byte as it was.
+// A line break in a name or value, or a name that would not read back as itself, would write
+// keys and sections of its own: the write is refused and the file stays byte for byte as it was.
 TEST_F(ProfileTest, LineBreaksAreRefusedAndLeaveTheFileAsItWas) {
   ASSERT_TRUE(WritePrivateProfileString("Communication", "Port", "ttyS0", path_));
   ASSERT_TRUE(WritePrivateProfileString("Communication", "Speed", "9600", path_));
@@ -122,6 +122,14 @@ TEST_F(ProfileTest, LineBreaksAreRefusedAndLeaveTheFileAsItWas) {
       {"Communication", "Port\r\n[X]", "1"},
       {"Comm\nunication", "Port", "1"},
       {"Communication", "Port", std::string("a\0b", 3)},
+      // Names that would not read back as themselves.
+      {"Communication", "Port=x", "2"},
+      {"Communication", "[Speed]", "2"},
+      {"Communication", " Port ", "2"},
+      {" Communication", "Port", "2"},
+      {"Comm]unication", "Port", "2"},
+      {"", "Port", "2"},
+      {"Communication", "", "2"},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, path_)) << c.key;
