@@ -25,6 +25,11 @@
 #include "screens/service/modem_state_short.h"
 #include "screens/service/service_counters.h"
 #include "screens/service/service_reminder.h"
+#include "screens/sales/article_loading.h"
+#include "screens/sales/cash_in_out.h"
+#include "screens/sales/fiscal_receipt.h"
+#include "screens/sales/receipt_copy.h"
+#include "screens/sales/receipt_recovery.h"
 #include "driver/driver.h"
 
 namespace kovrix {
@@ -220,6 +225,13 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Последний сеанс связи с эквайером"), new LastAcquirerSession(context_, this));
   BindScreen(QStringLiteral("Техническое обслуживание"), new ServiceReminder(context_, this));
   BindScreen(QStringLiteral("Служебные счетчики"), new ServiceCounters(context_, this));
+  // The fiscal receipt sells from the article loader's list.
+  auto* articles = new ArticleLoading(context_, this);
+  BindScreen(QStringLiteral("Программировать товары"), articles);
+  BindScreen(QStringLiteral("Фискальный чек"), new FiscalReceipt(context_, *articles, this));
+  BindScreen(QStringLiteral("Служебное внесение и изъятие денег"), new CashInOutScreen(context_, this));
+  BindScreen(QStringLiteral("Аннулирование и закрытие чека"), new ReceiptRecovery(context_, this));
+  BindScreen(QStringLiteral("Копия фискальных чеков по сквозным номерам"), new ReceiptCopy(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {

@@ -93,6 +93,7 @@ std::string TerminalSession::Handle(const std::string& body) {
     const std::string& amount = p.fields["05"];
     p.approved = p.fields["00"] == card_.terminalId && !amount.empty() &&
                  std::all_of(amount.begin(), amount.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (TakeFault(TerminalFault::Declined)) p.approved = false;
     std::string response = "00=" + card_.terminalId + kFS + "05=" + amount + kFS;
     if (p.approved) {
       p.transaction = std::to_string(nextTransaction_++);

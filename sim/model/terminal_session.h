@@ -18,6 +18,7 @@ enum class TerminalFault {
   NoAckToStart,     // the next start message gets no answer at all
   NoAckToPurchase,  // the next purchase request gets no answer at all
   SilentAfterAck,   // the next purchase request is acknowledged, then nothing follows
+  Declined,         // the next purchase request is declined: the response carries no field 58
 };
 
 struct Purchase {

@@ -1,0 +1,69 @@
+#include "screens/sales/cash_in_out.h"
+
+#include <QFormLayout>
+
+#include "app/text_codec.h"
+#include "driver/commands.h"
+#include "screens/screen_kit.h"
+
+namespace kovrix {
+
+bool CashBySingleCommand(const std::string& protocolVersion, bool highAccess) {
+  return (protocolVersion == "2.03" || protocolVersion == "2.01" || protocolVersion == "2.02") && !highAccess;
+}
+
+CashInOutScreen::CashInOutScreen(ScreenContext& context, QWidget* parent)
+    : Screen(context, QStringLiteral("CashInOut"), QStringLiteral("Служебное внесение и изъятие денег"), parent) {
+  password_ = NewPasswordBox();
+  amount_ = new QLineEdit(QStringLiteral("1.00"));
+  operator_ = new QLineEdit(QStringLiteral("1"));
+  cash_ = NewErrorCodeBox();
+  cashIn_ = NewButton(QStringLiteral("Служебный внос"));
+  cashOut_ = NewButton(QStringLiteral("Служебное изъятие"));
+  close_ = NewButton(QStringLiteral("Закрыть"));
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Пароль:"), password_);
+  form->addRow(QStringLiteral("Сумма:"), amount_);
+  form->addRow(QStringLiteral("Номер оператора:"), operator_);
+  form->addRow(QStringLiteral("Денег в кассе:"), cash_);
+  LayOutBoxesAndButtons(this, form, {cashIn_, cashOut_, close_});
+  setMinimumWidth(380);
+
+  OnClick(cashIn_, [this] { MoveCash(true); });
+  OnClick(cashOut_, [this] { MoveCash(false); });
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CashInOutScreen::MoveCash(bool in) {
+  const QString prefix = in ? QStringLiteral("Служебный внос денег:") : QStringLiteral("Служебное изъятие денег:");
+  const QString success =
+      in ? QStringLiteral("Служебный внос денег - Успешно!") : QStringLiteral("Служебное изъятие денег - Успешно!");
+  const double amount = ToFloat(amount_->text());
+  const int operatorNumber = ToInt(operator_->text());
+  // The direction comes from the button; a typed sign would turn a deposit into a withdrawal.
+  if (!(amount > 0)) {
+    ui().ShowMessage(QStringLiteral("Сумма должна быть больше нуля!"));
+    return;
+  }
+  const double signedAmount = in ? amount : -amount;
+  const std::string password = ToCp1251(password_->text());
+  int err = 0;
+  if (CashBySingleCommand(state().protocolVersion, state().HighAccess())) {
+    state().lastReply = CashInOut(password, operatorNumber, signedAmount, err);
+    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return;
+    cash_->setText(FromCp1251(state().LastReply().field(1)));
+  } else {
+    state().lastReply = OpenFiscalReceipt(password, operatorNumber, 0, 2, err);
+    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+    // A refused cash command leaves the service receipt open; the operator closes or annuls it.
+    state().lastReply = ServiceCashInOut(password, 0, signedAmount, err);
+    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return;
+    cash_->setText(FromCp1251(state().LastReply().field(1)));
+    state().lastReply = CloseNonFiscalReceipt(password, err);
+    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+  }
+  ui().ShowMessage(success);
+}
+
+}  // namespace kovrix

@@ -1,0 +1,482 @@
+#include "screens/sales/fiscal_receipt.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "app/text_codec.h"
+#include "driver/commands.h"
+#include "driver/driver.h"
+#include "driver/serial_line.h"
+#include "screens/sales/article_loading.h"
+#include "screens/screen_kit.h"
+
+namespace kovrix {
+
+namespace {
+
+constexpr int kAddArticle = 0x24;
+constexpr int kCardPayment = 0x78;
+constexpr int kBarcodeHeight = 50;
+constexpr int kTransactionLength = 20;
+
+enum DiscountKind { kOnItem, kOnSubtotal, kOnTaxGroup };
+
+const QString kDiscountTimeout = QStringLiteral("Таймаут устройства! Ошибка надбавки-скидки!");
+const QString kDiscountError = QStringLiteral("Ошибка надбавки-скидки");
+const QString kAnnulTimeout = QStringLiteral("Таймаут устройства! Ошибка аннулирования!");
+const QString kAnnulError = QStringLiteral("Ошибка аннулирования");
+const QString kCardFailed = QStringLiteral("Ошибка оплаты банковской картой!");
+const QString kBadPayment = QStringLiteral("Ошибочный тип оплаты");
+
+QLineEdit* Box(const QString& text) { return new QLineEdit(text); }
+
+QWidget* Row(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QWidget;
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w : widgets) layout->addWidget(w);
+  return row;
+}
+
+}  // namespace
+
+bool UsesCardPath(int paymentType, const std::string& protocolVersion, const std::string& elJournal) {
+  if (paymentType == 0) return false;
+  const std::string journal = ToCp1251(QStringLiteral("КСЕФ"));
+  return protocolVersion.find("4.00") != std::string::npos || protocolVersion.find("5.00") != std::string::npos ||
+         elJournal == journal || elJournal == "КСЕФ";
+}
+
+FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, QWidget* parent)
+    : Screen(context, QStringLiteral("FiscalReceipt"), QStringLiteral("Фискальный чек"), parent), articles_(articles) {
+  password_ = NewPasswordBox();
+  operator_ = Box(QStringLiteral("1"));
+  returnReceipt_ = new QCheckBox(QStringLiteral("Чек возврата"));
+  showOnDisplay_ = new QCheckBox(QStringLiteral("Выводить информацию на дисплей"));
+  showOnDisplay_->setChecked(true);
+  comment_ = Box(QStringLiteral("Comment for printing"));
+  displayMode_ = new QComboBox;
+  displayMode_->addItems({QStringLiteral("Очистить"), QStringLiteral("Верхняя строка"), QStringLiteral("Нижняя строка"),
+                          QStringLiteral("Дата и время")});
+  displayMode_->setCurrentIndex(1);
+  articleList_ = new QListWidget;
+  articleLine_ = new QLineEdit;
+  quantity_ = Box(QStringLiteral("1.000"));
+  price_ = Box(QStringLiteral("1.00"));
+  barcode_ = Box(QStringLiteral("012345678901"));
+  barcode_->setMaxLength(12);
+  percent_ = Box(QStringLiteral("-5.00"));
+  percentGroup_ = Box(QStringLiteral("0"));
+  absolute_ = Box(QStringLiteral("-5.00"));
+  absoluteGroup_ = Box(QStringLiteral("0"));
+  total_ = NewErrorCodeBox();
+  total_->installEventFilter(this);
+  total_->setToolTip(QStringLiteral("Щелчок переносит сумму в величину оплаты"));
+  paymentType_ = new QComboBox;
+  paymentType_->setEditable(true);
+  paymentType_->setToolTip(QStringLiteral("Номер типа оплаты"));
+  paymentAmount_ = Box(QStringLiteral("0.00"));
+  paymentAmount_->setToolTip(QStringLiteral("Величина оплаты"));
+  errorCode_ = NewErrorCodeBox();
+  errorCode_->setText(QStringLiteral("0000"));
+  ownTransaction_ = new QCheckBox(QStringLiteral("Использовать указанный идентификатор транзакций"));
+  transaction_ = new QLineEdit;
+  transaction_->setMaxLength(kTransactionLength);
+  noCardInfo_ = new QCheckBox(QStringLiteral("Не выводить дополнительную информацию для банковской карты"));
+
+  open_ = NewButton(QStringLiteral("Открыть чек"));
+  printComment_ = NewButton(QStringLiteral("Печать комментария"));
+  sell_ = NewButton(QStringLiteral("Продать"));
+  itemPercent_ = NewButton(QStringLiteral(" на товар"));
+  subtotalPercent_ = NewButton(QStringLiteral("на подсумму"));
+  groupPercent_ = NewButton(QStringLiteral("с налоговой группы"));
+  itemAbsolute_ = NewButton(QStringLiteral(" на товар"));
+  subtotalAbsolute_ = NewButton(QStringLiteral("на подсумму"));
+  groupAbsolute_ = NewButton(QStringLiteral("с налоговой группы"));
+  printTotal_ = NewButton(QStringLiteral("Печать итога"));
+  pay_ = NewButton(QStringLiteral("Оплатить"));
+  closeReceipt_ = NewButton(QStringLiteral("Закрыть чек"));
+  annulAll_ = NewButton(QStringLiteral("Аннулирование всего чека"));
+  annulStart_ = NewButton(QStringLiteral("Начало аннулирования"));
+  annulEnd_ = NewButton(QStringLiteral("Конец аннулирования"));
+  annulCancel_ = NewButton(QStringLiteral("Отмена аннулирования"));
+  printBarcode_ = NewButton(QStringLiteral("Штрих-код EAN-13"));
+  showText_ = NewButton(QStringLiteral("Вывод на индикатор"));
+  status_ = NewButton(QStringLiteral("Состояние регистратора"));
+  status_->setEnabled(false);
+  close_ = NewButton(QStringLiteral("Закрыть"));
+
+  // The wait window of a card payment: it keeps the screen painted and lets the operator give up.
+  cardWait_ = new QDialog(this);
+  cardWait_->setObjectName(QStringLiteral("CardPaymentWait"));
+  cardWait_->setWindowTitle(QStringLiteral("Оплата банковской картой"));
+  cardWait_->setWindowModality(Qt::WindowModal);
+  cardCancel_ = new QPushButton(QStringLiteral("Отмена"));
+  auto* waitLayout = new QVBoxLayout(cardWait_);
+  waitLayout->addWidget(new QLabel(QStringLiteral("Ожидание оплаты на банковском терминале...")));
+  waitLayout->addWidget(cardCancel_, 0, Qt::AlignHCenter);
+  connect(cardCancel_, &QPushButton::clicked, this, [this] { cardCancelled_ = true; });
+  connect(cardWait_, &QDialog::rejected, this, [this] { cardCancelled_ = true; });
+
+  BuildLayout();
+
+  connect(articleList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { articleLine_->setText(item->text()); });
+  OnClick(open_, [this] { OpenReceipt(); });
+  OnClick(printComment_, [this] { PrintComment(); });
+  OnClick(sell_, [this] { Sell(); });
+  OnClick(itemPercent_, [this] { Discount(kOnItem, true); });
+  OnClick(subtotalPercent_, [this] { Discount(kOnSubtotal, true); });
+  OnClick(groupPercent_, [this] { Discount(kOnTaxGroup, true); });
+  OnClick(itemAbsolute_, [this] { Discount(kOnItem, false); });
+  OnClick(subtotalAbsolute_, [this] { Discount(kOnSubtotal, false); });
+  OnClick(groupAbsolute_, [this] { Discount(kOnTaxGroup, false); });
+  OnClick(printTotal_, [this] { PrintReceiptTotal(); });
+  OnClick(pay_, [this] { Pay(); });
+  OnClick(closeReceipt_, [this] {
+    int err = 0;
+    state().lastReply = CloseFiscalReceipt(Password(), showOnDisplay_->isChecked() ? 1 : 0, err);
+    if (CheckSent(ui(), err)) {
+      Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка закрыиия чека!"),
+             QStringLiteral("Ошибка закрытия чека"));
+    }
+  });
+  OnClick(annulAll_, [this] { Annul(0); });
+  OnClick(annulStart_, [this] { Annul(1); });
+  OnClick(annulEnd_, [this] { Annul(2); });
+  OnClick(annulCancel_, [this] { Annul(3); });
+  OnClick(printBarcode_, [this] { PrintBarcode(); });
+  OnClick(showText_, [this] { ShowOnDisplay(); });
+  OnClick(status_, [this] { shell().OpenStatusBytes(); });
+  OnClick(close_, [this] { CloseScreen(); });
+}
+
+void FiscalReceipt::BuildLayout() {
+  auto* receipt = new QFormLayout;
+  receipt->addRow(QStringLiteral("Пароль:"), password_);
+  receipt->addRow(QStringLiteral("Номер оператора:"), operator_);
+  receipt->addRow(returnReceipt_);
+  receipt->addRow(showOnDisplay_);
+  receipt->addRow(open_);
+
+  auto* goods = new QGroupBox(QStringLiteral("Товары"));
+  auto* goodsForm = new QFormLayout(goods);
+  articleList_->setMinimumHeight(110);
+  goodsForm->addRow(articleList_);
+  goodsForm->addRow(articleLine_);
+  goodsForm->addRow(QStringLiteral("Кол-во:"), quantity_);
+  goodsForm->addRow(QStringLiteral("Цена за ед.:"), price_);
+  goodsForm->addRow(sell_);
+
+  auto* text = new QGroupBox(QStringLiteral("Комментарий, индикатор, штрих-код"));
+  auto* textGrid = new QGridLayout(text);
+  textGrid->addWidget(comment_, 0, 0);
+  textGrid->addWidget(printComment_, 0, 1);
+  textGrid->addWidget(displayMode_, 1, 0);
+  textGrid->addWidget(showText_, 1, 1);
+  textGrid->addWidget(barcode_, 2, 0);
+  textGrid->addWidget(printBarcode_, 2, 1);
+
+  auto* left = new QVBoxLayout;
+  left->addLayout(receipt);
+  left->addWidget(goods, 1);
+  left->addWidget(text);
+
+  auto discountGroup = [](const QString& title, QLineEdit* value, QLineEdit* group, QPushButton* item,
+                          QPushButton* subtotal, QPushButton* taxGroup) {
+    auto* box = new QGroupBox(title);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(new QLabel(QStringLiteral("Величина:")), 0, 0);
+    grid->addWidget(value, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Налог. группа:")), 0, 2);
+    grid->addWidget(group, 0, 3);
+    grid->addWidget(item, 1, 0, 1, 2);
+    grid->addWidget(subtotal, 1, 2, 1, 2);
+    grid->addWidget(taxGroup, 2, 0, 1, 4);
+    return box;
+  };
+
+  auto* payment = new QGroupBox(QStringLiteral("Итог и оплата"));
+  auto* payForm = new QFormLayout(payment);
+  payForm->addRow(printTotal_);
+  payForm->addRow(QStringLiteral("Сумма по чеку:"), total_);
+  payForm->addRow(Row({paymentType_, paymentAmount_, pay_}));
+  payForm->addRow(ownTransaction_);
+  payForm->addRow(transaction_);
+  payForm->addRow(noCardInfo_);
+  payForm->addRow(closeReceipt_);
+
+  auto* annulment = new QGroupBox(QStringLiteral("Аннулирование"));
+  auto* annulGrid = new QGridLayout(annulment);
+  annulGrid->addWidget(annulAll_, 0, 0, 1, 2);
+  annulGrid->addWidget(annulStart_, 1, 0);
+  annulGrid->addWidget(annulEnd_, 1, 1);
+  annulGrid->addWidget(annulCancel_, 2, 0, 1, 2);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(discountGroup(QStringLiteral("Скидка процентная"), percent_, percentGroup_, itemPercent_,
+                                 subtotalPercent_, groupPercent_));
+  right->addWidget(discountGroup(QStringLiteral("Скидка абсолютная"), absolute_, absoluteGroup_, itemAbsolute_,
+                                 subtotalAbsolute_, groupAbsolute_));
+  right->addWidget(payment);
+  right->addWidget(annulment);
+  right->addStretch();
+
+  auto* columns = new QHBoxLayout;
+  columns->addLayout(left, 1);
+  columns->addLayout(right, 1);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(new QLabel(QStringLiteral("Код ошибки:")));
+  errorCode_->setMaximumWidth(80);
+  bottom->addWidget(errorCode_);
+  bottom->addWidget(status_);
+  bottom->addStretch();
+  bottom->addWidget(close_);
+
+  auto* outer = new QVBoxLayout(this);
+  outer->addLayout(columns);
+  outer->addLayout(bottom);
+}
+
+std::string FiscalReceipt::Password() const { return ToCp1251(password_->text()); }
+
+void FiscalReceipt::Activate() {
+  articleList_->clear();
+  paymentType_->clear();
+  for (int i = 0; i < state().paymentTypeCount; ++i) paymentType_->addItem(QString::number(i));
+  paymentType_->setCurrentIndex(0);
+  displayMode_->setCurrentIndex(1);
+  if (articles_.FileName().isEmpty()) articles_.ChooseAndLoadFile();
+  articleList_->addItems(articles_.Lines());
+}
+
+bool FiscalReceipt::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == total_ && event->type() == QEvent::MouseButtonPress) paymentAmount_->setText(total_->text());
+  return Screen::eventFilter(watched, event);
+}
+
+bool FiscalReceipt::Result(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage) {
+  errorCode_->setText(FromCp1251(reply.errorText));
+  status_->setEnabled(true);
+  return CheckTimeoutAndCode(ui(), reply, timeoutMessage, errorMessage);
+}
+
+void FiscalReceipt::OpenReceipt() {
+  const int operatorNumber = ToInt(operator_->text());
+  int err = 0;
+  state().lastReply = OpenFiscalReceipt(Password(), operatorNumber, 1, returnReceipt_->isChecked() ? 1 : 0, err);
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка открытия чека!"),
+         QStringLiteral("Ошибка открытия чека"));
+}
+
+void FiscalReceipt::PrintComment() {
+  int err = 0;
+  state().lastReply = PrintText(Password(), ToCp1251(comment_->text()), err);
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка печати комментария!"),
+         QStringLiteral("Ошибка печати комментария"));
+}
+
+void FiscalReceipt::Sell() {
+  const QString line = articleLine_->text();
+  if (line.isEmpty()) {
+    ui().ShowMessage(QStringLiteral("Не выбран товар!"));
+    return;
+  }
+  // Every typed value is checked before the article is programmed, so a typing error sends nothing.
+  const long long code = ArticleCode(line);
+  const double quantity = ToFloat(quantity_->text());
+  const double price = ToFloat(price_->text());
+  if (!(quantity > 0)) {
+    ui().ShowMessage(QStringLiteral("Количество должно быть больше нуля!"));
+    return;
+  }
+  if (price < 0) {
+    ui().ShowMessage(QStringLiteral("Цена не может быть отрицательной!"));
+    return;
+  }
+  if (!state().secondModelLine) {
+    const ReplyRecord* added = ExecuteFitting(ui(), kAddArticle, ArticleCommandData(Password(), ToCp1251(line)));
+    if (added == nullptr) return;
+    state().lastReply = added;
+    if (!Result(*added, QStringLiteral("Таймаут устройства! Ошибка!"), QStringLiteral("Ошибка "))) return;
+  }
+  int err = 0;
+  // The sale itself always goes with the default password.
+  state().lastReply = SellItemEx(kDefaultPassword, code, price, quantity, err);
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка продажи!"), QStringLiteral("Ошибка продажи"));
+}
+
+void FiscalReceipt::Discount(int kind, bool percent) {
+  const double value = ToFloat((percent ? percent_ : absolute_)->text());
+  const int group = kind == kOnTaxGroup ? ToInt((percent ? percentGroup_ : absoluteGroup_)->text()) : 0;
+  int err = 0;
+  const std::string password = Password();
+  switch (kind) {
+    case kOnItem:
+      state().lastReply = percent ? DiscountItemPercent(password, value, err) : DiscountItemAbsolute(password, value, err);
+      break;
+    case kOnSubtotal:
+      state().lastReply =
+          percent ? DiscountSubtotalPercent(password, value, err) : DiscountSubtotalAbsolute(password, value, err);
+      break;
+    default:
+      state().lastReply = percent ? DiscountTaxGroupPercent(password, value, group, err)
+                                  : DiscountTaxGroupAbsolute(password, value, group, err);
+      break;
+  }
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), kDiscountTimeout, kDiscountError);
+}
+
+void FiscalReceipt::PrintReceiptTotal() {
+  int err = 0;
+  state().lastReply = PrintTotal(Password(), showOnDisplay_->isChecked(), err);
+  if (!CheckSent(ui(), err)) return;
+  const ReplyRecord& reply = state().LastReply();
+  if (Result(reply, QStringLiteral("Таймаут устройства! Ошибка печати итога!"), QStringLiteral("Ошибка печати итога"))) {
+    total_->setText(FromCp1251(reply.field(1)));
+  }
+}
+
+void FiscalReceipt::Pay() {
+  int paymentType = 0;
+  double amount = 0;
+  const QString amountText = paymentAmount_->text().trimmed();
+  try {
+    paymentType = ToInt(paymentType_->currentText());
+    amount = ToFloat(amountText);
+  } catch (const InputError&) {
+    ui().ShowMessage(kBadPayment);
+    return;
+  }
+  if (paymentType < 0 || paymentType > 9) {
+    ui().ShowMessage(kBadPayment);
+    return;
+  }
+  if (UsesCardPath(paymentType, state().protocolVersion, state().elJournal)) {
+    PayByCard(paymentType, amountText, amount);
+    return;
+  }
+  int err = 0;
+  state().lastReply = Payment(Password(), paymentType, amount, err);
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка оплаты чека!"),
+         QStringLiteral("Ошибка оплаты чека"));
+}
+
+void FiscalReceipt::PayByCard(int paymentType, const QString& amountText, double amount) {
+  if (ownTransaction_->isChecked()) {
+    const QString transaction = transaction_->text().left(kTransactionLength);
+    // A card payment is never recorded without a transaction identifier.
+    if (transaction.trimmed().isEmpty()) {
+      ui().ShowMessage(QStringLiteral("Не указан идентификатор транзакции!"));
+      return;
+    }
+    CompleteCardPayment(paymentType, amountText, CardPaymentData{{}, {}, {}, {}, ToCp1251(transaction)}, false);
+    return;
+  }
+  const std::optional<std::string> digits = TerminalAmount(amount);
+  if (!digits) {
+    ui().ShowMessage(kBadPayment);
+    return;
+  }
+  std::unique_ptr<SerialLine> line = MakePosixSerialLine();
+  const std::string path = state().terminal.path;
+  if (path.empty() || !line->open(path, kTerminalBaud)) {
+    ui().ShowMessage(kCardFailed);
+    return;
+  }
+  cardCancelled_ = false;
+  cardWait_->show();
+  ui().ProcessEvents();
+  TerminalExchange exchange(*line, terminalTiming_, [this] {
+    ui().ProcessEvents();
+    return !cardCancelled_;
+  });
+  std::string failure;
+  const std::optional<CardPaymentData> card = exchange.Pay(*digits, failure);
+  cardWait_->hide();
+  if (!card) {
+    line->close();
+    ui().ShowMessage(kCardFailed);
+    return;
+  }
+  CompleteCardPayment(paymentType, amountText, *card, true);
+  line->close();
+}
+
+void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountText, const CardPaymentData& card,
+                                        bool fromTerminal) {
+  // A typed transaction identifier pays without the card's lines and the signature lines.
+  const bool details = fromTerminal && !noCardInfo_->isChecked();
+  const std::string password = Password();
+  int err = 0;
+  if (details) {
+    for (const std::string& text : {card.scheme + " CARD", MaskedCardLine(card.cardDigits), card.holder}) {
+      state().lastReply = PrintText(password, text, err);
+    }
+  }
+  const std::string data = password + ";" + std::to_string(paymentType) + ";" + ToCp1251(amountText) + ";" +
+                           card.transaction + ";";
+  const ReplyRecord* sent = ExecuteFitting(ui(), kCardPayment, data);
+  if (sent == nullptr) return;
+  state().lastReply = sent;
+  // The driver has one record: keep the payment's reply while the signature lines print.
+  const ReplyRecord reply = *sent;
+  const bool paid = !(reply.status & ST_NO_REPLY) && reply.errorText == "0000";
+  if (paid && details) {
+    for (const char* text : {"ПІДПИС", "КАСИРА . . . . . . . . ", "ПІДПИС", "КЛІЄНТА. . . . . . . . "}) {
+      state().lastReply = PrintText(password, ToCp1251(QString::fromUtf8(text)), err);
+    }
+  }
+  Result(reply, QStringLiteral("Таймаут устройства! Ошибка оплаты банковской картой!"),
+         QStringLiteral("Ошибка оплаты чека банковской картой"));
+}
+
+void FiscalReceipt::Annul(int mode) {
+  int err = 0;
+  state().lastReply = Annulment(Password(), mode, err);
+  if (!CheckSent(ui(), err)) return;
+  Result(state().LastReply(), kAnnulTimeout, kAnnulError);
+}
+
+void FiscalReceipt::PrintBarcode() {
+  const QString code = barcode_->text();
+  if (code.size() != 12) {
+    ui().ShowMessage(QStringLiteral("Длина штрих-кода не равна 12 символов! Ошибка!"));
+    return;
+  }
+  int err = 0;
+  const ReplyRecord* reply = PrintEAN13Code(kDefaultPassword, kBarcodeHeight, ToCp1251(code), err);
+  if (err == ERR_EAN13_NOT_DIGITS) {
+    ui().ShowMessage(QStringLiteral("Штрих-код должен состоять из цифр! Ошибка!"));
+    return;
+  }
+  if (!CheckSent(ui(), err)) return;
+  state().lastReply = reply;
+  errorCode_->setText(FromCp1251(reply->errorText));
+}
+
+void FiscalReceipt::ShowOnDisplay() {
+  int err = 0;
+  const ReplyRecord* reply = DisplayText(kDefaultPassword, ToCp1251(comment_->text()), displayMode_->currentIndex(), 0, err);
+  if (!CheckSent(ui(), err)) return;
+  state().lastReply = reply;
+  errorCode_->setText(FromCp1251(reply->errorText));
+}
+
+void FiscalReceipt::CloseScreen() {
+  status_->setEnabled(false);
+  accept();
+}
+
+}  // namespace kovrix

@@ -1,0 +1,63 @@
+#include "screens/sales/receipt_copy.h"
+
+#include <QFormLayout>
+
+#include "app/text_codec.h"
+#include "driver/commands.h"
+#include "screens/screen_kit.h"
+
+namespace kovrix {
+
+namespace {
+
+const QString kReceiptHeading = QStringLiteral("Печать копии чека :");
+const QString kCopyHeading = QStringLiteral("Печать копии чека:");
+
+}  // namespace
+
+ReceiptCopy::ReceiptCopy(ScreenContext& context, QWidget* parent)
+    : Screen(context, QStringLiteral("ReceiptCopy"), QStringLiteral("Копия чека"), parent) {
+  password_ = NewPasswordBox();
+  first_ = new QLineEdit(QStringLiteral("1"));
+  last_ = new QLineEdit(QStringLiteral("1"));
+  errorCode_ = NewErrorCodeBox();
+  copy_ = NewButton(QStringLiteral("Копия чека"));
+  close_ = NewButton(QStringLiteral("Закрыть"));
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Пароль:"), password_);
+  form->addRow(QStringLiteral("Первый сквозной номер чека:"), first_);
+  form->addRow(QStringLiteral("Последний сквозной номер чека:"), last_);
+  form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
+  LayOutBoxesAndButtons(this, form, {copy_, close_});
+  setMinimumWidth(380);
+
+  OnClick(copy_, [this] { PrintCopies(); });
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool ReceiptCopy::Check(const QString& heading) {
+  const ReplyRecord& reply = state().LastReply();
+  errorCode_->setText(FromCp1251(reply.errorText));
+  return CheckReply(ui(), reply, heading);
+}
+
+void ReceiptCopy::PrintCopies() {
+  // Both numbers are converted before the receipt opens, so a typing error leaves nothing open.
+  const int first = ToInt(first_->text());
+  const int last = ToInt(last_->text());
+  int err = 0;
+  state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
+  if (!CheckSent(ui(), err) || !Check(kReceiptHeading)) return;
+  state().lastReply = PrintReceiptCopies(ToCp1251(password_->text()), first, last, err);
+  if (!CheckSent(ui(), err) || !Check(kCopyHeading)) {
+    // Receipts the registrator does not hold are a typing error too: do not leave the receipt open.
+    state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, err);
+    if (CheckSent(ui(), err)) Check(kReceiptHeading);
+    return;
+  }
+  state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, err);
+  if (CheckSent(ui(), err)) Check(kReceiptHeading);
+}
+
+}  // namespace kovrix

@@ -1,0 +1,337 @@
+#include "screens/sales/fiscal_receipt.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "screens/sales/article_loading.h"
+#include "sim/bank_terminal.h"
+#include "support/sim_screen_fixture.h"
+
+namespace kovrix {
+namespace {
+
+using test::Sent;
+using Messages = std::vector<std::string>;
+
+// Two articles: bread in tax group 0, milk in tax group 1.
+const char* const kArticles = "1;Хліб;12.50;0;1;\r\n2;Молоко;20.00;1;2;\r\n";
+
+class FiscalReceiptTest : public test::SimScreenFixture {
+ protected:
+  void SetUp() override {
+    SimScreenFixture::SetUp();
+    ASSERT_TRUE(terminal.start());
+    state.terminal.path = terminal.slavePath();
+    state.protocolVersion = "3.01";
+    screen.SetTerminalTiming({/*ackWaitMs*/ 300, /*totalMs*/ 3000, /*pollMs*/ 10});
+    ASSERT_TRUE(dir.isValid());
+    articleFile = dir.filePath("goods.art");
+    QFile file(articleFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(Utf8ToCp1251(kArticles)));
+    file.close();
+    ui.fileNames.push_back(articleFile);
+    Open(screen);
+  }
+  void TearDown() override {
+    terminal.stop();
+    SimScreenFixture::TearDown();
+  }
+
+  void Pick(int row) { screen.ArticleList()->itemClicked(screen.ArticleList()->item(row)); }
+  /// Opens a receipt and sells one article of the file.
+  void OpenAndSell(int row, const char* quantity, const char* price = "12.50") {
+    Click(screen.OpenButton());
+    Pick(row);
+    screen.QuantityBox()->setText(quantity);
+    screen.PriceBox()->setText(price);
+    Click(screen.SellButton());
+  }
+  void PayWith(int type, const char* amount) {
+    screen.PaymentTypeList()->setCurrentText(QString::number(type));
+    screen.PaymentAmountBox()->setText(amount);
+    Click(screen.PayButton());
+  }
+  std::vector<int> Codes(const std::vector<Sent>& sent) {
+    std::vector<int> out;
+    for (const Sent& s : sent) out.push_back(s.command);
+    return out;
+  }
+
+  sim::BankTerminal terminal;
+  QTemporaryDir dir;
+  QString articleFile;
+  ArticleLoading articles{context};
+  FiscalReceipt screen{context, articles};
+};
+
+TEST_F(FiscalReceiptTest, ActivationLoadsTheArticleFileThroughTheLoaderAndTheDefaults) {
+  EXPECT_EQ(ui.fileDialogs.size(), 1u);
+  EXPECT_EQ(ui.fileDialogs[0].filter, kArticleFileFilter);
+  EXPECT_EQ(articles.FileName(), articleFile);
+  ASSERT_EQ(screen.ArticleList()->count(), 2);
+  EXPECT_EQ(screen.ArticleList()->item(1)->text(), QStringLiteral("2;Молоко;20.00;1;2;"));
+  EXPECT_EQ(screen.PaymentTypeList()->count(), 10);
+  EXPECT_EQ(screen.DisplayModeList()->currentText(), QStringLiteral("Верхняя строка"));
+  EXPECT_FALSE(screen.StatusButton()->isEnabled());
+
+  // After the loader's box is cleared the list is empty, and no file is asked for again.
+  articles.ClearButton()->click();
+  screen.hide();
+  state.paymentTypeCount = 4;
+  Open(screen);
+  EXPECT_EQ(ui.fileDialogs.size(), 1u);
+  EXPECT_EQ(screen.ArticleList()->count(), 0);
+  EXPECT_EQ(screen.PaymentTypeList()->count(), 4);
+}
+
+TEST_F(FiscalReceiptTest, AWholeReceiptWithDiscountsTotalCashPaymentWithChangeAndClose) {
+  OpenAndSell(0, "2");
+  screen.PercentBox()->setText("-10");
+  Click(screen.ItemPercentButton());
+  Pick(1);
+  screen.QuantityBox()->setText("1.000");
+  screen.PriceBox()->setText("20");
+  Click(screen.SellButton());
+  screen.AbsoluteBox()->setText("-2.5");
+  Click(screen.SubtotalAbsoluteButton());
+  Click(screen.TotalButton());
+  EXPECT_EQ(screen.TotalBox()->text(), "40.00");
+  QTest::mouseClick(screen.TotalBox(), Qt::LeftButton);
+  EXPECT_EQ(screen.PaymentAmountBox()->text(), "40.00");
+  PayWith(0, "50");
+  Click(screen.CloseReceiptButton());
+
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;1;1;0;"},
+                                           {0x24, "482916;1;Хліб;12.50;0;1;"},
+                                           {0x64, "482916;1;2.000;12.50;"},
+                                           {0x68, "482916;-10.00;"},
+                                           {0x24, "482916;2;Молоко;20.00;1;2;"},
+                                           {0x64, "482916;2;1.000;20.00;"},
+                                           {0x74, "482916;-2.50;"},
+                                           {0x6D, "482916;1;"},
+                                           {0x67, "482916;0;50.00;"},
+                                           {0x65, "482916;1;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  EXPECT_TRUE(screen.StatusButton()->isEnabled());
+  EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.cash; }), 4000);
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
+}
+
+TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
+  Click(screen.SellButton());  // nothing picked
+  EXPECT_EQ(TakeMessages(), Messages{"Не выбран товар!"});
+  Pick(0);
+  Click(screen.SellButton());  // no receipt open: the article is programmed, the sale refused
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x24, 0x64}));
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка продажи"});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "000B");
+  server.faults().Queue(sim::LineFault::Drop);
+  Click(screen.OpenButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Ошибка открытия чека!"});
+  server.faults().FailCommand(0x24, sim::err::kArticleNoSpace);
+  Click(screen.SellButton());
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x63, 0x24}));  // the dropped frame is journalled too
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка "});
+  server.faults().Clear();
+  Click(screen.CloseReceiptButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка закрытия чека"});
+  Click(screen.AnnulStartButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка аннулирования"});
+}
+
+TEST_F(FiscalReceiptTest, BadTypedValuesSendNothing) {
+  struct Case {
+    const char* quantity;
+    const char* price;
+    const char* line;
+    std::string message;
+  } cases[] = {
+      {"abc", "1.00", nullptr, "'abc' is not a valid floating point value"},
+      {"0", "1.00", nullptr, "Количество должно быть больше нуля!"},
+      {"1", "-1", nullptr, "Цена не может быть отрицательной!"},
+      {"1", "1.00", "x1;Хліб;1.00;0;1;", "'x1' is not a valid integer value"},
+  };
+  for (const Case& c : cases) {
+    Pick(0);
+    if (c.line) screen.ArticleLineBox()->setText(QString::fromUtf8(c.line));
+    screen.QuantityBox()->setText(c.quantity);
+    screen.PriceBox()->setText(c.price);
+    Click(screen.SellButton());
+    EXPECT_EQ(TakeMessages(), Messages{c.message}) << c.quantity << " " << c.price;
+  }
+  for (const char* type : {"x", "12"}) {
+    screen.PaymentTypeList()->setCurrentText(type);
+    screen.PaymentAmountBox()->setText("1.00");
+    Click(screen.PayButton());
+    EXPECT_EQ(TakeMessages(), Messages{"Ошибочный тип оплаты"}) << type;
+  }
+  screen.PaymentTypeList()->setCurrentText("0");
+  screen.PaymentAmountBox()->setText("1,00");
+  Click(screen.PayButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибочный тип оплаты"});
+  EXPECT_EQ(TakeSent(), std::vector<Sent>{});
+}
+
+TEST_F(FiscalReceiptTest, TheOrdinaryPathUnlessATypeOtherThanCashMeetsACardProtocol) {
+  struct Case {
+    std::string protocol, journal;
+    int type;
+    bool card;
+  } cases[] = {
+      {"3.01", "", 1, false},
+      {"4.00", "", 0, false},
+      {"4.00", "", 1, true},
+      {"5.00", "", 2, true},
+      {"3.01", Utf8ToCp1251("КСЕФ"), 1, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(UsesCardPath(c.type, c.protocol, c.journal), c.card) << c.protocol << " " << c.type;
+  }
+  state.protocolVersion = "3.01";
+  OpenAndSell(0, "1");
+  TakeSent();
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x67, "482916;1;12.50;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_TRUE(terminal.purchases().empty());
+}
+
+TEST_F(FiscalReceiptTest, ACardPaymentGoesThroughTheTerminalThenIsRecordedWithItsTransaction) {
+  state.protocolVersion = "4.00";
+  OpenAndSell(0, "1");
+  TakeSent();
+  PayWith(1, "12.50");
+
+  ASSERT_EQ(terminal.purchases().size(), 1u);
+  auto fields = terminal.purchases()[0].fields;
+  EXPECT_EQ(fields["00"], "T0012345");
+  EXPECT_EQ(fields["05"], "1250");
+  EXPECT_EQ(fields["52"], "980");
+  EXPECT_EQ(fields["53"], "UAH");
+  EXPECT_EQ(terminal.acknowledgements(), 2);
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x61, "482916;VISA CARD;"},
+                                           {0x61, "482916;**** **** 4111 2222;"},
+                                           {0x61, "482916;TARAS SHEVCHENKO;"},
+                                           {0x78, "482916;1;12.50;604211000001;"},
+                                           {0x61, "482916;ПІДПИС;"},
+                                           {0x61, "482916;КАСИРА . . . . . . . . ;"},
+                                           {0x61, "482916;ПІДПИС;"},
+                                           {0x61, "482916;КЛІЄНТА. . . . . . . . ;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  EXPECT_NE(Tape().find("RRN 604211000001"), std::string::npos) << Tape();
+  EXPECT_FALSE(screen.CardWaitWindow()->isVisible());
+
+  // The port was let go: a second payment opens it again (no detail lines this time).
+  screen.NoCardInfoBox()->setChecked(true);
+  Click(screen.CloseReceiptButton());
+  OpenAndSell(0, "1");
+  TakeSent();
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;604211000002;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+}
+
+TEST_F(FiscalReceiptTest, EveryTerminalFaultEndsThePaymentWithoutAFiscalCommand) {
+  state.protocolVersion = "4.00";
+  OpenAndSell(0, "1");
+  TakeSent();
+  struct Case {
+    sim::TerminalFault fault;
+    bool cancel;
+  } cases[] = {
+      {sim::TerminalFault::NoAckToStart, false},
+      {sim::TerminalFault::NoAckToPurchase, false},
+      {sim::TerminalFault::SilentAfterAck, true},  // the customer never pays; the operator cancels
+      {sim::TerminalFault::Declined, false},       // no transaction identifier in the response
+  };
+  for (const Case& c : cases) {
+    terminal.QueueFault(c.fault);
+    bool waitShown = false;
+    if (c.cancel) {
+      QTimer::singleShot(150, &screen, [&] {
+        waitShown = screen.CardWaitWindow()->isVisible();
+        Click(screen.CardCancelButton());
+      });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    PayWith(1, "12.50");
+    EXPECT_LT(clock.elapsed(), 2500) << static_cast<int>(c.fault);  // cancelled long before the 3 s bound
+    EXPECT_EQ(TakeSent(), std::vector<Sent>{}) << static_cast<int>(c.fault);
+    EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты банковской картой!"}) << static_cast<int>(c.fault);
+    if (c.cancel) EXPECT_TRUE(waitShown);
+    EXPECT_FALSE(screen.CardWaitWindow()->isVisible());
+  }
+  // The receipt is still unpaid, and the terminal port is free for the next try.
+  PayWith(1, "12.50");
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x61, 0x61, 0x61, 0x78, 0x61, 0x61, 0x61, 0x61}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+}
+
+TEST_F(FiscalReceiptTest, ATypedTransactionIdentifierPaysWithoutTheTerminal) {
+  state.protocolVersion = "5.00";
+  OpenAndSell(0, "1");
+  TakeSent();
+  screen.OwnTransactionBox()->setChecked(true);
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeMessages(), Messages{"Не указан идентификатор транзакции!"});
+  screen.TransactionBox()->setText("RRN-77");
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;RRN-77;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_TRUE(terminal.purchases().empty());
+  PayWith(1, "1.00");  // already paid: the refusal is reported
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой"});
+}
+
+TEST_F(FiscalReceiptTest, TheSecondModelLineSellsWithoutProgrammingTheArticle) {
+  state.secondModelLine = true;
+  WithDevice([](sim::DeviceState& s) { s.articles.push_back({2, "M", 2000, 1, 2}); });
+  Click(screen.OpenButton());
+  Pick(1);
+  Click(screen.SellButton());
+  Pick(0);  // never programmed: the device does not know it
+  Click(screen.SellButton());
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;1;1;0;"},
+                                           {0x64, "482916;2;1.000;1.00;"},
+                                           {0x64, "482916;1;1.000;1.00;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка продажи"});
+}
+
+TEST_F(FiscalReceiptTest, ReturnReceiptCommentAnnulmentBarcodeAndDisplay) {
+  screen.ReturnBox()->setChecked(true);
+  screen.PasswordBox()->setText("000001");
+  WithDevice([](sim::DeviceState& s) { s.operators[0].password = "000001"; });
+  Click(screen.OpenButton());
+  Click(screen.CommentButton());
+  Click(screen.AnnulButton());
+  screen.BarcodeBox()->setText("12345");
+  Click(screen.BarcodeButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Длина штрих-кода не равна 12 символов! Ошибка!"});
+  screen.BarcodeBox()->setText("400638133393");
+  Click(screen.BarcodeButton());
+  screen.DisplayModeList()->setCurrentIndex(2);
+  Click(screen.DisplayButton());
+  const auto sent = TakeSent();
+  ASSERT_EQ(sent.size(), 5u);
+  EXPECT_EQ(sent[0], (Sent{0x63, "000001;1;1;1;"}));
+  EXPECT_EQ(sent[1], (Sent{0x61, "000001;Comment for printing;"}));
+  EXPECT_EQ(sent[2], (Sent{0x6B, "000001;0;"}));
+  EXPECT_EQ(sent[3].command, 0x6F);
+  EXPECT_EQ(sent[3].data.substr(0, 10), "482916;50;");
+  EXPECT_EQ(sent[4], (Sent{0x81, "482916;2;0;Comment for printing;"}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_NE(Tape().find("EAN-13 4006381333931"), std::string::npos) << Tape();
+
+  Click(screen.CloseButton());
+  EXPECT_FALSE(screen.StatusButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace kovrix
