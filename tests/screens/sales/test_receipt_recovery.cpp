@@ -67,6 +67,7 @@ TEST_F(ReceiptRecoveryTest, ActivationReadsTheReceiptStateTheRegistratorReports)
 
 TEST_F(ReceiptRecoveryTest, ClosingAndAnnullingEndTheReceipt) {
   Run({{0x60, "482916;"}});
+  TakeSent();
   Open(screen);
   Click(screen.CloseReceiptButton());
   Run({{0x24, "482916;1;A;5.00;0;1;"}, {0x63, "482916;1;1;0;"}, {0x64, "482916;1;1.000;5.00;"}});
