@@ -7,7 +7,7 @@ namespace kovrix::sim {
 std::string SimUsage() {
   return "usage: kovrix-sim [--link PATH] [--model NAME] [--version TEXT] [--pace BAUD] [--tape FILE]\n"
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
-         "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent]...\n"
+         "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...\n"
          "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
 }
 
@@ -131,6 +131,7 @@ std::optional<TerminalFault> ParseTerminalFault(const std::string& text) {
   if (text == "noack-start") return TerminalFault::NoAckToStart;
   if (text == "noack-purchase") return TerminalFault::NoAckToPurchase;
   if (text == "silent") return TerminalFault::SilentAfterAck;
+  if (text == "decline") return TerminalFault::Declined;
   return std::nullopt;
 }
 

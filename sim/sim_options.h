@@ -36,7 +36,7 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
 /// Answers false, changing nothing, when the text is not one of these.
 bool ApplyFault(const std::string& text, FaultPlan& plan);
 
-/// Answers the terminal fault of noack-start, noack-purchase or silent.
+/// Answers the terminal fault of noack-start, noack-purchase, silent or decline.
 std::optional<TerminalFault> ParseTerminalFault(const std::string& text);
 
 }  // namespace kovrix::sim

@@ -101,7 +101,7 @@ TEST_F(ConnectionTest, ModelDependentSettingsForEachModel) {
     EXPECT_EQ(w.ConnectButton()->text(), "Отключить");
     EXPECT_FALSE(w.PortBox()->isEnabled());
     EXPECT_TRUE(w.Action("Продажа")->isEnabled());
-    EXPECT_FALSE(w.Action("Фискальный чек")->isEnabled()) << "an entry without its screen stays disabled";
+    EXPECT_TRUE(w.Action("Фискальный чек")->isEnabled()) << "an entry with its screen is enabled";
     EXPECT_FALSE(UsbLinkActive());
     EXPECT_FALSE(w.UsbButton()->isVisibleTo(&w));
 
@@ -312,7 +312,14 @@ TEST_F(ConnectionTest, MenuEntriesOpenTheirScreens) {
   }
   EXPECT_EQ(ui.modalShown, (std::vector<QString>{"TForm14", "TForm3", "DailyReports", "NonFiscalReceipt", "TForm27",
                                                  "TForm32", "TForm50", "TForm28"}));
-  EXPECT_FALSE(w.Action("Фискальный чек")->isEnabled()) << "its screen does not exist yet";
+  ui.modalShown.clear();
+  for (const char* entry : {"Программировать товары", "Фискальный чек", "Служебное внесение и изъятие денег",
+                            "Аннулирование и закрытие чека", "Копия фискальных чеков по сквозным номерам"}) {
+    ASSERT_TRUE(w.Action(entry)->isEnabled()) << entry;
+    w.Action(entry)->trigger();
+  }
+  EXPECT_EQ(ui.modalShown,
+            (std::vector<QString>{"ArticleLoading", "FiscalReceipt", "CashInOut", "ReceiptRecovery", "ReceiptCopy"}));
 }
 
 TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {

@@ -59,5 +59,15 @@ TEST(SimTerminal, FaultsAndBadRequestsWithholdTheAuthorisation) {
   EXPECT_EQ(t.purchases().size(), 3u);
 }
 
+TEST(SimTerminal, ADeclinedPurchaseCarriesNoTransaction) {
+  TerminalSession t;
+  t.QueueFault(TerminalFault::Declined);
+  const auto [ack, response] = Split(t.Receive(Purchase("T0012345", "100")));
+  EXPECT_EQ(ack, kAck);
+  EXPECT_EQ(TerminalSession::Field(response, "39"), "05");
+  EXPECT_EQ(response.find("58="), std::string::npos);
+  EXPECT_EQ(TerminalSession::Field(Split(t.Receive(Purchase("T0012345", "100"))).second, "39"), "00");  // one time only
+}
+
 }  // namespace
 }  // namespace kovrix::sim
