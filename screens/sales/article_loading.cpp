@@ -19,7 +19,9 @@ constexpr int kAddArticle = 0x24;
 
 }  // namespace
 
-const QString kArticleFileFilter = QStringLiteral("Product filse -  ART|*.ART|AllFiles (*.*)|*.*");
+// The toolkit's filter form of the article files and of all files; names on Linux keep their case,
+// so both spellings of the extension are listed.
+const QString kArticleFileFilter = QStringLiteral("Product filse -  ART (*.ART *.art);;AllFiles (*.*)");
 
 std::string ArticleCommandData(const std::string& password, const std::string& line) { return password + ";" + line; }
 

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -61,6 +62,7 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
   showOnDisplay_ = new QCheckBox(QStringLiteral("Выводить информацию на дисплей"));
   showOnDisplay_->setChecked(true);
   comment_ = Box(QStringLiteral("Comment for printing"));
+  comment_->setMinimumWidth(170);
   displayMode_ = new QComboBox;
   displayMode_->addItems({QStringLiteral("Очистить"), QStringLiteral("Верхняя строка"), QStringLiteral("Нижняя строка"),
                           QStringLiteral("Дата и время")});
@@ -252,8 +254,17 @@ void FiscalReceipt::Activate() {
   for (int i = 0; i < state().paymentTypeCount; ++i) paymentType_->addItem(QString::number(i));
   paymentType_->setCurrentIndex(0);
   displayMode_->setCurrentIndex(1);
-  if (articles_.FileName().isEmpty()) articles_.ChooseAndLoadFile();
-  articleList_->addItems(articles_.Lines());
+  if (!articles_.FileName().isEmpty()) {
+    articleList_->addItems(articles_.Lines());
+    return;
+  }
+  // The file is asked for once the screen is on view: a dialog run from inside the showing would
+  // leave the screen unlaid.
+  QTimer::singleShot(0, this, [this] {
+    articles_.ChooseAndLoadFile();
+    articleList_->clear();
+    articleList_->addItems(articles_.Lines());
+  });
 }
 
 bool FiscalReceipt::eventFilter(QObject* watched, QEvent* event) {
