@@ -103,6 +103,10 @@ void ArticleLoading::WriteToRegistrator() {
   progress_->setValue(0);
   int refused = 0;
   QString firstRefusal;
+  // Events run between lines to repaint the progress; the buttons stay off so that no second
+  // run or edit starts inside this one.
+  for (QPushButton* button : {load_, write_, clear_, exit_}) button->setEnabled(false);
+  lines_->setReadOnly(true);
   for (qsizetype i = 0; i < lines.size(); ++i) {
     const std::string data = ArticleCommandData(password, ToCp1251(lines[i]));
     QString error;
@@ -124,6 +128,8 @@ void ArticleLoading::WriteToRegistrator() {
     progress_->setValue(static_cast<int>(i + 1));
     ui().ProcessEvents();
   }
+  for (QPushButton* button : {load_, write_, clear_, exit_}) button->setEnabled(true);
+  lines_->setReadOnly(false);
   ui().ShowMessage(QStringLiteral("Завершено"));
   if (refused > 0) {
     ui().ShowMessage(QStringLiteral("Регистратор не принял строк: %1.\nПервая из них, ").arg(refused) + firstRefusal);

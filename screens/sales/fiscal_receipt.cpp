@@ -156,6 +156,8 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
   OnClick(showText_, [this] { ShowOnDisplay(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });
   OnClick(close_, [this] { CloseScreen(); });
+  // Closed any way (Esc, the window's own button), the status button starts disabled next time.
+  connect(this, &QDialog::finished, this, [this] { status_->setEnabled(false); });
 }
 
 void FiscalReceipt::BuildLayout() {

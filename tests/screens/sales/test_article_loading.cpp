@@ -63,7 +63,14 @@ TEST_F(ArticleLoadingTest, LoadsACp1251FileAndWritesEveryLineEvenAfterARefusal) 
 TEST_F(ArticleLoadingTest, AnOverlongLineIsRefusedUnsentAndATimeOutStaysInTheStatusBar) {
   screen.LinesBox()->setPlainText(QString("1;%1;1.00;0;1;\n2;B;1.00;0;1;").arg(QString(230, 'A')));
   server.faults().Queue(sim::LineFault::Drop);  // the first line that goes out gets no answer
+  bool buttonsOff = false;
+  QObject::connect(screen.Progress(), &QProgressBar::valueChanged, [&] {
+    // While the run goes on, nothing can start another one.
+    buttonsOff = !screen.WriteButton()->isEnabled() && !screen.ExitButton()->isEnabled() && screen.LinesBox()->isReadOnly();
+  });
   Click(screen.WriteButton());
+  EXPECT_TRUE(buttonsOff);
+  EXPECT_TRUE(screen.WriteButton()->isEnabled());
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x24, "482916;2;B;1.00;0;1;"}}));
   EXPECT_EQ(screen.StatusBar()->currentMessage(), "Ошибка! Таймаут устройства! ");
   const Messages messages = TakeMessages();
