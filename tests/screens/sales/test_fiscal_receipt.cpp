@@ -122,6 +122,31 @@ TEST_F(FiscalReceiptTest, AWholeReceiptWithDiscountsTotalCashPaymentWithChangeAn
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 }
 
+TEST_F(FiscalReceiptTest, EachDiscountButtonSendsItsCommandWithItsBoxes) {
+  OpenAndSell(1, "1", "20.00");  // milk, tax group 1
+  TakeSent();
+  screen.PercentBox()->setText("-5");
+  screen.PercentGroupBox()->setText("1");
+  screen.AbsoluteBox()->setText("1.5");
+  screen.AbsoluteGroupBox()->setText("1");
+  struct Case {
+    QPushButton* button;
+    Sent sent;
+  } cases[] = {
+      {screen.ItemAbsoluteButton(), {0x69, "482916;1.50;"}},
+      {screen.GroupPercentButton(), {0x75, "482916;-5.00;1;"}},
+      {screen.GroupAbsoluteButton(), {0x76, "482916;1.50;1;"}},
+      {screen.SubtotalPercentButton(), {0x73, "482916;-5.00;"}},  // refused after a group adjustment
+  };
+  for (const Case& c : cases) {
+    Click(c.button);
+    EXPECT_EQ(TakeSent(), std::vector<Sent>{c.sent});
+  }
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка надбавки-скидки"});
+  Click(screen.TotalButton());
+  EXPECT_EQ(screen.TotalBox()->text(), "21.92");  // 20.00 + 1.50, -5% of 21.50 (1.08), +1.50 on group 1
+}
+
 TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
   Click(screen.SellButton());  // nothing picked
   EXPECT_EQ(TakeMessages(), Messages{"Не выбран товар!"});
