@@ -1,8 +1,10 @@
 #include "screens/sales/card_terminal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "driver/serial_line.h"
 
