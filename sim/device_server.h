@@ -36,6 +36,11 @@ class DeviceServer final : public PtyServer {
   /// While paced, a line speed written to the registrator's parameters is followed.
   void setPace(int baud) { paceBaud_ = baud; }
   int pace() const { return paceBaud_; }
+  /// Once the registrator has been moved to a new line speed, it hears only a host whose line
+  /// runs at that speed: bytes sent at another speed are lost, as they would be on a real line.
+  /// setSpeedCheck switches that on or off by hand (a fresh device hears any speed).
+  void setSpeedCheck(bool on) { speedCheck_ = on; }
+  bool speedCheck() const { return speedCheck_; }
 
  private:
   void OnReceive(std::string_view bytes, SteadyTime at) override;
@@ -49,6 +54,7 @@ class DeviceServer final : public PtyServer {
   Journal journal_;
   DeviceLink link_;
   std::atomic<int> paceBaud_{0};
+  std::atomic<bool> speedCheck_{false};
   SteadyTime frameStart_{};
   SteadyTime lastByte_{};
   SteadyTime lineFree_{};
