@@ -38,6 +38,8 @@ QLineEdit* Box(int maxLength, const QString& hint) {
   auto* box = new QLineEdit;
   box->setMaxLength(maxLength);
   box->setToolTip(hint);
+  // Wide enough for the longest address, 255.255.255.255.
+  box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 24);
   return box;
 }
 

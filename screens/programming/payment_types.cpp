@@ -42,12 +42,17 @@ PaymentTypes::PaymentTypes(ScreenContext& context, QWidget* parent)
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
-  table_->setMinimumSize(560, 260);
+  table_->setFocusPolicy(Qt::NoFocus);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 8);
+  // Room for ten payment types without scrolling; more scroll.
+  table_->setMinimumSize(560, table_->horizontalHeader()->sizeHint().height() +
+                                  10 * table_->verticalHeader()->defaultSectionSize() + 4);
 
   name_ = new QLineEdit;
   name_->setMaxLength(20);
   number_ = new QLineEdit;
   number_->setMaxLength(1);
+  number_->setMaximumWidth(50);
   sale_ = new QCheckBox(QStringLiteral("Разрешение использования при продаже"));
   refund_ = new QCheckBox(QStringLiteral("Разрешение использования при возврате"));
   change_ = new QCheckBox(QStringLiteral("Разрешение начисления сдачи наличными"));
