@@ -207,6 +207,7 @@ void RegistratorParameters::ShowReplyCode() {
 }
 
 void RegistratorParameters::ReadParameters() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = GetRegistratorParams(ToCp1251(password_->text()), err);
   if (!CheckSent(ui(), err)) return;
@@ -233,6 +234,7 @@ void RegistratorParameters::WriteParameters() {
   const int characters = ToInt(characters_->text());
   const int openPulse = HexBoxValue(openPulse_->text());
   const int closePulse = HexBoxValue(closePulse_->text());
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = SetRegistratorParams(ToCp1251(password_->text()), speed, contrast_->currentIndex(), documentFlags,
                                            printFlags, openPulse, closePulse, characters, err);

@@ -174,6 +174,11 @@ TEST_F(RegistratorParamsTest, RefusalsLeaveTheLinkAndTheFileAsTheyWere) {
     Click(screen.WriteButton());
     EXPECT_EQ(TakeMessages(), Messages{std::string(quoted) + " is not a valid integer value"});
   }
+  FillBoxes();
+  screen.PasswordBox()->setText("4829;6");
+  Click(screen.ReadButton());
+  Click(screen.WriteButton());
+  EXPECT_EQ(TakeMessages(), Messages(2, "Ошибка! Символ \";\" недопустим в поле \"Пароль:\"."));
   EXPECT_TRUE(TakeSent().empty());
   EXPECT_EQ(TheLink().IsOpen(), true);
 }
