@@ -36,10 +36,9 @@ class DeviceServer final : public PtyServer {
   /// While paced, a line speed written to the registrator's parameters is followed.
   void setPace(int baud) { paceBaud_ = baud; }
   int pace() const { return paceBaud_; }
-  /// Once the registrator has been moved to a new line speed, it hears only a host whose line
-  /// runs at that speed: bytes sent at another speed are lost, as they would be on a real line.
-  /// setSpeedCheck switches that on or off by hand (a fresh device hears any speed).
-  void setSpeedCheck(bool on) { speedCheck_ = on; }
+  /// Answers whether the registrator has been moved to a new line speed: from then on it hears
+  /// only a host whose line runs at that speed, and bytes sent at another speed are lost, as on a
+  /// real line. Until then (a fresh device) it hears a host at any speed.
   bool speedCheck() const { return speedCheck_; }
 
  private:

@@ -1,8 +1,8 @@
 #include "screens/programming/operators.h"
 
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "app/input.h"
