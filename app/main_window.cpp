@@ -13,6 +13,11 @@
 #include "screens/programming/date_time.h"
 #include "screens/programming/decimal_point.h"
 #include "screens/programming/id_dev.h"
+#include "screens/programming/comm_params.h"
+#include "screens/programming/mode_passwords.h"
+#include "screens/programming/operators.h"
+#include "screens/programming/payment_types.h"
+#include "screens/programming/registrator_params.h"
 #include "screens/reports/additional_reports.h"
 #include "screens/reports/daily_reports.h"
 #include "screens/reports/free_resources.h"
@@ -232,6 +237,11 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Служебное внесение и изъятие денег"), new CashInOutScreen(context_, this));
   BindScreen(QStringLiteral("Аннулирование и закрытие чека"), new ReceiptRecovery(context_, this));
   BindScreen(QStringLiteral("Копия фискальных чеков по сквозным номерам"), new ReceiptCopy(context_, this));
+  BindScreen(QStringLiteral("Параметры операторов"), new OperatorParameters(context_, this));
+  BindScreen(QStringLiteral("Пароли"), new ModePasswords(context_, this));
+  BindScreen(QStringLiteral("Параметры оплаты"), new PaymentTypes(context_, this));
+  BindScreen(QStringLiteral("Параметры регистратора"), new RegistratorParameters(context_, this));
+  BindScreen(QStringLiteral("Параметры связи"), new CommunicationParameters(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {

@@ -28,6 +28,11 @@ void DeviceServer::OnReceive(std::string_view bytes, SteadyTime at) {
   int newSpeed = 0;
   {
     std::lock_guard lock(mutex_);
+    // At a speed other than its own the registrator hears only noise: nothing it can frame.
+    if (speedCheck_ && HostBaud() != device_.state().params.speed) {
+      link_.ResetPartial();
+      return;
+    }
     // The wire time of a request runs from its first byte.
     if (!link_.HasPartial()) frameStart_ = at;
     lastByte_ = at;
@@ -35,6 +40,8 @@ void DeviceServer::OnReceive(std::string_view bytes, SteadyTime at) {
     out = link_.Receive(bytes);
     const int speed = device_.state().params.speed;
     if (speed != speedBefore) newSpeed = speed;
+    // Whatever comes after the reply must come at the new speed.
+    if (newSpeed > 0) speedCheck_ = true;
   }
   for (const Transmission& t : out) Send(t, frameStart_);
   // The registrator answers at the old speed, then moves to the new one.

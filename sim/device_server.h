@@ -36,6 +36,10 @@ class DeviceServer final : public PtyServer {
   /// While paced, a line speed written to the registrator's parameters is followed.
   void setPace(int baud) { paceBaud_ = baud; }
   int pace() const { return paceBaud_; }
+  /// Answers whether the registrator has been moved to a new line speed: from then on it hears
+  /// only a host whose line runs at that speed, and bytes sent at another speed are lost, as on a
+  /// real line. Until then (a fresh device) it hears a host at any speed.
+  bool speedCheck() const { return speedCheck_; }
 
  private:
   void OnReceive(std::string_view bytes, SteadyTime at) override;
@@ -49,6 +53,7 @@ class DeviceServer final : public PtyServer {
   Journal journal_;
   DeviceLink link_;
   std::atomic<int> paceBaud_{0};
+  std::atomic<bool> speedCheck_{false};
   SteadyTime frameStart_{};
   SteadyTime lastByte_{};
   SteadyTime lineFree_{};

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace kovrix::sim {
 
@@ -103,6 +104,22 @@ bool PtyServer::SleepUntil(SteadyTime deadline) {
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
   }
   return false;
+}
+
+int PtyServer::HostBaud() const {
+  // The master side answers the line settings of the slave side, where the host set them.
+  termios tio{};
+  if (master_ < 0 || tcgetattr(master_, &tio) != 0) return 0;
+  static const std::pair<speed_t, int> kRates[] = {
+      {B50, 50},       {B75, 75},       {B110, 110},       {B134, 134},       {B150, 150},     {B200, 200},
+      {B300, 300},     {B600, 600},     {B1200, 1200},     {B1800, 1800},     {B2400, 2400},   {B4800, 4800},
+      {B9600, 9600},   {B19200, 19200}, {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+      {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+  const speed_t speed = cfgetospeed(&tio);
+  for (const auto& [code, baud] : kRates) {
+    if (code == speed) return baud;
+  }
+  return 0;
 }
 
 void PtyServer::Run() {

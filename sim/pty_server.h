@@ -43,6 +43,8 @@ class PtyServer {
   /// Sleeps until the deadline; answers false at once when the server is stopping.
   bool SleepUntil(SteadyTime deadline);
   bool Stopping() const { return stop_.load(); }
+  /// Answers the baud rate the host has set on its side of the line (0 when it cannot be read).
+  int HostBaud() const;
 
  private:
   void Run();

@@ -4,6 +4,7 @@
 #include "app/private_profile.h"
 #include "driver/driver.h"
 #include "main_window_fixture.h"
+#include "screens/programming/registrator_params.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 
@@ -361,6 +362,39 @@ TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {
   w.State().modelName = "Veltra KR-23";
   w.Action("Состояние модема")->trigger();
   EXPECT_EQ(opened, std::vector<std::string>{"general"});
+}
+
+}  // namespace
+}  // namespace kovrix
+
+namespace kovrix {
+namespace {
+
+TEST_F(ConnectionTest, ASpeedWrittenToTheRegistratorMovesTheMainWindowAndTheNextConnect) {
+  TForm1& w = StartWith("Veltra KR-23");
+  Press(w.ConnectButton());
+  ASSERT_EQ(w.SpeedText(), "9600");
+  ui.onModal["TForm26"] = [this](QDialog& dialog) {
+    auto* screen = qobject_cast<RegistratorParameters*>(&dialog);
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(screen->SpeedList()->currentText(), "9600");  // the speed of the connect
+    QTest::mouseClick(screen->ReadButton(), Qt::LeftButton);
+    screen->SpeedList()->setCurrentText("38400");
+    QTest::mouseClick(screen->WriteButton(), Qt::LeftButton);
+  };
+  ui.ClearRecord();
+  w.Action("Параметры регистратора")->trigger();
+  EXPECT_EQ(ui.messages, (std::vector<QString>{"Успешно!", "Успешно!"}));
+  EXPECT_EQ(w.SpeedText(), "38400");
+  EXPECT_EQ(Ini("Communication", "Speed"), "38400");
+
+  // The registrator now hears only 38400: a reconnect from the window's own list gets through.
+  Press(w.ConnectButton());
+  ui.ClearRecord();
+  Press(w.ConnectButton());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
+  EXPECT_TRUE(w.State().connected);
 }
 
 }  // namespace

@@ -195,5 +195,23 @@ TEST_F(SimLinkE2E, PacingMakesTheLineAsSlowAsItsBaudRate) {
   EXPECT_LT(ms, wireMs * 2);
 }
 
+TEST_F(SimLinkE2E, AfterASpeedChangeTheDeviceHearsOnlyAHostAtItsNewSpeed) {
+  SetRepeatCount(0);
+  // A fresh device hears a host at any speed.
+  CloseComPort();
+  ASSERT_EQ(OpenComPort(server.slavePath(), 9600), 0);
+  int err = 0;
+  EXPECT_EQ(SetRegistratorParams("482916", 19200, 0, 0, 0, 0, 0, 20, err)->errorText, "0000");
+  EXPECT_TRUE(server.speedCheck());
+  EXPECT_TRUE(ExecuteCommand(0x21, "482916;")->status & ST_NO_REPLY);
+  CloseComPort();
+  ASSERT_EQ(OpenComPort(server.slavePath(), 19200), 0);
+  EXPECT_EQ(ExecuteCommand(0x21, "482916;")->errorText, "0000");
+  // Writing the parameters without a new speed ("0") leaves the device where it is.
+  EXPECT_EQ(SetRegistratorParams("482916", 0, 0, 0, 0, 0, 0, 20, err)->errorText, "0000");
+  EXPECT_EQ(ExecuteCommand(0x21, "482916;")->errorText, "0000");
+  EXPECT_EQ(server.withDevice([](Registrator& r) { return r.state().params.speed; }), 19200);
+}
+
 }  // namespace
 }  // namespace kovrix::sim
