@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iostream>
+#include <thread>
 
 #include <httplib.h>
 
@@ -69,9 +70,19 @@ bool HttpService::Bind() {
   return http_->bind_to_port(host, config_.port);
 }
 
-void HttpService::Listen() { http_->listen_after_bind(); }
+void HttpService::Listen() {
+  listening_ = true;
+  if (!stopping_) http_->listen_after_bind();
+  listened_ = true;
+}
 
-void HttpService::Stop() { http_->stop(); }
+// A stop may come before the serving loop has started (a signal right after start-up): then the
+// loop either sees the flag and never starts, or is waited for until it runs and can be stopped.
+void HttpService::Stop() {
+  stopping_ = true;
+  while (listening_ && !listened_ && !http_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  http_->stop();
+}
 
 void HttpService::Routes() {
   // Every request needs the token when there is one; compared whole, never by prefix.

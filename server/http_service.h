@@ -3,6 +3,7 @@
 // a time reach the registrator, and the Idempotency-Key answers. Requests are checked whole before
 // they queue; a bad one gets 400 and sends nothing.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -73,6 +74,9 @@ class HttpService {
   IdempotencyStore answers_;
   TurnQueue queue_;
   int port_ = 0;
+  std::atomic<bool> listening_{false};
+  std::atomic<bool> listened_{false};
+  std::atomic<bool> stopping_{false};
 };
 
 /// Answers the OpenAPI description of the service.
