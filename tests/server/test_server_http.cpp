@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -170,6 +172,31 @@ TEST_F(ServerHttp, ASilentRegistratorGives504WithTheTimeOutText) {
   const Result raw = Post("/v1/commands", R"({"command":"21","data":"482916;"})");
   EXPECT_EQ(raw.status, 504);
   EXPECT_EQ(raw.body["noReply"], true);
+}
+
+// Silence in the middle of a receipt: 504 naming the step, and the receipt is annulled as soon as
+// the registrator answers again. The line is paced so that the fault can be queued between frames.
+TEST_F(ServerHttp, SilenceInTheMiddleOfAReceiptStillAnnulsIt) {
+  sim.setPace(9600);
+  std::atomic<bool> done{false};
+  std::thread dropper([&] {
+    while (!done) {
+      const auto commands = Commands();
+      if (std::find(commands.begin(), commands.end(), "64") != commands.end()) {
+        sim.faults().Queue(sim::LineFault::Drop);  // the item's discount that follows
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const Result r = Post("/v1/receipts", kTwoItems);
+  done = true;
+  dropper.join();
+  EXPECT_EQ(r.status, 504) << r.body.dump();
+  EXPECT_EQ(r.body["step"], "discount item 1");
+  EXPECT_EQ(r.body["message"], "Таймаут устройства! Ошибка!");
+  EXPECT_EQ(r.body["annulled"], true);
+  EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);
 }
 
 TEST_F(ServerHttp, TheSameIdempotencyKeyPrintsOnceEvenAfterARestart) {
