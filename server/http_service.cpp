@@ -27,6 +27,15 @@ void Message(httplib::Response& res, int status, const std::string& message) {
   Reply(res, status, nlohmann::ordered_json{{"message", message}});
 }
 
+// Compares in time that does not depend on where the texts differ, so the token cannot be
+// guessed a character at a time.
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  unsigned char diff = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return diff == 0;
+}
+
 }  // namespace
 
 TurnQueue::Turn::Turn(TurnQueue& q) : q_(q) {
@@ -88,7 +97,7 @@ void HttpService::Routes() {
   // Every request needs the token when there is one; compared whole, never by prefix.
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     if (config_.token.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    if (req.get_header_value("Authorization") == "Bearer " + config_.token)
+    if (SameText(req.get_header_value("Authorization"), "Bearer " + config_.token))
       return httplib::Server::HandlerResponse::Unhandled;
     res.set_header("WWW-Authenticate", "Bearer");
     Message(res, 401, "missing or wrong bearer token");
