@@ -1,5 +1,6 @@
 #include "cli/render.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "driver/codepage.h"
@@ -54,41 +55,26 @@ std::string Format(const char* format, unsigned value) {
 
 }  // namespace
 
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '\b':
-        out += "\\b";
-        break;
-      case '\f':
-        out += "\\f";
-        break;
-      default:
-        if (byte < 0x20)
-          out += Format("\\u%04X", byte);
-        else
-          out += c;
+std::string DumpJson(const nlohmann::ordered_json& value) {
+  // Broken UTF-8 is replaced rather than thrown on: the output must never fail.
+  const std::string text = value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  // The library writes control characters as \u001f; upper-case hexadecimal digits are this
+  // program's established output.
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] != '\\' || i + 1 >= text.size()) continue;
+    out += text[++i];
+    if (text[i] != 'u') continue;
+    for (int k = 0; k < 4 && i + 1 < text.size(); ++k) {
+      out += static_cast<char>(std::toupper(static_cast<unsigned char>(text[++i])));
     }
   }
-  return out + "\"";
+  return out;
 }
+
+std::string JsonString(std::string_view utf8) { return DumpJson(nlohmann::ordered_json(std::string(utf8))); }
 
 std::string HexBytes(std::string_view bytes) {
   std::string out;
@@ -107,35 +93,31 @@ std::string StatusFlagNames(std::uint32_t status) {
   return names;
 }
 
-std::string RenderJson(const ReplyRecord& record) {
+nlohmann::ordered_json ReplyJson(const ReplyRecord& record) {
   std::string message;
   const bool ok = GetErrorText(record, message);
-  std::string json = "{";
-  json += "\"command\":" + JsonString(Format("%02X", static_cast<unsigned>(record.command) & 0xFFu));
-  json += ",\"error\":" + JsonString(Utf8(record.errorText));
-  json += std::string(",\"ok\":") + (ok ? "true" : "false");
-  json += ",\"message\":" + JsonString(Utf8(message));
-  json += ",\"data\":" + JsonString(Utf8(record.replyData));
-  json += ",\"fields\":[";
-  for (int i = 1; i <= record.fieldCount; ++i) {
-    if (i > 1) json += ',';
-    json.append(JsonString(Utf8(record.field(i))));
-  }
-  json += "],\"statusBytes\":[";
-  for (std::size_t i = 0; i < record.statusBytes.size(); ++i) {
-    if (i > 0) json += ',';
-    json.append(std::to_string(record.statusBytes[i] & 0x7F));
-  }
-  json += "],\"status\":" + std::to_string(record.status);
-  json += std::string(",\"noReply\":") + ((record.status & ST_NO_REPLY) ? "true" : "false");
-  json += std::string(",\"nak\":") + ((record.status & ST_NAK) ? "true" : "false");
-  json += std::string(",\"badChecksum\":") + ((record.status & ST_BAD_CHECKSUM) ? "true" : "false");
-  json += ",\"sentFrame\":" + JsonString(HexBytes(record.sentFrame));
-  json += ",\"rawReply\":" + JsonString(HexBytes(record.rawReply));
-  return json + "}";
+  nlohmann::ordered_json json;
+  json["command"] = Format("%02X", static_cast<unsigned>(record.command) & 0xFFu);
+  json["error"] = Utf8(record.errorText);
+  json["ok"] = ok;
+  json["message"] = Utf8(message);
+  json["data"] = Utf8(record.replyData);
+  json["fields"] = nlohmann::ordered_json::array();
+  for (int i = 1; i <= record.fieldCount; ++i) json["fields"].push_back(Utf8(record.field(i)));
+  json["statusBytes"] = nlohmann::ordered_json::array();
+  for (std::uint8_t b : record.statusBytes) json["statusBytes"].push_back(b & 0x7F);
+  json["status"] = record.status;
+  json["noReply"] = (record.status & ST_NO_REPLY) != 0;
+  json["nak"] = (record.status & ST_NAK) != 0;
+  json["badChecksum"] = (record.status & ST_BAD_CHECKSUM) != 0;
+  json["sentFrame"] = HexBytes(record.sentFrame);
+  json["rawReply"] = HexBytes(record.rawReply);
+  return json;
 }
 
-std::string RenderRefusalJson(int err) { return "{\"err\":" + std::to_string(err) + "}"; }
+std::string RenderJson(const ReplyRecord& record) { return DumpJson(ReplyJson(record)); }
+
+std::string RenderRefusalJson(int err) { return DumpJson(nlohmann::ordered_json{{"err", err}}); }
 
 std::string RenderText(const ReplyRecord& record) {
   std::string message;

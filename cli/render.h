@@ -6,9 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "driver/reply.h"
 
 namespace kovrix::cli {
+
+/// Answers the JSON text of a value on one line, control characters escaped with upper-case
+/// hexadecimal digits; broken UTF-8 is replaced, never thrown on.
+std::string DumpJson(const nlohmann::ordered_json& value);
 
 /// Answers the text as a JSON string literal, quotes included (UTF-8 passes through as is).
 std::string JsonString(std::string_view utf8);
@@ -18,6 +24,9 @@ std::string HexBytes(std::string_view bytes);
 
 /// Answers the names of the status word's set bits (ST_...), separated by spaces.
 std::string StatusFlagNames(std::uint32_t status);
+
+/// Answers the JSON object of a reply, keys in their documented order.
+nlohmann::ordered_json ReplyJson(const ReplyRecord& record);
 
 /// Answers the one-line JSON object of a reply (see the usage text for its keys).
 std::string RenderJson(const ReplyRecord& record);

@@ -1,0 +1,58 @@
+// kovrix-server: the registrator as a local HTTP/JSON service.
+#include <csignal>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/port_state.h"
+#include "server/options.h"
+
+using namespace kovrix::server;
+
+int main(int argc, char** argv) {
+  ServerOptions options;
+  kovrix::cli::LoadProfileDefaults(options.config.device, "fpinit.ini");
+  std::string error;
+  if (!ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::cerr << "kovrix-server: " << error << "\n";
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::cout << ServerUsage();
+    return kExitOk;
+  }
+  if (options.config.device.port.empty()) {
+    std::cerr << "kovrix-server: no port given (use -p PORT)\n";
+    return kExitUsage;
+  }
+  const std::string state = kovrix::cli::StateDirectory();
+  if (!state.empty()) options.config.answersDirectory = state + "/server-answers";
+
+  // SIGINT and SIGTERM are taken by one thread with sigwait, so that stopping happens outside a
+  // signal handler: the server finishes the request in progress and the program exits 0.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  HttpService service(options.config);
+  if (!service.Bind()) {
+    std::cerr << "kovrix-server: cannot listen on " << options.config.host << ":" << options.config.port << "\n";
+    return kExitCannotServe;
+  }
+  std::thread stopper([&] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    service.Stop();
+  });
+  std::cout << "listening on http://" << options.config.host << ":" << service.port() << std::endl;
+  service.Listen();
+  // Listen also ends without a signal when the socket fails: wake the stopper then.
+  pthread_kill(stopper.native_handle(), SIGTERM);
+  stopper.join();
+  return kExitOk;
+}

@@ -1,0 +1,110 @@
+#include "server/options.h"
+
+#include <fstream>
+
+namespace kovrix::server {
+namespace {
+
+std::string Trimmed(const std::string& s) {
+  const auto from = s.find_first_not_of(" \t\r\n");
+  if (from == std::string::npos) return {};
+  return s.substr(from, s.find_last_not_of(" \t\r\n") - from + 1);
+}
+
+}  // namespace
+
+std::string ServerUsage() {
+  return "usage: kovrix-server [-p PORT] [-b BAUD] [--repeats N] [--log FILE] [--listen HOST:PORT] "
+         "[--token-file FILE]\n"
+         "  serves the registrator on PORT as a local HTTP/JSON service (default 127.0.0.1:8720);\n"
+         "  options not given take their defaults from ./fpinit.ini; an address other than a loopback\n"
+         "  one needs --token-file, and then every request needs 'Authorization: Bearer TOKEN'.\n"
+         "  The API is described at GET /v1/openapi.json.\n";
+}
+
+bool SplitListen(const std::string& text, std::string& host, int& port) {
+  const auto colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  host = text.substr(0, colon);
+  if (host.find(':') != std::string::npos && !(host.front() == '[' && host.back() == ']')) return false;
+  return cli::ParseDecimalInt(text.substr(colon + 1), port) && port >= 0 && port <= 65535;
+}
+
+bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
+  cli::Options& device = options.config.device;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::string value;
+    bool attached = false;
+    if (name.rfind("--", 0) == 0 && name.find('=') != std::string::npos) {
+      value = name.substr(name.find('=') + 1);
+      name = name.substr(0, name.find('='));
+      attached = true;
+    }
+    if (name == "-h" || name == "--help") {
+      options.help = true;
+      continue;
+    }
+    const bool known = name == "-p" || name == "--port" || name == "-b" || name == "--baud" || name == "--repeats" ||
+                       name == "--log" || name == "--listen" || name == "--token-file";
+    if (!known) {
+      error = "unknown argument " + args[i];
+      return false;
+    }
+    if (!attached) {
+      if (i + 1 >= args.size()) {
+        error = "option " + name + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (name == "-p" || name == "--port") {
+      if (value.empty()) {
+        error = "option --port needs a port name";
+        return false;
+      }
+      device.port = value;
+    } else if (name == "-b" || name == "--baud") {
+      if (!cli::ParseDecimalInt(value, device.baud) || device.baud <= 0) {
+        error = "option --baud: '" + value + "' is not a positive integer";
+        return false;
+      }
+    } else if (name == "--repeats") {
+      if (!cli::ParseDecimalInt(value, device.repeats) || device.repeats < 0) {
+        error = "option --repeats: '" + value + "' is not a non-negative integer";
+        return false;
+      }
+    } else if (name == "--log") {
+      device.logFile = value;
+    } else if (name == "--listen") {
+      if (!SplitListen(value, options.config.host, options.config.port)) {
+        error = "option --listen: '" + value + "' is not HOST:PORT";
+        return false;
+      }
+    } else {
+      options.tokenFile = value;
+    }
+  }
+  if (options.help) return true;
+  if (!options.tokenFile.empty()) {
+    std::ifstream in(options.tokenFile);
+    std::string line;
+    if (!in || !std::getline(in, line)) {
+      error = "cannot read the token file " + options.tokenFile;
+      return false;
+    }
+    options.config.token = Trimmed(line);
+    if (options.config.token.empty()) {
+      error = "the token file " + options.tokenFile + " holds no token";
+      return false;
+    }
+  }
+  if (!IsLoopback(options.config.host) && options.config.token.empty()) {
+    error = "listening on " + options.config.host + " needs --token-file: refusing to serve the registrator "
+            "to the network without a token";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kovrix::server
