@@ -36,6 +36,11 @@ class DeviceServer final : public PtyServer {
   /// While paced, a line speed written to the registrator's parameters is followed.
   void setPace(int baud) { paceBaud_ = baud; }
   int pace() const { return paceBaud_; }
+  /// Sets how long the registrator stays silent while it restarts (after F3h and fiscalisation).
+  void setBootTime(std::chrono::milliseconds time) {
+    std::lock_guard lock(mutex_);
+    link_.SetBootTime(time);
+  }
 
  private:
   void OnReceive(std::string_view bytes, SteadyTime at) override;
