@@ -257,6 +257,8 @@ void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
   QAction* action = actions_.value(entry);
   if (!action) return;
   bound_[entry] = true;
+  // A later binding of an entry replaces the earlier one.
+  disconnect(action, &QAction::triggered, this, nullptr);
   connect(action, &QAction::triggered, this, [this, open = std::move(open)] { Guarded(ui_, open); });
   UpdateModelEntries();
 }

@@ -50,6 +50,12 @@ Fiscalisation::Fiscalisation(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Повторите ввод пароля:"), repeat_);
   form->addRow(QStringLiteral("Пароль:"), password_);
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
+  // The wait's note and stop button keep their room while hidden, so that nothing moves.
+  for (QWidget* w : {static_cast<QWidget*>(waitNote_), static_cast<QWidget*>(stopWait_)}) {
+    QSizePolicy keepRoom = w->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(keepRoom);
+  }
   auto* wait = new QHBoxLayout;
   wait->addWidget(waitNote_, 1);
   wait->addWidget(stopWait_);
@@ -61,7 +67,7 @@ Fiscalisation::Fiscalisation(ScreenContext& context, QWidget* parent)
   outer->addLayout(form);
   outer->addLayout(wait);
   outer->addLayout(buttons);
-  setMinimumWidth(420);
+  setMinimumWidth(560);
 
   OnClick(fiscalise_, [this] { Fiscalise(); });
   connect(stopWait_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });

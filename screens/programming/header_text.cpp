@@ -135,6 +135,9 @@ QWidget* HeaderAndAdvertising::BuildGridBlock(int g, const QString& title, int r
     // A click on the cell that was already selected selects it again.
     if (pressOnCurrent_[g]) ModeCellSelected(g, row, column);
   });
+  // The second click of a quick pair arrives as a double click: it selects the cell once more.
+  connect(grid, &QTableWidget::cellDoubleClicked, this,
+          [this, g](int row, int column) { ModeCellSelected(g, row, column); });
 
   clear_[g] = NewButton(QStringLiteral("Очистить"));
   centerAll_[g] = NewButton(centerCaption);

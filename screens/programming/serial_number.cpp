@@ -55,22 +55,24 @@ SerialNumberScreen::SerialNumberScreen(ScreenContext& context, QWidget* parent)
   close_ = NewButton(QStringLiteral("Закрыть"));
 
   auto* status = new QLabel(QStringLiteral("Установка текущего времени и заводского номера"));
-  auto* clockForm = new QFormLayout;
-  clockForm->addRow(QStringLiteral("Дата (DDMMYY): "), date_);
-  clockForm->addRow(QStringLiteral("Время (HHMM):"), time_);
-  auto* serialForm = new QFormLayout;
-  serialForm->addRow(QStringLiteral("Заводской номер:"), serial_);
-  serialForm->addRow(QStringLiteral("Пароль:"), password_);
+  // The notice keeps its room while hidden, so that the boxes do not move under the pointer.
+  QSizePolicy keepRoom = notice_->sizePolicy();
+  keepRoom.setRetainSizeWhenHidden(true);
+  notice_->setSizePolicy(keepRoom);
+  auto* form = new QFormLayout;
+  form->addRow(status);
+  form->addRow(QStringLiteral("Дата (DDMMYY): "), date_);
+  form->addRow(QStringLiteral("Время (HHMM):"), time_);
+  form->addRow(setDateTime_);
+  form->addRow(notice_);
+  form->addRow(QStringLiteral("Заводской номер:"), serial_);
+  form->addRow(QStringLiteral("Пароль:"), password_);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(setSerial_);
   buttons->addStretch();
   buttons->addWidget(close_);
   auto* outer = new QVBoxLayout(this);
-  outer->addWidget(status);
-  outer->addLayout(clockForm);
-  outer->addWidget(setDateTime_);
-  outer->addWidget(notice_);
-  outer->addLayout(serialForm);
+  outer->addLayout(form);
   outer->addLayout(buttons);
   setMinimumWidth(420);
 
