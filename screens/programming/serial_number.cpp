@@ -56,15 +56,17 @@ SerialNumberScreen::SerialNumberScreen(ScreenContext& context, QWidget* parent)
 
   auto* status = new QLabel(QStringLiteral("Установка текущего времени и заводского номера"));
   // The notice keeps its room while hidden, so that the boxes do not move under the pointer.
-  QSizePolicy keepRoom = notice_->sizePolicy();
-  keepRoom.setRetainSizeWhenHidden(true);
-  notice_->setSizePolicy(keepRoom);
+  auto* noticeRoom = new QWidget;
+  auto* noticeLayout = new QVBoxLayout(noticeRoom);
+  noticeLayout->setContentsMargins(0, 0, 0, 0);
+  noticeLayout->addWidget(notice_);
+  noticeRoom->setMinimumHeight(notice_->sizeHint().height());
   auto* form = new QFormLayout;
   form->addRow(status);
   form->addRow(QStringLiteral("Дата (DDMMYY): "), date_);
   form->addRow(QStringLiteral("Время (HHMM):"), time_);
   form->addRow(setDateTime_);
-  form->addRow(notice_);
+  form->addRow(noticeRoom);
   form->addRow(QStringLiteral("Заводской номер:"), serial_);
   form->addRow(QStringLiteral("Пароль:"), password_);
   auto* buttons = new QHBoxLayout;
