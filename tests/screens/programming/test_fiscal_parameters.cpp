@@ -185,6 +185,30 @@ TEST_F(FiscalParametersTest, AFailedGroupIsReportedAndTheNextGroupsAreStillProgr
   EXPECT_TRUE(TakeSent().empty());
 }
 
+TEST_F(FiscalParametersTest, EachProgrammingStepHasItsOwnTimeoutMessage) {
+  Open(standard);
+  struct Case {
+    bool fiscalNumber, taxId, taxes;
+    const char* message;
+    const char* result;  // the line of the result dialog that reports the error
+  } cases[] = {
+      {true, false, false, "Таймаут устройства! SetFiscalNumber Ошибка!", "Фискальный номер - ошибка."},
+      {false, true, false, "Таймаут устройства! SetTaxIdNumber Ошибка!", "Регистрационный номер - ошибка."},
+      {false, false, true, "Налог А:\n  Таймаут устройства! Ошибка!", "Ставки налогов - ошибка."},
+  };
+  for (const Case& c : cases) {
+    resultLines.clear();
+    server.faults().Queue(sim::LineFault::Drop);
+    Confirm(c.fiscalNumber, c.taxId, c.taxes, &ProgrammingConfirmation::ContinueButton);
+    Click(standard.ProgramButton());
+    EXPECT_EQ(TakeMessages(), Messages{c.message});
+    EXPECT_EQ(TakeSent().size(), 1u) << c.message;
+    ASSERT_EQ(resultLines.size(), 1u);
+    const Lines& lines = resultLines[0];
+    EXPECT_NE(std::find(lines.begin(), lines.end(), c.result), lines.end()) << c.result;
+  }
+}
+
 TEST_F(FiscalParametersTest, ReadingStopsAtItsFirstFailureWithTheFunctionsMessage) {
   Open(standard);
   struct Case {

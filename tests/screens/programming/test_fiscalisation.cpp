@@ -98,7 +98,25 @@ TEST_F(FiscalisationTest, InspectorPasswordsMustBeSixCharactersAndEqual) {
   EXPECT_FALSE(Fiscalised());
 }
 
-TEST_F(FiscalisationTest, AFailedServiceReportIsPassedOverAndAFailedOpeningEnds) {
+TEST_F(FiscalisationTest, AFailedStepOfTheConfirmationReceiptEndsIt) {
+  server.setBootTime(std::chrono::milliseconds(0));
+  for (int command : {0x60, 0x61, 0x65}) {
+    WithDevice([](sim::DeviceState& s) {
+      s.fiscalised = false;
+      s.receipt = sim::Receipt{};
+      return 0;
+    });
+    server.faults().Clear();
+    server.faults().FailCommand(static_cast<std::uint8_t>(command), sim::err::kDocState);
+    Click(screen.FiscaliseButton());
+    EXPECT_EQ(TakeMessages(), Messages{"Фіскаліз. реєстратора:\n  Ошибка работы с продажами!\n Неверное состояние документа!"})
+        << std::hex << command;
+    EXPECT_EQ(TakeSent().back().command, command);
+    EXPECT_EQ(screen.ErrorCodeBox()->text(), "000B");
+  }
+}
+
+TEST_F(FiscalisationTest, AFailedServiceReportIsPassedOver) {
   server.faults().FailCommand(0x84, sim::err::kPrinter);
   Click(screen.FiscaliseButton());
   EXPECT_EQ(TakeMessages(), (Messages{"Фискализация регистратора:\n  Ошибка оборудования!\n Ошибка принтера!",
