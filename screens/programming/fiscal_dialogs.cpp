@@ -1,7 +1,10 @@
 #include "screens/programming/fiscal_dialogs.h"
 
 #include <QHBoxLayout>
+#include <QShowEvent>
 #include <QVBoxLayout>
+
+#include "app/window_placement.h"
 
 #include "screens/screen_kit.h"
 
@@ -17,7 +20,25 @@ QString OutcomeText(ProgrammingOutcome outcome, bool plural) {
   return plural ? QStringLiteral("не программировались.") : QStringLiteral("не программировался.");
 }
 
+// Places a dialog as the screens are placed: whole title, centred on its parent's screen.
+void Place(QDialog& dialog, QShowEvent* event) {
+  if (event->spontaneous()) return;
+  if (dialog.layout()) dialog.layout()->activate();
+  FitTitle(dialog);
+  CentreOnParentScreen(dialog);
+}
+
 }  // namespace
+
+void ProgrammingConfirmation::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Place(*this, event);
+}
+
+void OperationResult::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Place(*this, event);
+}
 
 ProgrammingConfirmation::ProgrammingConfirmation(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("TForm22"));

@@ -25,6 +25,9 @@ class ProgrammingConfirmation : public QDialog {
   QPushButton* ContinueButton() const { return continue_; }
   QPushButton* CancelButton() const { return cancel_; }
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   QCheckBox* fiscalNumber_ = nullptr;
   QCheckBox* taxId_ = nullptr;
@@ -46,6 +49,9 @@ class OperationResult : public QDialog {
   QLabel* TaxIdLine() const { return taxId_; }
   QLabel* TaxesLine() const { return taxes_; }
   QPushButton* ContinueButton() const { return continue_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   QLabel* fiscalNumber_ = nullptr;

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "app/private_profile.h"
+#include "support/menu_screens.h"
 #include "support/sim_screen_fixture.h"
 
 namespace kovrix {
@@ -36,6 +37,7 @@ class FiscalParametersTest : public test::SimScreenFixture {
     ASSERT_TRUE(dir.isValid());
     state.iniPath = dir.filePath("fpinit.ini").toStdString();
     ui.onModal["TForm36"] = [this](QDialog&) {
+      cut << test::CutTexts(result);
       resultLines.push_back({result.FiscalNumberLine()->text().toStdString(), result.TaxIdLine()->text().toStdString(),
                              result.TaxesLine()->text().toStdString()});
       result.ContinueButton()->click();
@@ -44,6 +46,7 @@ class FiscalParametersTest : public test::SimScreenFixture {
   // Answers the confirmation dialog: ticks the boxes, then presses a button (or none: the close box).
   void Confirm(bool fiscalNumber, bool taxId, bool taxes, ButtonOf button) {
     ui.onModal["TForm22"] = [=, this](QDialog&) {
+      cut << test::CutTexts(confirmation);
       confirmation.FiscalNumberBox()->setChecked(fiscalNumber);
       confirmation.TaxIdBox()->setChecked(taxId);
       confirmation.TaxesBox()->setChecked(taxes);
@@ -63,6 +66,7 @@ class FiscalParametersTest : public test::SimScreenFixture {
   FiscalParameters standard{context, confirmation, result, false};
   FiscalParameters extended{context, confirmation, result, true};
   std::vector<Lines> resultLines;
+  QStringList cut;  // texts of the dialogs a user would find cut
 };
 
 TEST_F(FiscalParametersTest, ReadingFillsTheBoxesAndNamesTypesTheScreenDoesNotKnow) {
@@ -159,6 +163,7 @@ TEST_F(FiscalParametersTest, TheConfirmationDecidesWhatIsProgrammed) {
   Click(standard.ProgramButton());
   EXPECT_EQ(TakeSent().size(), 7u);
   EXPECT_TRUE(confirmation.TaxesBox()->isChecked());
+  EXPECT_EQ(cut, QStringList());
 }
 
 TEST_F(FiscalParametersTest, AFailedGroupIsReportedAndTheNextGroupsAreStillProgrammed) {
