@@ -12,6 +12,11 @@
 #include "monitor/frame_monitor.h"
 #include "screens/programming/date_time.h"
 #include "screens/programming/decimal_point.h"
+#include "screens/programming/fiscal_dialogs.h"
+#include "screens/programming/fiscal_parameters.h"
+#include "screens/programming/fiscalisation.h"
+#include "screens/programming/header_text.h"
+#include "screens/programming/serial_number.h"
 #include "screens/programming/id_dev.h"
 #include "screens/programming/comm_params.h"
 #include "screens/programming/mode_passwords.h"
@@ -219,6 +224,16 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Дата и время"), new DateAndTime(context_, this));
   BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
   BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
+  BindScreen(QStringLiteral("Заголовок чека и рекламный текст"), new HeaderAndAdvertising(context_, this));
+  BindScreen(QStringLiteral("Установить заводской номер"), new SerialNumberScreen(context_, this));
+  BindScreen(QStringLiteral("Фискализация"), new Fiscalisation(context_, this));
+  // Both fiscal parameter screens share one confirmation and one result dialog.
+  auto* confirmation = new ProgrammingConfirmation(this);
+  auto* result = new OperationResult(this);
+  auto* standardTaxes = new FiscalParameters(context_, *confirmation, *result, false, this);
+  auto* extendedTaxes = new FiscalParameters(context_, *confirmation, *result, true, this);
+  BindFiscalParameterScreens([this, standardTaxes] { ui_.ShowModal(*standardTaxes); },
+                             [this, extendedTaxes] { ui_.ShowModal(*extendedTaxes); });
   BindScreen(QStringLiteral("Запуск скрипта"), new FrameMonitor(context_, this));
   BindScreen(QStringLiteral("Информация о свободных ресурсах и статусе"), new FreeResources(context_, this));
   BindScreen(QStringLiteral("Печать дневных отчетов RQM707"), new SecondLineDailyReports(context_, this));
@@ -252,6 +267,8 @@ void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
   QAction* action = actions_.value(entry);
   if (!action) return;
   bound_[entry] = true;
+  // A later binding of an entry replaces the earlier one.
+  disconnect(action, &QAction::triggered, this, nullptr);
   connect(action, &QAction::triggered, this, [this, open = std::move(open)] { Guarded(ui_, open); });
   UpdateModelEntries();
 }

@@ -59,7 +59,8 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
     entry.outcome = outcome;
     journal_.Add(entry);
   };
-  if (device_.state().usbStorage) {
+  // A restarting registrator, like one in the USB storage mode, hears nothing on the line.
+  if (device_.state().usbStorage || std::chrono::steady_clock::now() < bootedAt_) {
     record(Outcome::Offline);
     return std::nullopt;
   }
@@ -79,6 +80,11 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
     return std::nullopt;
   }
   t.bytes = Execute(frame, entry);
+  // The reply goes out; then the registrator restarts and boots.
+  if (device_.device().restartRequested) {
+    device_.device().restartRequested = false;
+    bootedAt_ = std::chrono::steady_clock::now() + bootTime_;
+  }
   // A muted reply was executed but never sent: the journal shows no error field for it.
   if (step && step->kind == LineFault::Mute) entry.error.clear();
   journal_.Add(entry);

@@ -4,6 +4,7 @@
 // frame (same SEQ, command and data) with the previous reply without executing it again,
 // applies the fault plan and writes the journal. Not thread-safe: the owner serialises calls.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,9 @@ class DeviceLink {
   /// The host closed the line: forget a half-received frame and leave the USB storage mode.
   void HostGone();
   bool HasPartial() const { return parser_.HasPartial(); }
+  /// How long the registrator stays off the line after a command that restarts it.
+  void SetBootTime(std::chrono::milliseconds time) { bootTime_ = time; }
+  std::chrono::milliseconds BootTime() const { return bootTime_; }
   void ResetPartial() { parser_.Reset(); }
 
  private:
@@ -47,6 +51,8 @@ class DeviceLink {
   RequestFrame previous_;
   std::string previousReply_;
   std::string previousError_;
+  std::chrono::milliseconds bootTime_{2000};
+  std::chrono::steady_clock::time_point bootedAt_{};  // frames before it find the device restarting
 };
 
 }  // namespace kovrix::sim

@@ -40,6 +40,11 @@ class DeviceServer final : public PtyServer {
   /// only a host whose line runs at that speed, and bytes sent at another speed are lost, as on a
   /// real line. Until then (a fresh device) it hears a host at any speed.
   bool speedCheck() const { return speedCheck_; }
+  /// Sets how long the registrator stays silent while it restarts (after F3h and fiscalisation).
+  void setBootTime(std::chrono::milliseconds time) {
+    std::lock_guard lock(mutex_);
+    link_.SetBootTime(time);
+  }
 
  private:
   void OnReceive(std::string_view bytes, SteadyTime at) override;

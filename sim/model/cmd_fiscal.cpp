@@ -44,29 +44,33 @@ std::string Fiscalize(Device& d, const Args& a) {
   d.s.fiscalised = true;
   d.s.inspectorPassword = inspector;
   RewriteHeader(d);
+  // The registrator answers, then restarts into the fiscal mode.
+  d.restartRequested = true;
   return {};
 }
 
-// 41h: password; serial number (up to 11 characters). Written while the registrator is not
-// fiscalised; fiscalisation seals it.
+// 41h: password; serial number (up to 11 characters). Written once: the production line's
+// number stands until the service engineer programs the registrator's own, which is final.
 std::string SetSerialNumber(Device& d, const Args& a) {
   const std::string& serial = a.text(2, 11);
   if (serial.empty()) throw Refusal{err::FieldFormat(2)};
   for (char c : serial) {
     if (static_cast<unsigned char>(c) <= ' ') throw Refusal{err::FieldFormat(2)};
   }
-  if (d.s.fiscalised) throw Refusal{err::kWrongMode};
+  if (d.s.fiscalised || d.s.serialProgrammed) throw Refusal{err::kWrongMode};
   if (!d.s.dateSet) throw Refusal{ErrorCode{0x05, 0x08}};
   d.s.serial = serial;
+  d.s.serialProgrammed = true;
   RewriteHeader(d);
   return {};
 }
 
 std::string GetSerialNumber(Device& d, const Args&) { return Join({d.s.serial}); }
 
-// 43h: password; fiscal number (ten digits, or empty).
+// 43h: password; fiscal number (ten digits, or empty). Fiscalisation fixes it.
 std::string SetFiscalNumber(Device& d, const Args& a) {
   const std::string number = DigitsField(a, 2, {10});
+  if (d.s.fiscalised) throw Refusal{err::kWrongMode};
   d.RequireShiftClosed();
   d.s.fiscalNumber = number;
   RewriteHeader(d);
@@ -75,10 +79,12 @@ std::string SetFiscalNumber(Device& d, const Args& a) {
 
 std::string GetFiscalNumber(Device& d, const Args&) { return Join({d.s.fiscalNumber}); }
 
-// 45h: password; identification number (12 digits or empty); tax number (12 or 13 digits or empty).
+// 45h: password; identification number (12 digits or empty); tax number (12 or 13 digits or
+// empty). Fiscalisation fixes them.
 std::string SetTaxIdNumber(Device& d, const Args& a) {
   const std::string id = DigitsField(a, 2, {12});
   const std::string tax = DigitsField(a, 3, {12, 13});
+  if (d.s.fiscalised) throw Refusal{err::kWrongMode};
   d.RequireShiftClosed();
   d.s.taxId = id;
   d.s.taxNumber = tax;

@@ -238,6 +238,7 @@ std::string Acknowledge(Device&, const Args&) { return {}; }
 std::string Restart(Device& d, const Args&) {
   d.s.restartNeeded = false;
   d.s.display = {};
+  d.restartRequested = true;
   return {};
 }
 

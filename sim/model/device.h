@@ -31,6 +31,9 @@ class Device {
   DeviceState s;
   Tape tape;
   StatusMasks masks;
+  /// Set by a command after which the registrator restarts; the serving side takes it (and
+  /// keeps the device off the line while it boots).
+  bool restartRequested = false;
 
   /// Answers the device's own time (the wall clock moved by the set offset).
   DeviceTime Now() const;

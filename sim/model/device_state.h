@@ -186,6 +186,7 @@ struct DeviceState {
   std::string model = "Veltra KR-23";
   std::string version = "3.01";
   std::string serial;
+  bool serialProgrammed = false;  // the service engineer's one programming of the serial number
   bool fiscalised = false;
   std::string inspectorPassword;
   std::string fiscalNumber;

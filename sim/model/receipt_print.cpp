@@ -6,6 +6,31 @@
 
 namespace kovrix::sim {
 
+namespace {
+
+// A header line as the printer lays it out. A line sent with leading blanks was laid out by the
+// host and prints as sent; any other line is centred. A double-width line takes two columns a
+// character, shown on the tape as the characters spread one blank apart.
+void PrintHeaderLine(Device& d, const HeaderLine& line) {
+  if (line.text.empty()) return;
+  std::string shown;
+  if (line.width == 0) {
+    shown = line.text;
+  } else {
+    for (char c : line.text) {
+      if (!shown.empty()) shown += ' ';
+      shown += c;
+    }
+  }
+  if (line.text[0] == ' ') {
+    d.Print(shown);
+  } else {
+    d.PrintCentered(shown);
+  }
+}
+
+}  // namespace
+
 void PrintDocumentHeader(Device& d, const std::string& title) {
   const DeviceState& s = d.s;
   if ((s.params.documentFlags & 0x0400) && s.logoWidth > 0) {
@@ -13,10 +38,7 @@ void PrintDocumentHeader(Device& d, const std::string& title) {
     mark.append(std::to_string(s.logoWidth)).append("x").append(std::to_string(s.logoHeight)).append("]");
     d.PrintCentered(mark);
   }
-  for (int i = 0; i < 10; ++i) {
-    const std::string& text = s.header[static_cast<std::size_t>(i)].text;
-    if (!text.empty()) d.PrintCentered(text);
-  }
+  for (std::size_t i = 0; i < 10; ++i) PrintHeaderLine(d, s.header[i]);
   if (!s.taxNumber.empty()) d.PrintCentered(Cp("ПН ") + s.taxNumber);
   if (!s.taxId.empty()) d.PrintCentered(Cp("ІД ") + s.taxId);
   d.PrintCentered(title);
@@ -25,10 +47,7 @@ void PrintDocumentHeader(Device& d, const std::string& title) {
 void PrintDocumentFooter(Device& d, const std::string& numberLine, bool receipt) {
   const DeviceState& s = d.s;
   if (receipt && !(s.params.documentFlags & 0x0100)) {
-    for (int i = 10; i < 14; ++i) {
-      const std::string& text = s.header[static_cast<std::size_t>(i)].text;
-      if (!text.empty()) d.PrintCentered(text);
-    }
+    for (std::size_t i = 10; i < 14; ++i) PrintHeaderLine(d, s.header[i]);
   }
   d.PrintColumns(numberLine, PrintedDateTime(d.Now()));
   d.PrintColumns(Cp("ЗН ") + s.serial, s.fiscalNumber.empty() ? std::string() : Cp("ФН ") + s.fiscalNumber);

@@ -74,6 +74,7 @@ template <class V> void Visit(V& v, DeviceState& s) {
   v("inspectorPassword", s.inspectorPassword); v("fiscalNumber", s.fiscalNumber); v("taxId", s.taxId);
   v("taxNumber", s.taxNumber); v("idDev", s.idDev); v("idDevSet", s.idDevSet); v("firmwareDate", s.firmwareDate);
   v("clockOffset", s.clockOffset); v("dateSet", s.dateSet); v("restartNeeded", s.restartNeeded);
+  v("serialProgrammed", s.serialProgrammed);
   v("taxes", s.taxes); v("header", s.header); v("articles", s.articles); v("articleCapacity", s.articleCapacity);
   v("operators", s.operators); v("programmingPassword", s.programmingPassword);
   v("reportsPassword", s.reportsPassword); v("adminPassword", s.adminPassword); v("paymentTypes", s.paymentTypes);
