@@ -5,6 +5,7 @@
 #include "driver/commands.h"
 #include "driver/driver.h"
 #include "driver/error_text.h"
+#include "driver/serial_line.h"
 
 namespace kovrix::cli {
 
@@ -21,7 +22,8 @@ DeviceSession::DeviceSession(const Options& options) {
   // The log name is passed as typed: it names a file here, not text for the device.
   SetLogFileName(options.logFile);
   if (OpenComPort(options.port, options.baud) != 0) {
-    error_ = "cannot open port " + options.port;
+    error_ = LastPortOpenFailure() == PortOpenFailure::Busy ? "port busy: another program is using " + options.port
+                                                             : "cannot open port " + options.port;
     return;
   }
   SetRepeatCount(options.repeats);

@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/console.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = kovrix::cli::ProgramArguments(argc, argv);
   return kovrix::cli::RunCli(args, std::cout, std::cerr);
 }

@@ -3,12 +3,12 @@
 // reply.
 #include "cli/script_command.h"
 
-#include <csignal>
 #include <fstream>
 #include <memory>
 
 #include "cli/cli.h"
 #include "cli/device.h"
+#include "cli/interrupt.h"
 #include "driver/codepage.h"
 #include "driver/driver.h"
 #include "monitor/script/headless_host.h"
@@ -16,30 +16,6 @@
 
 namespace kovrix::cli {
 namespace {
-
-volatile std::sig_atomic_t gStopRequested = 0;
-
-extern "C" void RequestStop(int) { gStopRequested = 1; }
-
-// SIGINT asks the run to stop, as the "Стоп" button does: the run ends after its next successful
-// command line. The handler resets itself, so a second SIGINT ends the program at once (a script
-// without command lines cannot stop otherwise). The previous handling comes back afterwards.
-class StopOnInterrupt {
- public:
-  StopOnInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~StopOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
-  StopOnInterrupt(const StopOnInterrupt&) = delete;
-  StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
 
 class CliScriptHost final : public script::HeadlessHost {
  public:
@@ -49,8 +25,8 @@ class CliScriptHost final : public script::HeadlessHost {
   const ReplyRecord* lastReply() const override { return LatestRecord(); }
   void appendTrace(const std::string& line) override { out_ << Cp1251ToUtf8(line) << '\n' << std::flush; }
   void showMessage(const std::string& text) override { err_ << Cp1251ToUtf8(text) << '\n' << std::flush; }
-  bool stopRequested() const override { return gStopRequested != 0; }
-  void clearStopRequest() override { gStopRequested = 0; }
+  bool stopRequested() const override { return StopRequested(); }
+  void clearStopRequest() override { ClearStopRequest(); }
 
  private:
   std::ostream& out_;

@@ -23,14 +23,21 @@ std::string PortPath(const std::string& port) {
 
 namespace {
 
+PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
+
 class PosixSerialLine final : public SerialLine {
  public:
   ~PosixSerialLine() override { close(); }
 
   bool open(const std::string& port, int baud) override {
     close();
+    gLastOpenFailure = PortOpenFailure::Other;
     const int fd = ::open(PortPath(port).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      // A terminal another program has marked exclusive answers EBUSY.
+      if (errno == EBUSY) gLastOpenFailure = PortOpenFailure::Busy;
+      return false;
+    }
     // Exclusive use, as the registrator link is the only user of the port.
     if (::ioctl(fd, TIOCEXCL) != 0) {
       ::close(fd);
@@ -40,6 +47,7 @@ class PosixSerialLine final : public SerialLine {
       ::close(fd);
       return false;
     }
+    gLastOpenFailure = PortOpenFailure::None;
     fd_ = fd;
     head_ = tail_ = 0;
     return true;
@@ -125,5 +133,7 @@ class PosixSerialLine final : public SerialLine {
 }  // namespace
 
 std::unique_ptr<SerialLine> MakePosixSerialLine() { return std::make_unique<PosixSerialLine>(); }
+
+PortOpenFailure LastPortOpenFailure() { return gLastOpenFailure; }
 
 }  // namespace kovrix

@@ -36,9 +36,19 @@ class SerialLine {
 inline constexpr std::size_t kMaxPortPath = 4096;
 
 /// Answers the device path of a port: the name itself when it holds "/", else "/dev/" + name.
+/// On Windows: "\\.\COMn" for "COMn", "comn" and "\\.\COMn" alike (names above COM9 open only
+/// with that prefix), any other name as it is.
 std::string PortPath(const std::string& port);
 
-/// Answers a termios-backed line.
+/// Answers a termios-backed line (on Windows, the Win32 communications line).
 std::unique_ptr<SerialLine> MakePosixSerialLine();
+
+/// Why the last open of a system line in this process failed.
+enum class PortOpenFailure {
+  None,   // the last open succeeded (or none was tried)
+  Busy,   // another program holds the port
+  Other   // no such port, no permission, or settings the port refused
+};
+PortOpenFailure LastPortOpenFailure();
 
 }  // namespace kovrix

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "driver/codepage.h"
 
@@ -55,8 +56,9 @@ void SessionLog::Append(Kind kind, const std::string& tag, const std::string& te
   if (name_.empty()) return;
   if (path_.empty()) {
     // Fixed by the first entry: later changes of directory or name do not move the log.
-    // An absolute name is used as it is.
-    path_ = name_.front() == '/' ? name_ : CurrentDirectory() + "/" + name_;
+    // An absolute name is used as it is ("C:\\..." too, on Windows).
+    const bool absolute = name_.front() == '/' || std::filesystem::path(name_).is_absolute();
+    path_ = absolute ? name_ : CurrentDirectory() + "/" + name_;
   }
   const std::string entry = Format(kind, tag, text, clock_ ? clock_() : LocalNow());
   if (std::FILE* f = std::fopen(path_.c_str(), "ab")) {
