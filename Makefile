@@ -1,7 +1,7 @@
 # Entry points: `make run` and `make test` do all the set-up on a fresh Debian machine.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run clean fuzz fuzz-merge
+.PHONY: deps build test run clean fuzz fuzz-merge windows windows-deps
 
 deps:
 	@./scripts/install-deps
@@ -51,8 +51,23 @@ fuzz-merge: build-fuzz/Makefile
 	  rm -f tests/fuzz/corpus/$$t/* && cp build-fuzz/merged/$$t/* tests/fuzz/corpus/$$t/ || exit 1; \
 	done
 
+# Windows: kovrix-cli.exe, the driver, the script engine and their unit tests cross-built with
+# mingw-w64 (statically linked) and run under Wine, then kovrix-cli.exe end to end over a Wine COM
+# port to the simulator of the Linux release build. Not part of `make test`.
+windows-deps:
+	@./scripts/install-deps --windows
+
+build-windows/Makefile: | windows-deps
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DKOVRIX_HOST_BUILD=$(CURDIR)/build-release
+
+windows: deps windows-deps build-release/Makefile build-windows/Makefile
+	cmake --build build-release -j $(JOBS) --target kovrix-sim kovrix-cli
+	cmake --build build-windows -j $(JOBS)
+	cd build-windows && ctest -L windows --output-on-failure -j $(JOBS)
+
 run: build
 	@./scripts/run-demo build-release
 
 clean:
-	rm -rf build-release build-asan build-fuzz
+	rm -rf build-release build-asan build-fuzz build-windows
