@@ -52,7 +52,9 @@ run_all() {  # system, command prefix..., port, log, script path
   done
 }
 
-# Windows.
+# Windows, from a first run's frame sequence as the Linux runs below.
+wine_state=("$WINEPREFIX"/drive_c/users/*/AppData/Local)
+rm -rf "${wine_state[@]/%//kovrix}"
 start_sim windows
 mkdir -p "$WINEPREFIX/dosdevices"
 ln -sfn "$(readlink -f "$work/windows.link")" "$WINEPREFIX/dosdevices/com7"
@@ -66,6 +68,7 @@ stop_sim
 
 grep -q '"statusBytes":\[0,0,0,0,33,0\]' "$work/windows.diag.out" || fail "no diagnostic reply: $(cat "$work/windows.diag.out" "$work/windows.diag.err")"
 grep -q 'Нет команды с таким кодом!' "$work/windows.refused.out" || fail "no UTF-8 error text: $(cat "$work/windows.refused.out")"
+ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/kovrix/%5C%5C.%5CCOM7.seq > /dev/null 2>&1 || fail "no kept frame sequence for COM7"
 [ "$(cat "$work/windows.script.status")" = 0 ] || fail "script run ended $(cat "$work/windows.script.status"): $(cat "$work/windows.script.err")"
 for r in "${runs[@]}"; do
   name=${r%%|*}
@@ -78,6 +81,6 @@ mask() { LC_ALL=C sed -E 's/[ 0-9][0-9]-[0-9]{2}-[0-9]{4} [ 0-9][0-9]:[0-9]{2}:[
 grep -q $'\r$' "$work/windows.log" || fail "session log lines do not end in CR LF"
 cmp -s <(mask "$work/windows.log") <(mask "$work/linux.log") || fail "session logs differ: $(diff <(mask "$work/windows.log" | cat -v) <(mask "$work/linux.log" | cat -v) | head -6)"
 
-total=$(( 6 + 2 * ${#runs[@]} ))
+total=$(( 7 + 2 * ${#runs[@]} ))
 echo "$((total - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]
