@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "cli/console.h"
 #include "cli/options.h"
 #include "cli/subcommands.h"
 
@@ -11,7 +12,7 @@ std::string UsageText() {
     text += "  " + std::string(s.name) + " " + s.synopsis + "\n      " + s.summary + "\n";
   text +=
       "\noptions:\n"
-      "  -p, --port PORT   port name (ttyUSB0) or path (/dev/pts/3)\n"
+      "  -p, --port PORT   " + std::string(kPortUsage) + "\n"
       "  -b, --baud N      line speed, default 9600\n"
       "  --repeats N       repeat passes of a command, default 1\n"
       "  --log FILE        append the session log to FILE\n"
@@ -20,7 +21,7 @@ std::string UsageText() {
       "  --json            print the result as one JSON object\n"
       "  --seq-reset       start the frame sequence at 21h; by default a run continues the\n"
       "                    sequence of the previous run on the same port (kept in\n"
-      "                    $XDG_STATE_HOME/kovrix), so that a command equal to the last one\n"
+      "                    " + std::string(kSequenceStoreUsage) + "), so that a command equal to the last one\n"
       "                    is executed again, not answered from the device's repeat memory\n"
       "  -h, --help        print this text\n"
       "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"

@@ -10,4 +10,8 @@ namespace kovrix::cli {
 /// as UTF-8 texts.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+/// The usage text's lines on port names and on where the frame sequence is kept, for this system.
+extern const char kPortUsage[];
+extern const char kSequenceStoreUsage[];
+
 }  // namespace kovrix::cli

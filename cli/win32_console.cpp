@@ -15,6 +15,10 @@
 #include "cli/console.h"
 
 namespace kovrix::cli {
+
+const char kPortUsage[] = "port name (COM3, com12, \\\\.\\COM12)";
+const char kSequenceStoreUsage[] = "%LOCALAPPDATA%\\kovrix";
+
 namespace {
 
 std::string Narrow(const wchar_t* text) {
