@@ -12,8 +12,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli.h"
 #include "cli/port_state.h"
 #include "cli/windows_ports.h"
+#include "driver/driver.h"
 #include "driver/serial_line.h"
 #include "driver/session_log.h"
 
@@ -53,6 +55,26 @@ TEST(WindowsSerialLine, AMissingPortFailsAsOtherAndAPortHeldElsewhereAsBusy) {
   std::filesystem::remove(held);
   // The failure kind belongs to the last open of a system line; leave a plain one for later tests.
   EXPECT_FALSE(line->open("COM250", 9600));
+}
+
+TEST(WindowsSerialLine, APortHeldByAnotherProgramIsReportedBusyAndNothingIsSent) {
+  UseSerialLine(MakePosixSerialLine());
+  const std::filesystem::path held = std::filesystem::temp_directory_path() / "kovrix-held-cli-port";
+  HANDLE other = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::RunCli({"-p", held.string(), "exec", "21", "482916;"}, out, err), cli::kExitUsage);
+  EXPECT_NE(err.str().find("kovrix-cli: port busy: another program is using " + held.string() + "\n"),
+            std::string::npos)
+      << err.str();
+  CloseHandle(other);
+  // Once released, nothing of the refused run is left in the file.
+  EXPECT_EQ(std::filesystem::file_size(held), 0u);
+  std::filesystem::remove(held);
+
+  err.str("");
+  EXPECT_EQ(cli::RunCli({"-p", "COM250", "exec", "21", "482916;"}, out, err), cli::kExitUsage);
+  EXPECT_NE(err.str().find("kovrix-cli: cannot open port COM250\n"), std::string::npos) << err.str();
 }
 
 // A state directory of this test's own, through LOCALAPPDATA.
