@@ -11,5 +11,15 @@ add_subdirectory(monitor/script)
 add_library(kovrix_profile STATIC app/private_profile.cpp)
 target_include_directories(kovrix_profile PUBLIC ${PROJECT_SOURCE_DIR})
 
+# nlohmann/json is headers only: the host package's headers, copied alone so that the cross
+# compiler does not see the host's /usr/include.
+set(KOVRIX_JSON_INCLUDE ${CMAKE_BINARY_DIR}/nlohmann-json-include)
+if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+  message(FATAL_ERROR "nlohmann/json headers missing: run scripts/install-deps --windows")
+endif()
+file(COPY /usr/include/nlohmann DESTINATION ${KOVRIX_JSON_INCLUDE})
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${KOVRIX_JSON_INCLUDE})
+
 add_subdirectory(cli)
 add_subdirectory(tests/windows)
