@@ -79,8 +79,9 @@ HexPrefix DecodeHexBytes(std::string_view text, long long count) {
 }
 
 int GaugePercent(long long done, long long total) {
-  if (total <= 0) return 0;
-  return static_cast<int>(done * 100 / total);
+  if (total <= 0 || done <= 0) return 0;
+  // A range that ends inside a chunk reads past its end: the gauge stops at full.
+  return static_cast<int>(std::min<long long>(done * 100 / total, 100));
 }
 
 FiscalMemory::FiscalMemory(ScreenContext& context, QWidget* parent)

@@ -29,7 +29,7 @@ struct HexPrefix {
 /// Decodes the first count bytes of upper-case hexadecimal text, pair by pair.
 HexPrefix DecodeHexBytes(std::string_view text, long long count);
 
-/// Answers the gauge's percentage: done * 100 / total, truncated (0 when total is not positive).
+/// Answers the gauge's percentage: done * 100 / total, truncated, at most 100 (0 when total is not positive).
 int GaugePercent(long long done, long long total);
 
 class FiscalMemory : public Screen {

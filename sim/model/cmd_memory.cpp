@@ -62,6 +62,8 @@ std::string Lines(const std::vector<std::string>& lines) {
   return out;
 }
 
+}  // namespace
+
 // The internal software as an Intel HEX text: 2 KB of code bytes in 32-byte records.
 std::string FirmwareImage() {
   std::string out;
@@ -81,6 +83,8 @@ std::string FirmwareImage() {
   }
   return out + ":00000001FF\r\n";
 }
+
+namespace {
 
 std::string ZReportText(const Device& d, std::int64_t number) {
   for (const FmRecord& r : ReadFmRecords(d.s.flash)) {
