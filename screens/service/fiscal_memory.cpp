@@ -286,7 +286,12 @@ void FiscalMemory::ReadFlash() {
     const HexPrefix chunk = DecodeHexBytes(reply->field(2), k);
     if (!Store(ui(), file, chunk.bytes)) return SetBusy(false);
     if (!chunk.complete) return done(kInvalidReply);
-    if (n < kFlashChunk) break;  // the memory ends here
+    if (n < kFlashChunk) {
+      // The memory ends here; the boxes still show how far the reading came.
+      ShowAddress(address + n);
+      gauge_->setValue(GaugePercent(address + n - start, length));
+      break;
+    }
 
     remaining -= k;
     address += n;

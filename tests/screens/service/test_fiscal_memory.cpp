@@ -92,7 +92,7 @@ TEST_F(FiscalMemoryTest, ReadsARangeIntoTheFileByteForByte) {
   } cases[] = {
       {"1000", "120", Reads({1000, 1050, 1100}), 1000, 120, "1150", 100},  // ends inside the third chunk
       {"1000", "100", Reads({1000, 1050}), 1000, 100, "1100", 100},
-      {"65480", "100", Reads({65480, 65530}), 65480, 56, "65530", 50},     // the memory ends first
+      {"65480", "100", Reads({65480, 65530}), 65480, 56, "65536", 56},     // the memory ends first
       {"65536", "10", Reads({65536}), 65536, 0, "65536", 0},
       {"7", "0", {}, 7, 0, "7", 0},                                        // nothing asked, nothing sent
   };
