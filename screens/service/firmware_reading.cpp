@@ -1,6 +1,7 @@
 #include "screens/service/firmware_reading.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -16,6 +17,8 @@ namespace {
 
 // The data source of the internal software; it takes no argument.
 constexpr int kFirmwareSource = 5;
+// Least time between two repaints of the progress bar while the packets come.
+constexpr int kRefreshMs = 50;
 
 }  // namespace
 
@@ -72,7 +75,10 @@ void FirmwareReading::ReadFirmware() {
   reading.password = ToCp1251(password_->text());
   reading.sourceType = kFirmwareSource;
   reading.fileName = fileName;
-  reading.onReply = [this](const ReplyRecord& reply) { errorCode_->setText(FromCp1251(reply.errorText)); };
+  reading.onReply = [this](const ReplyRecord& reply) {
+    const QString code = FromCp1251(reply.errorText);
+    if (errorCode_->text() != code) errorCode_->setText(code);
+  };
   reading.onSize = [this](long long size) {
     progress_->setRange(0, static_cast<int>(std::min<long long>(size, INT_MAX)));
     progress_->setValue(0);
@@ -81,9 +87,16 @@ void FirmwareReading::ReadFirmware() {
     ui().ProcessEvents();
     return stopRequested_;
   };
-  reading.onPacket = [this](int bytes) {
-    const long long value = static_cast<long long>(progress_->value()) + bytes;
-    progress_->setValue(static_cast<int>(std::min<long long>(value, progress_->maximum())));
+  // Repainting the bar for every packet costs more than the packet's wire time leaves; it follows
+  // at a pace the eye can read.
+  long long done = 0;
+  QElapsedTimer refresh;
+  refresh.start();
+  reading.onPacket = [this, &done, &refresh](int bytes) {
+    done += bytes;
+    if (refresh.elapsed() < kRefreshMs) return;
+    progress_->setValue(static_cast<int>(std::min<long long>(done, progress_->maximum())));
+    refresh.restart();
   };
   const DataBufferOutcome outcome = ReadDataBuffer(ui(), state(), reading);
   reading_ = false;

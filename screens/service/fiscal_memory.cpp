@@ -199,6 +199,7 @@ void FiscalMemory::SetBusy(bool busy) {
     read_->setEnabled(false);
     write_->setEnabled(false);
   } else {
+    FlushProgress();
     read_->setEnabled(readEnabled_);
     write_->setEnabled(writeEnabled_);
   }
@@ -206,11 +207,31 @@ void FiscalMemory::SetBusy(bool busy) {
   close_->setEnabled(!busy);
 }
 
-void FiscalMemory::ShowAddress(long long address) { currentAddress_->setText(QString::number(address)); }
+void FiscalMemory::ShowProgress(long long address, int percent) {
+  // Repainting the boxes for every chunk would cost more time than the chunk's wire time
+  // leaves; they follow at a pace the eye can read, and always show the last values at the end.
+  shownAddress_ = address;
+  shownPercent_ = percent;
+  progressPending_ = true;
+  if (refresh_.isValid() && refresh_.elapsed() < kRefreshMs) return;
+  FlushProgress();
+}
+
+void FiscalMemory::FlushProgress() {
+  if (!progressPending_) return;
+  progressPending_ = false;
+  currentAddress_->setText(QString::number(shownAddress_));
+  gauge_->setValue(shownPercent_);
+  refresh_.start();
+}
+
+void FiscalMemory::SetText(QLineEdit* box, const QString& text) {
+  if (box->text() != text) box->setText(text);
+}
 
 void FiscalMemory::ShowReply(const ReplyRecord& reply) {
-  result_->setText(FromCp1251(reply.errorText));
-  status_->setText(StatusBytesText(reply));
+  SetText(result_, FromCp1251(reply.errorText));
+  SetText(status_, StatusBytesText(reply));
 }
 
 void FiscalMemory::ClearFlash() {
@@ -243,8 +264,8 @@ void FiscalMemory::ReadFlash() {
   stopRequested_ = false;
   long long remaining = length;
   long long address = start;
-  gauge_->setValue(0);
-  ShowAddress(address);
+  refresh_.invalidate();
+  ShowProgress(address, 0);
   // The file is created before the first command, so that nothing is read into a file that
   // cannot hold it.
   QFile file(fileName);
@@ -266,7 +287,7 @@ void FiscalMemory::ReadFlash() {
       reply = ExecuteFitting(ui(), kReadFlash, data);
       if (!reply) return SetBusy(false);
       state().lastReply = reply;
-      repeats_->setText(QString::number(GetRepeatCount() - base));
+      SetText(repeats_, QString::number(GetRepeatCount() - base));
       if (reply->status & ST_NO_REPLY) {
         return done(QStringLiteral("Ошибка! Таймаут устройства! Чтение данных остановлено."));
       }
@@ -277,7 +298,7 @@ void FiscalMemory::ReadFlash() {
                     FromCp1251(reply->errorText));
       }
       ++retries;
-      repeats_->setText(QString::number(retries));
+      SetText(repeats_, QString::number(retries));
     }
 
     const int n = ChunkCount(reply->field(1));
@@ -288,15 +309,13 @@ void FiscalMemory::ReadFlash() {
     if (!chunk.complete) return done(kInvalidReply);
     if (n < kFlashChunk) {
       // The memory ends here; the boxes still show how far the reading came.
-      ShowAddress(address + n);
-      gauge_->setValue(GaugePercent(address + n - start, length));
+      ShowProgress(address + n, GaugePercent(address + n - start, length));
       break;
     }
 
     remaining -= k;
     address += n;
-    ShowAddress(address);
-    gauge_->setValue(GaugePercent(address - start, length));
+    ShowProgress(address, GaugePercent(address - start, length));
     ui().ProcessEvents();
     if (stopRequested_) return done(QStringLiteral("Чтение данных остановлено пользователем."));
   }
@@ -323,8 +342,8 @@ void FiscalMemory::WriteFlash() {
 
   stopRequested_ = false;
   long long address = start;
-  gauge_->setValue(0);
-  ShowAddress(address);
+  refresh_.invalidate();
+  ShowProgress(address, 0);
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly)) {
     ui().ShowMessage(QStringLiteral("Не удалось открыть файл \"%1\":\n  %2").arg(fileName, file.errorString()));
@@ -353,8 +372,7 @@ void FiscalMemory::WriteFlash() {
       return done(QStringLiteral("Ошибка записи данных в флеш-память. Запись данных остановлена."));
     }
     address += n;
-    ShowAddress(address);
-    gauge_->setValue(GaugePercent(address - start, length));
+    ShowProgress(address, GaugePercent(address - start, length));
     ui().ProcessEvents();
     if (stopRequested_) return done(QStringLiteral("Запись данных остановлено пользователем."));
   }

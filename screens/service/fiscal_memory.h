@@ -4,6 +4,7 @@
 // an address, and clears the memory. Reading and writing go chunk by chunk with a gauge, the
 // current address and a stop button (also Esc).
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -69,7 +70,10 @@ class FiscalMemory : public Screen {
   /// Answers the start address, the byte count and the repeat limit; refuses negatives.
   bool Inputs(long long& start, long long& count, int* repeatLimit);
   void SetBusy(bool busy);
-  void ShowAddress(long long address);
+  /// Shows the current address and the gauge, at most every kRefreshMs while an operation runs.
+  void ShowProgress(long long address, int percent);
+  void FlushProgress();
+  static void SetText(QLineEdit* box, const QString& text);
   void ShowReply(const ReplyRecord& reply);
   std::string Password() const;
 
@@ -87,6 +91,11 @@ class FiscalMemory : public Screen {
   QPushButton* clear_ = nullptr;
   QPushButton* close_ = nullptr;
   QPushButton* stop_ = nullptr;
+  static constexpr int kRefreshMs = 50;
+  QElapsedTimer refresh_;
+  long long shownAddress_ = 0;
+  int shownPercent_ = 0;
+  bool progressPending_ = false;
   bool stopRequested_ = false;
   bool busy_ = false;
   bool readEnabled_ = false;
