@@ -93,10 +93,10 @@ FiscalMemory::FiscalMemory(ScreenContext& context, QWidget* parent)
   count_ = new QLineEdit;
   count_->setMaxLength(9);
   repeatLimit_ = new QLineEdit(QStringLiteral("2"));
-  repeats_ = NewErrorCodeBox();
+  repeats_ = NewReportBox();
   result_ = NewErrorCodeBox();
-  status_ = NewErrorCodeBox();
-  currentAddress_ = NewErrorCodeBox();
+  status_ = NewReportBox();
+  currentAddress_ = NewReportBox();
   gauge_ = new QProgressBar;
   gauge_->setRange(0, 100);
   gauge_->setValue(0);

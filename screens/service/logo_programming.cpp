@@ -85,10 +85,10 @@ LogoProgramming::LogoProgramming(ScreenContext& context, QWidget* parent)
     : Screen(context, QStringLiteral("LogoProgramming"), QStringLiteral("Программирования логотипа"), parent) {
   password_ = NewPasswordBox();
   password_->setMaxLength(6);
-  maxWidth_ = NewErrorCodeBox();
-  maxHeight_ = NewErrorCodeBox();
-  pictureWidth_ = NewErrorCodeBox();
-  pictureHeight_ = NewErrorCodeBox();
+  maxWidth_ = NewReportBox();
+  maxHeight_ = NewReportBox();
+  pictureWidth_ = NewReportBox();
+  pictureHeight_ = NewReportBox();
   width_ = new QLineEdit;
   height_ = new QLineEdit;
   preview_ = new QLabel;
