@@ -40,6 +40,9 @@
 #include "screens/sales/fiscal_receipt.h"
 #include "screens/sales/receipt_copy.h"
 #include "screens/sales/receipt_recovery.h"
+#include "screens/service/firmware_reading.h"
+#include "screens/service/fiscal_memory.h"
+#include "screens/service/logo_programming.h"
 #include "driver/driver.h"
 
 namespace kovrix {
@@ -257,6 +260,9 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Параметры оплаты"), new PaymentTypes(context_, this));
   BindScreen(QStringLiteral("Параметры регистратора"), new RegistratorParameters(context_, this));
   BindScreen(QStringLiteral("Параметры связи"), new CommunicationParameters(context_, this));
+  BindScreen(QStringLiteral("Загрузка логотипа"), new LogoProgramming(context_, this));
+  BindScreen(QStringLiteral("Фискальная память"), new FiscalMemory(context_, this));
+  BindScreen(QStringLiteral("Чтение внутреннего ПО"), new FirmwareReading(context_, this));
 }
 
 void TForm1::BindScreen(const QString& entry, QDialog* screen) {

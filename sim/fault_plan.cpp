@@ -17,6 +17,11 @@ void FaultPlan::FailCommand(std::uint8_t command, ErrorCode code) {
   failures_[command] = code;
 }
 
+void FaultPlan::FailCommandTimes(std::uint8_t command, ErrorCode code, int n) {
+  std::lock_guard lock(mutex_);
+  if (n > 0) countedFailures_[command] = CountedFailure{code, n};
+}
+
 void FaultPlan::ForceStatusBit(int byte, int bit, bool on) {
   if (byte < 0 || byte > 5 || bit < 0 || bit > 6) return;
   std::lock_guard lock(mutex_);
@@ -35,6 +40,7 @@ void FaultPlan::Clear() {
   std::lock_guard lock(mutex_);
   steps_.clear();
   failures_.clear();
+  countedFailures_.clear();
   masks_ = StatusMasks{};
 }
 
@@ -46,8 +52,14 @@ std::optional<FaultStep> FaultPlan::TakeNext() {
   return step;
 }
 
-std::optional<ErrorCode> FaultPlan::CommandFailure(std::uint8_t command) const {
+std::optional<ErrorCode> FaultPlan::CommandFailure(std::uint8_t command) {
   std::lock_guard lock(mutex_);
+  // Counted failures come first, so that a standing one resumes when they are used up.
+  if (const auto counted = countedFailures_.find(command); counted != countedFailures_.end()) {
+    const ErrorCode code = counted->second.code;
+    if (--counted->second.left <= 0) countedFailures_.erase(counted);
+    return code;
+  }
   const auto it = failures_.find(command);
   if (it == failures_.end()) return std::nullopt;
   return it->second;

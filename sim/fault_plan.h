@@ -38,6 +38,8 @@ class FaultPlan {
   void SynBeforeReply(int ms, int n = 1, int intervalMs = 20);
   /// Answers the command with the error code (without executing it) until cleared.
   void FailCommand(std::uint8_t command, ErrorCode code);
+  /// Answers the next n requests of the command with the error code, then executes it again.
+  void FailCommandTimes(std::uint8_t command, ErrorCode code, int n);
   /// Forces a status bit on or off (byte 0..5, bit 0..6) until cleared.
   void ForceStatusBit(int byte, int bit, bool on);
   /// Drops every queued and standing fault.
@@ -45,14 +47,19 @@ class FaultPlan {
 
   /// Takes the step for the next good frame, if any.
   std::optional<FaultStep> TakeNext();
-  /// Answers the forced error code of a command, if any.
-  std::optional<ErrorCode> CommandFailure(std::uint8_t command) const;
+  /// Answers the forced error code of a command, if any; a counted failure is used up by asking.
+  std::optional<ErrorCode> CommandFailure(std::uint8_t command);
   StatusMasks Masks() const;
 
  private:
   mutable std::mutex mutex_;
   std::deque<FaultStep> steps_;
   std::map<std::uint8_t, ErrorCode> failures_;
+  struct CountedFailure {
+    ErrorCode code;
+    int left = 0;
+  };
+  std::map<std::uint8_t, CountedFailure> countedFailures_;
   StatusMasks masks_;
 };
 

@@ -36,6 +36,9 @@ std::size_t AddressField(const Device& d, const Args& a, int n) {
 std::string ReadFlash(Device& d, const Args& a) {
   const std::size_t address = AddressField(d, a, 2);
   const std::string bytes = d.s.flash.substr(address, kFlashChunk);
+  // At the end of the memory the count stands alone: an empty second field would join it as "0;;",
+  // which the host's field splitting reads as one field "0;".
+  if (bytes.empty()) return Join({Num(0)});
   return Join({Num(static_cast<std::int64_t>(bytes.size())), HexBytes(bytes)});
 }
 
@@ -59,6 +62,8 @@ std::string Lines(const std::vector<std::string>& lines) {
   return out;
 }
 
+}  // namespace
+
 // The internal software as an Intel HEX text: 2 KB of code bytes in 32-byte records.
 std::string FirmwareImage() {
   std::string out;
@@ -78,6 +83,8 @@ std::string FirmwareImage() {
   }
   return out + ":00000001FF\r\n";
 }
+
+namespace {
 
 std::string ZReportText(const Device& d, std::int64_t number) {
   for (const FmRecord& r : ReadFmRecords(d.s.flash)) {
@@ -125,7 +132,7 @@ std::string SetDataSource(Device& d, const Args& a) {
   return Join({Num(static_cast<std::int64_t>(data.size()))});
 }
 
-// E8h: password -> packet number; escaped data (empty at the end). A byte below 20h, ";" or "\"
+// E8h: password -> packet number; escaped data (none at the end). A byte below 20h, ";" or "\"
 // goes out as "\" followed by the byte + 40h.
 std::string ReadDataFromBuf(Device& d, const Args&) {
   DeviceState& s = d.s;
@@ -145,6 +152,9 @@ std::string ReadDataFromBuf(Device& d, const Args&) {
     ++taken;
   }
   s.dataOffset = static_cast<std::int64_t>(offset);
+  // The end packet carries its number alone, so that the host reads field 1 as the bare number
+  // and finds no data field (joined with an empty field it would read "N;;" as one field "N;").
+  if (packet.empty()) return Join({Num(s.packetNumber++)});
   return Join({Num(s.packetNumber++), packet});
 }
 

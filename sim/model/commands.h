@@ -44,6 +44,9 @@ std::string Hex4(int value);
 /// value error for more than six).
 std::string PasswordField(const Args& args, int n);
 
+/// Answers the internal software image that the registrator hands out as data source 5.
+std::string FirmwareImage();
+
 void AddClockAndSettingsCommands(std::vector<CommandEntry>& table);
 void AddFiscalCommands(std::vector<CommandEntry>& table);
 void AddArticleCommands(std::vector<CommandEntry>& table);

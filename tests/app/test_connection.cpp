@@ -364,6 +364,19 @@ TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {
   EXPECT_EQ(opened, std::vector<std::string>{"general"});
 }
 
+TEST_F(ConnectionTest, ServiceTransferEntriesOpenTheirScreens) {
+  TForm1& w = StartWith("Veltra KR-23");
+  Press(w.ConnectButton());
+  ui.onModal["TForm7"] = [](QDialog& s) { EXPECT_EQ(s.windowTitle(), "Чтение/запись/обнуление фискальной памяти"); };
+  ui.onModal["TForm45"] = [](QDialog& s) { EXPECT_EQ(s.windowTitle(), "Чтение ПО"); };
+  ui.onModal["LogoProgramming"] = [](QDialog& s) { EXPECT_EQ(s.windowTitle(), "Программирования логотипа"); };
+  for (const char* entry : {"Загрузка логотипа", "Фискальная память", "Чтение внутреннего ПО"}) {
+    ASSERT_TRUE(w.Action(entry)->isEnabled()) << entry;
+    w.Action(entry)->trigger();
+  }
+  EXPECT_EQ(ui.modalShown, (std::vector<QString>{"LogoProgramming", "TForm7", "TForm45"}));
+}
+
 }  // namespace
 }  // namespace kovrix
 

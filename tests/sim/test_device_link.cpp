@@ -104,6 +104,21 @@ TEST_F(SimDeviceLink, BadChecksumsAreNakedAndForcedErrorsSkipExecution) {
   EXPECT_EQ(Outcomes(), (std::vector<Outcome>{Outcome::BadChecksum, Outcome::Failed}));
 }
 
+TEST_F(SimDeviceLink, CountedFailuresAreUsedUpThenTheStandingOneOrExecutionResumes) {
+  faults.FailCommandTimes(0x6E, err::kCashLow, 2);
+  std::uint8_t seq = 0x30;
+  std::vector<std::string> codes;
+  for (int i = 0; i < 3; ++i) codes.push_back(Send(seq++, 0x6E, "482916;1;5.00;")[0].bytes.substr(4, 4));
+  EXPECT_EQ(codes, (std::vector<std::string>{"080B", "080B", "0000"}));
+  EXPECT_EQ(model.s().cash, 500);
+
+  faults.FailCommand(0x6E, err::kPassword);
+  faults.FailCommandTimes(0x6E, err::kCashLow, 1);
+  EXPECT_EQ(Send(seq++, 0x6E, "482916;1;5.00;")[0].bytes.substr(4, 4), "080B");
+  EXPECT_EQ(Send(seq++, 0x6E, "482916;1;5.00;")[0].bytes.substr(4, 4), err::kPassword.WireText());
+  EXPECT_EQ(model.s().cash, 500);
+}
+
 TEST_F(SimDeviceLink, SynStreamsAndTheUsbStorageModeAreCarriedOut) {
   faults.SynBeforeReply(300, 1, 15);
   const auto t = Send(0x21, 0x21, "482916;");

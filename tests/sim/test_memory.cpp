@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "driver/reply.h"
 #include "sim/model/fiscal_memory.h"
 #include "sim_fixture.h"
 
@@ -45,7 +46,7 @@ TEST(SimMemory, FlashReadsComeInChunksOfFiftyAndEndShort) {
   EXPECT_EQ(f.text(2).substr(0, 8), "4B56464D");  // "KVFM"
   EXPECT_EQ(f.text(2).size(), 100u);
   EXPECT_EQ(m.Run(0xF1, "482916;100;").data, "20;" + std::string(40, 'F') + ";");
-  EXPECT_EQ(m.Run(0xF1, "482916;120;").data, "0;;");
+  EXPECT_EQ(m.Run(0xF1, "482916;120;").data, "0;");
   EXPECT_EQ(m.Code(0xF1, "482916;121;"), "0209");
 }
 
@@ -79,6 +80,15 @@ TEST(SimMemory, DataBufferPacketsEscapeAndReassembleEveryByte) {
 
   EXPECT_EQ(m.Run(0xE7, "482916;0;;7;").data, "0;");  // no such daily report
   EXPECT_EQ(m.Code(0xE7, "482916;4;;;"), "0204");
+}
+
+TEST(SimMemory, EndRepliesSplitIntoABareNumberOnTheHost) {
+  Model m(FactoryState("Veltra KR-23", "3.01", 120));
+  ASSERT_EQ(m.Run(0xE7, "482916;3;;110;").data, "10;");
+  EXPECT_EQ(SplitReplyFields(m.Run(0xE8, "482916;").data).size(), 2u);
+  // The empty end packet, and a flash read at the end of the memory.
+  EXPECT_EQ(SplitReplyFields(m.Run(0xE8, "482916;").data), (std::vector<std::string>{"1"}));
+  EXPECT_EQ(SplitReplyFields(m.Run(0xF1, "482916;120;").data), (std::vector<std::string>{"0"}));
 }
 
 TEST(SimMemory, ReadingTheBufferWithoutASourceIsRefused) {

@@ -32,6 +32,7 @@ class UiRecorder final : public UiServices {
   std::map<QString, std::function<void(QDialog&)>> onModal;
   std::function<void(QDialog&)> onAnyModal;       // runs at every modal screen, before its own handler
   std::function<void(const QString&)> onMessage;  // runs at each message box
+  std::function<void()> onEvents;                 // runs each time pending events are let run
   int pausedMs = 0;
   int eventRuns = 0;
 
@@ -72,6 +73,7 @@ class UiRecorder final : public UiServices {
   void ProcessEvents() override {
     ++eventRuns;
     QApplication::processEvents();
+    if (onEvents) onEvents();
   }
   void Pause(int ms) override {
     pausedMs += ms;
