@@ -20,9 +20,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Kovrix developers")
 set(CPACK_PACKAGE_CONTACT "Kovrix developers <kovrix@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service tool for fiscal cash registers")
+# CPack puts the summary above this as the first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "service tool for fiscal cash registers
-Kovrix connects to a fiscal cash register over RS-232 or its USB virtual
+  "Kovrix connects to a fiscal cash register over RS-232 or its USB virtual
 serial port, recognises its model, sells articles in fiscal receipts,
 prints daily and periodic reports, programs the device and reads its fiscal
 memory and firmware. A frame monitor sends raw commands and runs command
