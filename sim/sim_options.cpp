@@ -7,12 +7,9 @@ namespace kovrix::sim {
 std::string SimUsage() {
   return "usage: kovrix-sim [--link PATH] [--model NAME] [--fw-version TEXT] [--pace BAUD] [--tape FILE]\n"
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
-         "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...
-"
-         "       kovrix-sim --version | --help
-"
-         "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1
-";
+         "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...\n"
+         "       kovrix-sim --version | --help\n"
+         "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
 }
 
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error) {
