@@ -1,7 +1,7 @@
 # Entry points: `make run` and `make test` do all the set-up on a fresh Debian machine.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run clean fuzz fuzz-merge windows windows-deps
+.PHONY: deps build test run package clean fuzz fuzz-merge windows windows-deps
 
 deps:
 	@./scripts/install-deps
@@ -65,6 +65,10 @@ windows: deps windows-deps build-release/Makefile build-windows/Makefile
 	cmake --build build-release -j $(JOBS) --target kovrix-sim kovrix-cli
 	cmake --build build-windows -j $(JOBS)
 	cd build-windows && ctest -L windows --output-on-failure -j $(JOBS)
+
+# The Debian package of the release build: build-release/kovrix_<version>_<arch>.deb.
+package: build
+	cd build-release && cpack -G DEB
 
 run: build
 	@./scripts/run-demo build-release

@@ -3,7 +3,12 @@
 
 #include "app/screen.h"
 
+#include <QString>
+
 namespace kovrix {
+
+/// Answers the about box's build line: "Сборка " and the version of this build.
+QString BuildLine();
 
 class AboutBox : public Screen {
   Q_OBJECT

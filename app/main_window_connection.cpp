@@ -11,6 +11,7 @@
 #include "app/text_codec.h"
 #include "driver/commands.h"
 #include "driver/driver.h"
+#include "port/port_access.h"
 
 namespace kovrix {
 namespace {
@@ -41,7 +42,12 @@ void TForm1::Connect() {
   const QString port = portBox_->currentText();
   const int baud = speedList_->currentText().toInt();
   if (OpenComPort(QFile::encodeName(port).toStdString(), baud) == -1) {
-    ui_.ShowMessage(QStringLiteral("Невозможно подключить порт"));
+    QString message = QStringLiteral("Невозможно подключить порт");
+    // Lack of rights: say which group owns the device and how to join it.
+    if (const auto denial = CheckPortAccess(QFile::encodeName(port).toStdString())) {
+      message += QStringLiteral("\n  ") + QString::fromStdString(PortAccessAdvice(*denial, AdviceLanguage::Russian));
+    }
+    ui_.ShowMessage(message);
     return;
   }
   const bool usb = !usbPortName_.empty() && port == QString::fromStdString(usbPortName_);

@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/subcommands.h"
+#include "kovrix_version.h"
 
 namespace kovrix::cli {
 
@@ -24,6 +25,7 @@ std::string UsageText() {
       "                    " + std::string(kSequenceStoreUsage) + "), so that a command equal to the last one\n"
       "                    is executed again, not answered from the device's repeat memory\n"
       "  -h, --help        print this text\n"
+      "  --version         print the version\n"
       "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"
       "JSON keys: command, error, ok, message, data, fields, statusBytes, status, noReply, nak,\n"
       "badChecksum, sentFrame, rawReply; a refused call prints only err.\n"
@@ -42,6 +44,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   if (options.help) {
     out << UsageText();
+    return kExitOk;
+  }
+  if (options.printVersion) {
+    out << "kovrix-cli " KOVRIX_VERSION "\n";
     return kExitOk;
   }
   if (options.subcommand.empty()) {

@@ -6,6 +6,9 @@
 #include "driver/driver.h"
 #include "driver/error_text.h"
 #include "driver/serial_line.h"
+#ifndef _WIN32
+#include "port/port_access.h"
+#endif
 
 namespace kovrix::cli {
 
@@ -24,6 +27,12 @@ DeviceSession::DeviceSession(const Options& options) {
   if (OpenComPort(options.port, options.baud) != 0) {
     error_ = LastPortOpenFailure() == PortOpenFailure::Busy ? "port busy: another program is using " + options.port
                                                              : "cannot open port " + options.port;
+#ifndef _WIN32
+    // Lack of rights: name the device's group and how to join it.
+    if (const auto denial = CheckPortAccess(options.port)) {
+      error_ += ": " + PortAccessAdvice(*denial, AdviceLanguage::English);
+    }
+#endif
     return;
   }
   SetRepeatCount(options.repeats);

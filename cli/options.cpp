@@ -10,7 +10,7 @@
 namespace kovrix::cli {
 namespace {
 
-enum class Opt { Port, Baud, Repeats, Log, Json, SeqReset, Help };
+enum class Opt { Port, Baud, Repeats, Log, Json, SeqReset, Help, Version };
 
 struct OptionName {
   const char* shortName;  // may be null
@@ -23,7 +23,7 @@ constexpr OptionName kOptions[] = {
     {"-p", "--port", Opt::Port, true},          {"-b", "--baud", Opt::Baud, true},
     {nullptr, "--repeats", Opt::Repeats, true}, {nullptr, "--log", Opt::Log, true},
     {nullptr, "--json", Opt::Json, false},      {nullptr, "--seq-reset", Opt::SeqReset, false},
-    {"-h", "--help", Opt::Help, false},
+    {"-h", "--help", Opt::Help, false},         {nullptr, "--version", Opt::Version, false},
 };
 
 // Splits "--name=value" and finds the option; value is set when it came attached.
@@ -73,6 +73,9 @@ bool Apply(const OptionName& o, const std::string& value, Options& options, std:
       return true;
     case Opt::Help:
       options.help = true;
+      return true;
+    case Opt::Version:
+      options.printVersion = true;
       return true;
   }
   return false;

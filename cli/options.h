@@ -14,6 +14,7 @@ struct Options {
   bool json = false;
   bool seqReset = false;  // start the sequence at 21h instead of after the previous run's
   bool help = false;
+  bool printVersion = false;  // --version
   std::string subcommand;         // empty when none was given
   std::vector<std::string> args;  // the subcommand's arguments, unparsed
 };

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "port/port_access.h"
 #include "port/port_io.h"
 
 namespace kovrix {
@@ -111,7 +112,18 @@ int TPortControl::OpenPort() {
   // Non-blocking: the open does not wait for carrier, and reads and writes wait through poll
   // under the port's own time-outs.
   const int fd = ::open(PortDevicePath(port_).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return FailSystem(-2, errno);
+  if (fd < 0) {
+    const int error = errno;
+    const int code = FailSystem(-2, error);
+    // A refusal for lack of rights gets the owning group and how to join it after the
+    // system's message.
+    if (EnableDescr) {
+      if (const auto denial = ExplainOpenError(port_, error)) {
+        descr_ += "\n" + PortAccessAdvice(*denial, AdviceLanguage::English);
+      }
+    }
+    return code;
+  }
   // Exclusive use: TIOCEXCL turns other openers away (privileged ones excepted), the lock
   // every program that also locks, root included. A device that is no terminal fails at the
   // settings read instead.

@@ -75,6 +75,7 @@ class TPortControl {
 
   /// Opens Port with the line settings and time-outs: 0; -20 already open; -2 cannot open
   /// (or someone else holds it); -3 settings unreadable; -4 settings not accepted; -5 time-outs.
+  /// A -2 for lack of rights adds to Descr a line naming the device's group and how to join it.
   /// On a failure the port stays closed.
   virtual int OpenPort();
   /// Waits until the output is sent, discards both queues and closes: 0; -1 not open; -6, -15,

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include "kovrix_version.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 #include "sim/sim_options.h"
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
   }
   if (options->help) {
     std::cout << SimUsage();
+    return 0;
+  }
+  if (options->printVersion) {
+    std::cout << "kovrix-sim " KOVRIX_VERSION "\n";
     return 0;
   }
   return Serve(*options);

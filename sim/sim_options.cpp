@@ -5,9 +5,10 @@
 namespace kovrix::sim {
 
 std::string SimUsage() {
-  return "usage: kovrix-sim [--link PATH] [--model NAME] [--version TEXT] [--pace BAUD] [--tape FILE]\n"
+  return "usage: kovrix-sim [--link PATH] [--model NAME] [--fw-version TEXT] [--pace BAUD] [--tape FILE]\n"
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
          "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...\n"
+         "       kovrix-sim --version | --help\n"
          "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
 }
 
@@ -17,6 +18,10 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       o.help = true;
+      continue;
+    }
+    if (a == "--version") {
+      o.printVersion = true;
       continue;
     }
     if (i + 1 >= args.size()) {
@@ -30,7 +35,7 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
       o.terminalLink = v;
     } else if (a == "--model") {
       o.model = v;
-    } else if (a == "--version") {
+    } else if (a == "--fw-version") {
       o.version = v;
     } else if (a == "--tape") {
       o.tape = v;

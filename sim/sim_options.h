@@ -15,7 +15,7 @@ struct SimOptions {
   std::string link;          // symbolic link to the registrator's line
   std::string terminalLink;  // symbolic link to the bank terminal's line
   std::string model;         // empty: factory default or the state file's
-  std::string version;
+  std::string version;        // the protocol version the device reports (--fw-version)
   std::string tape;          // file the printed tape is appended to
   std::string state;         // state file loaded at start and saved at exit
   int pace = 0;              // baud rate of the simulated line, 0 unpaced
@@ -23,6 +23,7 @@ struct SimOptions {
   std::vector<std::string> faults;
   std::vector<std::string> terminalFaults;
   bool help = false;
+  bool printVersion = false;  // --version: print the program's version and exit
 };
 
 /// Answers the usage text.

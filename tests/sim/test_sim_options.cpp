@@ -22,6 +22,18 @@ TEST(SimOptions, SwitchesParseAndBadOnesAreNamed) {
   }
 }
 
+// --version asks for the program's version and takes no value; the device's own version is
+// --fw-version, so that "--version --model X" does not swallow the next switch.
+TEST(SimOptions, VersionTakesNoValueAndFwVersionSetsTheDevice) {
+  std::string error;
+  const auto o = ParseSimOptions({"--version", "--model", "RQM707", "--fw-version", "4.10"}, error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_TRUE(o->printVersion);
+  EXPECT_EQ(o->model, "RQM707");
+  EXPECT_EQ(o->version, "4.10");
+  EXPECT_FALSE(ParseSimOptions({"--fw-version"}, error));
+}
+
 TEST(SimOptions, FaultSpecsFillThePlan) {
   FaultPlan plan;
   for (const char* fault : {"nak:1", "syn:250:2", "cut:1", "fail:A1=000B", "status:1.4=1", "status:5.4=0"}) {
