@@ -33,6 +33,14 @@ QPushButton* NewButton(const QString& caption) {
   return button;
 }
 
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> actions, QPushButton* closing) {
+  auto* row = new QHBoxLayout;
+  for (QPushButton* button : actions) row->addWidget(button);
+  row->addStretch();
+  row->addWidget(closing);
+  return row;
+}
+
 void LayOutBoxesAndButtons(QWidget* screen, QFormLayout* boxes, std::initializer_list<QPushButton*> buttons) {
   auto* grid = new QGridLayout;
   int i = 0;

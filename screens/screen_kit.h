@@ -3,6 +3,7 @@
 // The reply checks and the overlong-data guard are in app/screen_helpers.h.
 
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
@@ -24,6 +25,10 @@ QLineEdit* NewErrorCodeBox();
 QLineEdit* NewReportBox();
 /// Answers a push button that does not take Enter from the dialog's boxes.
 QPushButton* NewButton(const QString& caption);
+
+/// Answers the row of buttons at the foot of a screen: the action buttons on the left, the closing
+/// button alone on the right.
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> actions, QPushButton* closing);
 
 /// Lays out a screen as its labelled boxes above its buttons, two buttons to a row, in order.
 void LayOutBoxesAndButtons(QWidget* screen, QFormLayout* boxes, std::initializer_list<QPushButton*> buttons);

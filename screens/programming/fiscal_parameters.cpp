@@ -125,11 +125,7 @@ FiscalParameters::FiscalParameters(ScreenContext& context, ProgrammingConfirmati
   form->addRow(QStringLiteral("Фискальный номер:"), fiscalNumber_);
   form->addRow(QStringLiteral("Пароль:"), password_);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(read_);
-  buttons->addWidget(program_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({read_, program_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(taxes);
   outer->addLayout(form);

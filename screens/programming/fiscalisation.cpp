@@ -59,10 +59,7 @@ Fiscalisation::Fiscalisation(ScreenContext& context, QWidget* parent)
   auto* wait = new QHBoxLayout;
   wait->addWidget(waitNote_, 1);
   wait->addWidget(stopWait_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(fiscalise_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({fiscalise_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addLayout(wait);

@@ -39,11 +39,7 @@ DeviceIdentifier::DeviceIdentifier(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Значение ID_DEV:"), value_);
   form->addRow(hex_);
   form->addRow(QStringLiteral("Пароль:"), password_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(read_);
-  buttons->addWidget(set_);
-  buttons->addStretch();
-  buttons->addWidget(exit_);
+  auto* buttons = ButtonRow({read_, set_}, exit_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addLayout(buttons);

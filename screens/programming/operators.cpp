@@ -55,10 +55,7 @@ OperatorParameters::OperatorParameters(ScreenContext& context, QWidget* parent)
   readColumn->addLayout(readForm);
   readColumn->addWidget(read_, 0, Qt::AlignRight);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(delete_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({delete_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(top);
   outer->addWidget(setGroup);

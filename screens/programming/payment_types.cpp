@@ -71,10 +71,7 @@ PaymentTypes::PaymentTypes(ScreenContext& context, QWidget* parent)
   groupColumn->addWidget(change_);
   groupColumn->addWidget(add_, 0, Qt::AlignRight);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(read_);
-  buttons->addStretch();
-  buttons->addWidget(exit_);
+  auto* buttons = ButtonRow({read_}, exit_);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(table_);
   outer->addWidget(group);

@@ -69,10 +69,7 @@ SerialNumberScreen::SerialNumberScreen(ScreenContext& context, QWidget* parent)
   form->addRow(noticeRoom);
   form->addRow(QStringLiteral("Заводской номер:"), serial_);
   form->addRow(QStringLiteral("Пароль:"), password_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(setSerial_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({setSerial_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addLayout(buttons);

@@ -55,12 +55,7 @@ ArticleLoading::ArticleLoading(ScreenContext& context, QWidget* parent)
   passwordRow->addWidget(new QLabel(QStringLiteral("Пароль: ")));
   passwordRow->addWidget(password_);
   passwordRow->addStretch();
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(load_);
-  buttons->addWidget(write_);
-  buttons->addWidget(clear_);
-  buttons->addStretch();
-  buttons->addWidget(exit_);
+  auto* buttons = ButtonRow({load_, write_, clear_}, exit_);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(new QLabel(QStringLiteral("Товары для программирования")));
   outer->addWidget(lines_);

@@ -39,10 +39,7 @@ NonFiscalReceipt::NonFiscalReceipt(ScreenContext& context, QWidget* parent)
   passwordRow->addWidget(new QLabel(QStringLiteral("Пароль:")));
   passwordRow->addWidget(password_);
   passwordRow->addStretch();
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(print_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({print_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(new QLabel(QStringLiteral("Строки для печати в нефискальном чеке:")));
   outer->addWidget(lines_);

@@ -112,11 +112,7 @@ LogoProgramming::LogoProgramming(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Размер рисунка (по Y, в пикселях):"), pictureHeight_);
   form->addRow(QStringLiteral("Размер для загрузки (по X):"), width_);
   form->addRow(QStringLiteral("Размер для загрузки (по Y):"), height_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(open_);
-  buttons->addWidget(program_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({open_, program_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addWidget(new QLabel(QStringLiteral("Вид логотипа")));

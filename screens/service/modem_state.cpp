@@ -78,10 +78,7 @@ ModemState::ModemState(ScreenContext& context, QWidget* parent)
     bitColumn->addWidget(stateBoxes_[i]);
   }
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(report_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({report_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addWidget(bits);

@@ -39,10 +39,7 @@ ModemStateShort::ModemStateShort(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Ожидаемое время \nистечения 72 часов:"), blockExpected_);
   form->addRow(QStringLiteral("Время первого не переданного \nчека в модеме:"), firstPending_);
   form->addRow(QStringLiteral("Количество чеков не \nпереданных модему:"), pendingCount_);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(report_);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({report_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(form);
   outer->addLayout(buttons);

@@ -118,10 +118,7 @@ ServiceReminder::ServiceReminder(ScreenContext& context, QWidget* parent)
     maskColumn->addWidget(mask_[i]);
   }
 
-  auto* buttons = new QHBoxLayout;
-  for (QPushButton* button : {set_, read_, report_}) buttons->addWidget(button);
-  buttons->addStretch();
-  buttons->addWidget(close_);
+  auto* buttons = ButtonRow({set_, read_, report_}, close_);
   auto* outer = new QVBoxLayout(this);
   outer->addWidget(messageGroup);
   outer->addLayout(form);
