@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/input_gate.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/qt_ui_services.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   if (AnswerInformationOption(argc, argv)) return 0;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kovrix"));
+  kovrix::InputGate::Install();
   kovrix::InstallQtTranslations(QLocale::system());
   const bool simulate = QApplication::arguments().contains(QStringLiteral("--simulate"));
 

@@ -8,6 +8,8 @@
 #include <QThread>
 #include <algorithm>
 
+#include "app/input_gate.h"
+
 namespace kovrix {
 
 QWidget* QtUiServices::Parent() const {
@@ -22,11 +24,13 @@ void QtUiServices::ShowMessage(const QString& text) {
 }
 
 void QtUiServices::ShowTitledMessage(const QString& title, const QString& text) {
+  const InputGate::Opening asking;
   QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, Parent());
   box.exec();
 }
 
 bool QtUiServices::AskOkCancel(const QString& text) {
+  const InputGate::Opening asking;
   QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text,
                   QMessageBox::Ok | QMessageBox::Cancel, Parent());
   return box.exec() == QMessageBox::Ok;
@@ -37,6 +41,7 @@ namespace {
 // The static QFileDialog helpers take no default suffix, so the dialog is built here.
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& caption, const QString& directory,
                     const QString& filter, const QString& defaultSuffix) {
+  const InputGate::Opening asking;
   QFileDialog dialog(parent, caption, directory, filter);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -58,18 +63,24 @@ QString QtUiServices::SaveFileName(const QString& caption, const QString& direct
 }
 
 QString QtUiServices::ChooseDirectory(const QString& caption, const QString& directory) {
+  const InputGate::Opening asking;
   return QFileDialog::getExistingDirectory(Parent(), caption, directory);
 }
 
-int QtUiServices::ShowModal(QDialog& dialog) { return dialog.exec(); }
+int QtUiServices::ShowModal(QDialog& dialog) {
+  const InputGate::Opening asking;
+  return dialog.exec();
+}
 
-void QtUiServices::ProcessEvents() { QApplication::processEvents(); }
+void QtUiServices::ProcessEvents() { InputGate::Instance().LetEventsRun(); }
 
 void QtUiServices::Pause(int ms) {
-  // Sleep in short slices so that the window keeps repainting during the wait.
+  // Sleep in short slices so that the window keeps repainting during the wait; the wait is part of
+  // a run of commands, so input other than a stop is dropped.
+  const BusySpan busy;
   QDeadlineTimer deadline(ms);
   while (!deadline.hasExpired()) {
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    InputGate::Instance().ExchangeWaits();
     QThread::msleep(static_cast<unsigned long>(std::min<qint64>(10, std::max<qint64>(0, deadline.remainingTime()))));
   }
 }

@@ -8,8 +8,17 @@ SessionLog& TheLog() {
   return log;
 }
 
+ExchangeWatcher*& WatcherSlot() {
+  static ExchangeWatcher* watcher = nullptr;
+  return watcher;
+}
+
 std::unique_ptr<Link>& LinkSlot() {
-  static std::unique_ptr<Link> link = std::make_unique<Link>(MakePosixSerialLine(), &TheLog());
+  static std::unique_ptr<Link> link = [] {
+    auto made = std::make_unique<Link>(MakePosixSerialLine(), &TheLog());
+    made->SetExchangeWatcher(WatcherSlot());
+    return made;
+  }();
   return link;
 }
 
@@ -19,6 +28,12 @@ Link& TheLink() { return *LinkSlot(); }
 
 void UseSerialLine(std::unique_ptr<SerialLine> line) {
   LinkSlot() = std::make_unique<Link>(std::move(line), &TheLog());
+  LinkSlot()->SetExchangeWatcher(WatcherSlot());
+}
+
+void SetExchangeWatcher(ExchangeWatcher* watcher) {
+  WatcherSlot() = watcher;
+  TheLink().SetExchangeWatcher(watcher);
 }
 
 int OpenComPort(const std::string& port, int baud) { return TheLink().OpenComPort(port, baud); }

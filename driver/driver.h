@@ -15,6 +15,9 @@ Link& TheLink();
 /// Replaces the link's transport and resets the link to its start-up state (used by tests and the simulator).
 void UseSerialLine(std::unique_ptr<SerialLine> line);
 
+/// Sets who is told about the link's exchanges (kept when the transport is replaced); null: nobody.
+void SetExchangeWatcher(ExchangeWatcher* watcher);
+
 /// Opens the port (name such as ttyUSB0, or a path); answers 0, or -1 when it cannot be opened.
 int OpenComPort(const std::string& port, int baud);
 /// Closes the port; answers whether closing succeeded.

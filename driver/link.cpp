@@ -1,5 +1,6 @@
 #include "driver/link.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -9,6 +10,11 @@ namespace {
 
 void SleepMs(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 std::string Hex(unsigned value) {
@@ -36,6 +42,8 @@ int Link::OpenComPort(const std::string& port, int baud) {
 bool Link::CloseComPort() {
   // Only a session that was opened gets its end entry.
   if (!line_->isOpen()) return false;
+  // The line is not pulled from under a running exchange (a close from something the watcher let run).
+  if (watchDepth_ > 0) return false;
   // Closing does not wait for the output to drain: a device that stopped reading must not hold
   // the close up.
   line_->discard();
@@ -45,9 +53,50 @@ bool Link::CloseComPort() {
   return line_->close();
 }
 
+Link::WatchScope::WatchScope(Link& link) : link_(link) {
+  if (link_.watchDepth_++ == 0 && link_.watcher_) {
+    link_.watcher_->ExchangeBegins();
+    link_.lastToldMs_ = NowMs();
+  }
+}
+
+Link::WatchScope::~WatchScope() {
+  if (--link_.watchDepth_ == 0 && link_.watcher_) link_.watcher_->ExchangeEnds();
+}
+
+void Link::TellWaiting(bool always) {
+  if (!watcher_ || watchDepth_ == 0) return;
+  const std::int64_t now = NowMs();
+  if (!always && now - lastToldMs_ < kWatchSliceMs) return;
+  watcher_->ExchangeWaits();
+  lastToldMs_ = NowMs();
+}
+
+SerialLine::ReadResult Link::ReadWatched(std::uint8_t& byte) {
+  if (!watcher_ || watchDepth_ == 0) return line_->readByte(byte, timing_.readTimeoutMs);
+  // The read time-out is waited out in slices, so that the window is repainted while the device is
+  // silent; the slices together still make one read time-out of silence.
+  int left = timing_.readTimeoutMs;
+  for (;;) {
+    const int slice = std::min(left, kWatchSliceMs);
+    const SerialLine::ReadResult result = line_->readByte(byte, slice);
+    TellWaiting();
+    left -= slice;
+    if (result != SerialLine::ReadResult::Timeout || left <= 0) return result;
+  }
+}
+
+void Link::WaitBeforeRepeat(int ms) {
+  if (!watcher_ || watchDepth_ == 0) return sleep_(ms);
+  for (int left = ms; left > 0; left -= kWatchSliceMs) {
+    sleep_(std::min(left, kWatchSliceMs));
+    TellWaiting(true);
+  }
+}
+
 bool Link::ReceiveByte(int& passCounter) {
   std::uint8_t byte = 0;
-  switch (line_->readByte(byte, timing_.readTimeoutMs)) {
+  switch (ReadWatched(byte)) {
     case SerialLine::ReadResult::Timeout:
       return false;
     case SerialLine::ReadResult::Error:
@@ -63,7 +112,14 @@ bool Link::ReceiveByte(int& passCounter) {
 }
 
 int Link::SendFrame(int command, const std::string& data) {
+  // Nothing starts while an exchange runs (a call from something the watcher let run).
+  if (watchDepth_ > 0) return -1;
+  return SendFrameNow(command, data);
+}
+
+int Link::SendFrameNow(int command, const std::string& data) {
   if (!rx_.ready() || !line_->isOpen() || data.size() > kMaxFrameData) return -1;
+  const WatchScope watching(*this);
   lastData_ = data;
   lastCommand_ = command;
   prevSeqCounter_ = seqCounter_;
@@ -112,46 +168,58 @@ bool Link::ReplyNeedsRepeat() const {
   return !ReplyHasFrameShape() || (record_.status & ST_BAD_CHECKSUM) != 0;
 }
 
-void Link::MarkNotSent(int command, const std::string& data) {
-  record_.command = command;
-  record_.commandName = GetCommandName(command);
-  record_.sentData = data;
-  record_.status = ST_NO_REPLY;
-  record_.statusBytes.fill(0);
-  record_.replyData.clear();
-  record_.fields.clear();
-  record_.fieldCount = 0;
-  record_.sentFrame.clear();
+void Link::MarkNotSent(ReplyRecord& record, int command, const std::string& data) {
+  record.command = command;
+  record.commandName = GetCommandName(command);
+  record.sentData = data;
+  record.status = ST_NO_REPLY;
+  record.statusBytes.fill(0);
+  record.replyData.clear();
+  record.fields.clear();
+  record.fieldCount = 0;
+  record.sentFrame.clear();
 }
 
 const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
+  // A command asked for while an exchange runs (from something the watcher let run) is not sent,
+  // and its record is kept apart, so the running exchange's record stays whole.
+  if (watchDepth_ > 0) {
+    MarkNotSent(refusedRecord_, command, data);
+    return &refusedRecord_;
+  }
+  const WatchScope watching(*this);
   // Nothing can be sent (no open port, or data too long for one frame): answer a record that
   // says so at once, rather than the previous reply or a series of futile repeats.
-  if (SendFrame(command, data) != 0) {
-    MarkNotSent(command, data);
+  if (SendFrameNow(command, data) != 0) {
+    MarkNotSent(record_, command, data);
     return &record_;
   }
   for (int pass = 1; pass <= repeatCount_; ++pass) {
     if (ReplyNeedsRepeat()) {
-      sleep_(timing_.repeatWaitMs);
+      WaitBeforeRepeat(timing_.repeatWaitMs);
       ++repeatsDone_;
-      ResendLast(false);
+      Resend(false);
     } else if ((record_.status & ST_NO_REPLY) && usbLinkActive_) {
-      sleep_(timing_.usbRepeatWaitMs);
-      ResendLast(false);
+      WaitBeforeRepeat(timing_.usbRepeatWaitMs);
+      Resend(false);
     }
   }
   return &record_;
 }
 
 int Link::ResendLast(bool keepSequence) {
+  if (watchDepth_ > 0) return -1;
+  return Resend(keepSequence);
+}
+
+int Link::Resend(bool keepSequence) {
   if (!rx_.ready()) return -1;
   if (!keepSequence) seqCounter_ = prevSeqCounter_;
-  return SendFrame(lastCommand_, lastData_);
+  return SendFrameNow(lastCommand_, lastData_);
 }
 
 const ReplyRecord* Link::RepeatCommand(bool keepSequence) {
-  if (!rx_.ready() || !line_->isOpen()) return nullptr;
+  if (watchDepth_ > 0 || !rx_.ready() || !line_->isOpen()) return nullptr;
   if (!keepSequence) seqCounter_ = prevSeqCounter_;
   return ExecuteCommand(lastCommand_, lastData_);
 }

@@ -22,6 +22,20 @@ struct LinkTiming {
   int usbRepeatWaitMs = 3000; // before repeating a reply-less exchange over the USB port
 };
 
+/// Told by the link while it talks to the device, so that a window can keep repainting and keep the
+/// user's input out of the exchange. The calls nest: one Begins/Ends pair spans an exchange with all
+/// its repeat passes, and Waits comes at least every kWatchSliceMs while the link waits.
+class ExchangeWatcher {
+ public:
+  virtual ~ExchangeWatcher() = default;
+  virtual void ExchangeBegins() = 0;
+  virtual void ExchangeWaits() = 0;
+  virtual void ExchangeEnds() = 0;
+};
+
+/// The longest time the link waits without telling its watcher (a read slice is cut into such parts).
+inline constexpr int kWatchSliceMs = 40;
+
 class Link {
  public:
   explicit Link(std::unique_ptr<SerialLine> line, SessionLog* log = nullptr);
@@ -31,7 +45,8 @@ class Link {
   /// Discards both queues (what is still unsent is dropped), logs the session end and closes;
   /// answers whether closing succeeded.
   bool CloseComPort();
-  /// One exchange; answers -1 without sending when no port is open or an exchange is running.
+  /// One exchange; answers -1 without sending when no port is open or an exchange is running
+  /// (also one started from something the watcher let run during another).
   int SendFrame(int command, const std::string& data);
   /// One exchange and its repeat passes; answers the reply record.
   const ReplyRecord* ExecuteCommand(int command, const std::string& data);
@@ -60,25 +75,52 @@ class Link {
   /// Replaces the sleep used for the repeat waits (tests record the waits instead of sleeping).
   void SetSleeper(std::function<void(int ms)> sleeper) { sleep_ = std::move(sleeper); }
 
+  /// Sets who is told about exchanges (null: nobody); the link does not own it.
+  void SetExchangeWatcher(ExchangeWatcher* watcher) { watcher_ = watcher; }
+
   const ReplyRecord& Record() const { return record_; }
   SerialLine& Line() { return *line_; }
 
  private:
+  /// Marks the span of one outer call as an exchange and tells the watcher its begin and end
+  /// (nested calls tell nothing more).
+  class WatchScope {
+   public:
+    explicit WatchScope(Link& link);
+    ~WatchScope();
+    WatchScope(const WatchScope&) = delete;
+    WatchScope& operator=(const WatchScope&) = delete;
+
+   private:
+    Link& link_;
+  };
+  int SendFrameNow(int command, const std::string& data);
+  int Resend(bool keepSequence);
   bool ReceiveByte(int& passCounter);
+  /// Reads one byte within the read time-out, telling the watcher at least every kWatchSliceMs.
+  SerialLine::ReadResult ReadWatched(std::uint8_t& byte);
+  /// Tells the watcher that the link is waiting, if kWatchSliceMs passed since it was last told.
+  void TellWaiting(bool always = false);
+  /// The repeat wait, in slices so that the watcher is told while it lasts.
+  void WaitBeforeRepeat(int ms);
   bool ReplyHasFrameShape() const;
   /// Answers whether the last exchange must be repeated with the same SEQ: a reply that is not
   /// a well-formed frame, or one whose checksum is wrong. The device answers such a repeat from
   /// its memory, so the command never runs twice.
   bool ReplyNeedsRepeat() const;
-  void MarkNotSent(int command, const std::string& data);
+  static void MarkNotSent(ReplyRecord& record, int command, const std::string& data);
 
   std::unique_ptr<SerialLine> line_;
   SessionLog* log_;
   LinkTiming timing_;
   std::function<void(int)> sleep_;
   std::function<void(std::uint8_t)> onSequence_;
+  ExchangeWatcher* watcher_ = nullptr;
+  int watchDepth_ = 0;
+  std::int64_t lastToldMs_ = 0;
   ReceiveMachine rx_;
   ReplyRecord record_;
+  ReplyRecord refusedRecord_;  // answered to a command asked for while an exchange runs
 
   std::uint8_t seqCounter_ = 0;
   std::uint8_t prevSeqCounter_ = 0;

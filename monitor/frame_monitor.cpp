@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/input_gate.h"
 #include "app/screen_helpers.h"
 #include "app/text_boxes.h"
 #include "app/text_codec.h"
@@ -155,6 +156,7 @@ void FrameMonitor::ConnectHandlers() {
   OnClick(openFile_, [this] { OpenScriptFile(); });
   OnClick(run_, [this] { RunScript(&script::ScriptRunner::Run); });
   OnClick(stop_, [this] { host_.requestStop(); });
+  InputGate::MarkStop(stop_);
   OnClick(continue_, [this] { RunScript(&script::ScriptRunner::Continue); });
   OnClick(step_, [this] { RunScript(&script::ScriptRunner::Step); });
   OnClick(variablesButton_, [this] { variables_->Open(); });

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/input.h"
+#include "app/long_run.h"
 #include "app/private_profile.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
@@ -207,10 +208,14 @@ void FiscalParameters::Program() {
   const bool taxId = confirmation_.TaxIdBox()->isChecked();
   if (!CheckBeforeProgramming(taxes, fiscalNumber, taxId)) return;
 
-  // A failure in one group does not keep the next ones from being programmed.
-  const ProgrammingOutcome taxesDone = taxes ? ProgramTaxes() : ProgrammingOutcome::NotProgrammed;
-  const ProgrammingOutcome fiscalDone = fiscalNumber ? ProgramFiscalNumber() : ProgrammingOutcome::NotProgrammed;
-  const ProgrammingOutcome taxIdDone = taxId ? ProgramTaxId() : ProgrammingOutcome::NotProgrammed;
+  // A failure in one group does not keep the next ones from being programmed; a stop does, and the
+  // groups it kept from the registrator show as not programmed.
+  LongRun run(this, QStringLiteral("Программирование фискальных параметров"),
+              (taxes ? kTaxes : 0) + (fiscalNumber ? 1 : 0) + (taxId ? 1 : 0));
+  const ProgrammingOutcome taxesDone = taxes ? ProgramTaxes(run) : ProgrammingOutcome::NotProgrammed;
+  const ProgrammingOutcome fiscalDone =
+      fiscalNumber && run.Continue() ? ProgramFiscalNumber() : ProgrammingOutcome::NotProgrammed;
+  const ProgrammingOutcome taxIdDone = taxId && run.Continue() ? ProgramTaxId() : ProgrammingOutcome::NotProgrammed;
   result_.SetOutcomes(fiscalDone, taxIdDone, taxesDone);
   ui().ShowModal(result_);
 }
@@ -253,8 +258,10 @@ bool FiscalParameters::CheckBeforeProgramming(bool taxes, bool fiscalNumber, boo
   return true;
 }
 
-ProgrammingOutcome FiscalParameters::ProgramTaxes() {
+ProgrammingOutcome FiscalParameters::ProgramTaxes(LongRun& run) {
   for (int n = 0; n < kTaxes; ++n) {
+    // Taxes stopped half way are not all programmed: that is an error of the group.
+    if (!run.Continue()) return n == 0 ? ProgrammingOutcome::NotProgrammed : ProgrammingOutcome::Error;
     const auto i = static_cast<std::size_t>(n);
     const int type = types_[i]->currentIndex();
     const std::string rate = ToCp1251(rates_[i]->text());

@@ -16,6 +16,8 @@
 
 namespace kovrix {
 
+class LongRun;
+
 /// Answers the texts of the tax types a screen offers (four, or eight on the extended screen).
 QStringList TaxTypeNames(bool extended);
 
@@ -62,7 +64,7 @@ class FiscalParameters : public Screen {
   void Read();
   void Program();
   bool CheckBeforeProgramming(bool taxes, bool fiscalNumber, bool taxId);
-  ProgrammingOutcome ProgramTaxes();
+  ProgrammingOutcome ProgramTaxes(LongRun& run);
   ProgrammingOutcome ProgramFiscalNumber();
   ProgrammingOutcome ProgramTaxId();
   bool NumberCommandPassed(const char* function);

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/input_gate.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
@@ -68,6 +69,8 @@ Fiscalisation::Fiscalisation(ScreenContext& context, QWidget* parent)
 
   OnClick(fiscalise_, [this] { Fiscalise(); });
   connect(stopWait_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+  InputGate::MarkStop(stopWait_);
+  InputGate::MarkStopWindow(this);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
 }
 

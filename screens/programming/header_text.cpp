@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/input.h"
+#include "app/long_run.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
@@ -230,13 +231,18 @@ void HeaderAndAdvertising::Execute() {
   const int width = ToInt(widthList_->isHidden() ? widthNumber_->text() : widthList_->currentText());
   const Action action = index <= ProgramAdvertising ? Program : index <= ReadAdvertising ? Read : Clear;
   const int part = index % 3;  // 0 both, 1 header, 2 advertising
-  if (part != 2 && !RunBlock(action, Header, width)) return;
-  if (part != 1 && !RunBlock(action, Advertising, width)) return;
-  ui().ShowMessage(QStringLiteral("Успешно!"));
+  LongRun run(this, operation_->currentText(), (part != 2 ? kRows[Header] : 0) + (part != 1 ? kRows[Advertising] : 0));
+  const bool done = (part == 2 || RunBlock(run, action, Header, width)) && (part == 1 || RunBlock(run, action, Advertising, width));
+  if (run.Stopped()) {
+    ui().ShowMessage(QStringLiteral("Остановлено пользователем: выполнено строк %1.").arg(run.Done()));
+    return;
+  }
+  if (done) ui().ShowMessage(QStringLiteral("Успешно!"));
 }
 
-bool HeaderAndAdvertising::RunBlock(Action action, Block block, int paperWidth) {
+bool HeaderAndAdvertising::RunBlock(LongRun& run, Action action, Block block, int paperWidth) {
   for (int row = 0; row < kRows[block]; ++row) {
+    if (!run.Continue()) return false;
     const bool done = action == Read ? ReadLine(block, row) : ProgramLine(block, row, paperWidth, action == Clear);
     if (!done) return false;
   }

@@ -16,6 +16,8 @@
 
 namespace kovrix {
 
+class LongRun;
+
 /// Answers the text a centred line is sent as: trimmed of blanks and control characters at both
 /// ends, then preceded by W/2 - n/2 blanks (W/4 - n/2 for a double-width line), none when negative.
 QString CenterHeaderLine(const QString& text, int paperWidth, bool doubleWidth);
@@ -70,7 +72,8 @@ class HeaderAndAdvertising : public Screen {
   void ModeCellSelected(int grid, int row, int column);
   void OperationChosen(int index);
   void Execute();
-  bool RunBlock(Action action, Block block, int paperWidth);
+  /// Runs one block row by row; false when a row failed or the run was stopped.
+  bool RunBlock(LongRun& run, Action action, Block block, int paperWidth);
   bool ProgramLine(Block block, int row, int paperWidth, bool clear);
   bool ReadLine(Block block, int row);
 

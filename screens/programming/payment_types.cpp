@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/input.h"
+#include "app/long_run.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
@@ -132,7 +133,8 @@ void PaymentTypes::ReadPaymentTypes() {
   add_->setEnabled(false);
   read_->setEnabled(false);
   BlankRows();
-  for (int k = 0; k < table_->rowCount(); ++k) {
+  LongRun run(this, QStringLiteral("Чтение форм оплаты"), table_->rowCount());
+  for (int k = 0; k < table_->rowCount() && run.Continue(); ++k) {
     int err = 0;
     state().lastReply = GetPaymentParams(kDefaultPassword, k, err);
     const ReplyRecord& reply = state().LastReply();
@@ -143,7 +145,6 @@ void PaymentTypes::ReadPaymentTypes() {
     SetCell(k, kRefund, permissions[1]);
     SetCell(k, kChange, permissions[2]);
     table_->viewport()->update();
-    ui().ProcessEvents();
   }
   UpdateAddButton();
   read_->setEnabled(true);

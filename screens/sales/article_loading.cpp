@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/long_run.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "driver/error_text.h"
@@ -102,7 +103,8 @@ void ArticleLoading::WriteToRegistrator() {
   // run or edit starts inside this one.
   for (QPushButton* button : {load_, write_, clear_, exit_}) button->setEnabled(false);
   lines_->setReadOnly(true);
-  for (qsizetype i = 0; i < lines.size(); ++i) {
+  LongRun run(this, QStringLiteral("Загрузка артикулов"), static_cast<int>(lines.size()));
+  for (qsizetype i = 0; i < lines.size() && run.Continue(); ++i) {
     const std::string data = ArticleCommandData(password, ToCp1251(lines[i]));
     QString error;
     bool accepted = false;
@@ -121,11 +123,15 @@ void ArticleLoading::WriteToRegistrator() {
       firstRefusal = QStringLiteral("строка %1: %2\n  %3").arg(i + 1).arg(lines[i], error);
     }
     progress_->setValue(static_cast<int>(i + 1));
-    ui().ProcessEvents();
   }
   for (QPushButton* button : {load_, write_, clear_, exit_}) button->setEnabled(true);
   lines_->setReadOnly(false);
   ui().ShowMessage(QStringLiteral("Завершено"));
+  if (run.Stopped()) {
+    ui().ShowMessage(QStringLiteral("Загрузка остановлена пользователем: отправлено строк %1 из %2.")
+                         .arg(run.Done())
+                         .arg(lines.size()));
+  }
   if (refused > 0) {
     ui().ShowMessage(QStringLiteral("Регистратор не принял строк: %1.\nПервая из них, ").arg(refused) + firstRefusal);
   }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "app/input_gate.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
 #include "driver/driver.h"
@@ -125,6 +126,8 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
   waitLayout->addWidget(cardCancel_, 0, Qt::AlignHCenter);
   connect(cardCancel_, &QPushButton::clicked, this, [this] { cardCancelled_ = true; });
   connect(cardWait_, &QDialog::rejected, this, [this] { cardCancelled_ = true; });
+  InputGate::MarkStop(cardCancel_);
+  InputGate::MarkStopWindow(cardWait_);
 
   BuildLayout();
 

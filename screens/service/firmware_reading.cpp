@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/input_gate.h"
 #include "app/text_codec.h"
 #include "screens/screen_kit.h"
 #include "screens/service/data_buffer.h"
@@ -48,6 +49,8 @@ FirmwareReading::FirmwareReading(ScreenContext& context, QWidget* parent)
 
   OnClick(read_, [this] { ReadFirmware(); });
   connect(stop_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+  InputGate::MarkStop(stop_);
+  InputGate::MarkStopWindow(this);
 }
 
 void FirmwareReading::Activate() { stopRequested_ = false; }

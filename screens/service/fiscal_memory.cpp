@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/input_gate.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/driver.h"
@@ -133,6 +134,8 @@ FiscalMemory::FiscalMemory(ScreenContext& context, QWidget* parent)
   OnClick(read_, [this] { ReadFlash(); });
   OnClick(write_, [this] { WriteFlash(); });
   connect(stop_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+  InputGate::MarkStop(stop_);
+  InputGate::MarkStopWindow(this);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "app/long_run.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
@@ -212,7 +213,14 @@ void LogoProgramming::Program() {
     UpdateProgramButton();
   };
 
+  LongRun run(this, QStringLiteral("Программирование логотипа"), static_cast<int>(lines.size()) + 1);
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    // A stopped logo is never closed: the registrator keeps the logo it had.
+    if (!run.Continue()) {
+      finish();
+      ui().ShowMessage(QStringLiteral("Программирование логотипа остановлено пользователем."));
+      return;
+    }
     if (!SendLine(static_cast<int>(i), lines[i])) return finish();
     progress_->setValue(std::min(progress_->maximum(), progress_->value() + kLogoLineBytes));
     ui().ProcessEvents();

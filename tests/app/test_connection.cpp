@@ -1,4 +1,5 @@
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 
 #include "app/private_profile.h"
@@ -164,6 +165,20 @@ TEST_F(ConnectionTest, StateCheckWithoutReplyStopsAndWithAnErrorStillOpensTheScr
   EXPECT_EQ(ui.messages, std::vector<QString>{"Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!"});
   EXPECT_TRUE(ui.modalShown.empty());
   EXPECT_FALSE(w.State().connected);
+}
+
+// A registrator slow to answer the first command of the connect: the second click, made while
+// the tool waits, is dropped rather than run afterwards (it would disconnect at once).
+TEST_F(ConnectionTest, ASlowConnectClickedTwiceEndsConnected) {
+  TForm1& w = StartWith("Veltra KR-23");
+  TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
+  server->faults().SynBeforeReply(400);
+  QTimer::singleShot(120, w.ConnectButton(), [&] { Press(w.ConnectButton()); });
+  Press(w.ConnectButton());
+  QTest::qWait(400);
+  EXPECT_TRUE(TheLink().IsOpen());
+  EXPECT_EQ(w.ConnectButton()->text(), "Отключить");
+  EXPECT_TRUE(ui.messages.empty()) << (ui.messages.empty() ? "" : ui.messages.front().toStdString());
 }
 
 TEST_F(ConnectionTest, VersionOverrideFromTheFile) {

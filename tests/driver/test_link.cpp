@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <numeric>
 
 #include "driver/codepage.h"
 #include "driver/link.h"
@@ -235,6 +237,52 @@ TEST_F(LinkTest, RealSilenceWaitIsFiftyReadsOfTheReadTimeout) {
   line.reads = 0;
   link.ExecuteCommand(0x21, "x;");
   EXPECT_EQ(line.reads, 50);
+}
+
+// A window watching the link: one begin and one end span a command with its repeats, it is told
+// all through the repeat wait, and nothing it lets run can start an exchange or close the line.
+TEST_F(LinkTest, AWatcherSpansACommandAndNothingStartsFromInsideIt) {
+  struct Watcher : ExchangeWatcher {
+    int begins = 0, waitsTold = 0, ends = 0;
+    std::function<void()> onWait;
+    void ExchangeBegins() override { ++begins; }
+    void ExchangeWaits() override {
+      ++waitsTold;
+      if (onWait) onWait();
+    }
+    void ExchangeEnds() override { ++ends; }
+  } watcher;
+  link.SetExchangeWatcher(&watcher);
+  link.SetRepeatCount(2);
+  line.replies = {"\x15", Reply(0x21, 0x21, "OK;")};
+  int nested = 0;
+  watcher.onWait = [&] {
+    if (nested++ > 0) return;
+    const ReplyRecord* refused = link.ExecuteCommand(0x30, "1;");
+    EXPECT_EQ(refused->status, ST_NO_REPLY);
+    EXPECT_TRUE(refused->sentFrame.empty());
+    EXPECT_EQ(link.SendFrame(0x30, "1;"), -1);
+    EXPECT_EQ(link.ResendLast(true), -1);
+    EXPECT_EQ(link.RepeatCommand(true), nullptr);
+    EXPECT_FALSE(link.CloseComPort());
+  };
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+
+  EXPECT_EQ(watcher.begins, 1);
+  EXPECT_EQ(watcher.ends, 1);
+  // The 2000 ms repeat wait went by in slices, the watcher told after each.
+  EXPECT_EQ(std::accumulate(waits.begin(), waits.end(), 0), 2000);
+  EXPECT_GE(watcher.waitsTold, 2000 / kWatchSliceMs);
+  ASSERT_EQ(line.written.size(), 2u);  // the command and its repeat, nothing from inside
+  EXPECT_EQ(r, &link.Record());
+  EXPECT_EQ(r->field(1), "OK");
+  EXPECT_TRUE(link.IsOpen());
+
+  // Outside an exchange everything works again.
+  line.replies = {Reply(0x22, 0x30, "")};
+  EXPECT_EQ(link.ExecuteCommand(0x30, "1;")->errorText, "0000");
+  EXPECT_EQ(watcher.begins, 2);
+  EXPECT_EQ(watcher.ends, 2);
 }
 
 }  // namespace

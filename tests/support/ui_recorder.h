@@ -12,6 +12,7 @@
 #include <map>
 #include <vector>
 
+#include "app/input_gate.h"
 #include "app/ui_services.h"
 
 namespace kovrix::test {
@@ -72,12 +73,12 @@ class UiRecorder final : public UiServices {
   }
   void ProcessEvents() override {
     ++eventRuns;
-    QApplication::processEvents();
+    InputGate::Instance().LetEventsRun();
     if (onEvents) onEvents();
   }
   void Pause(int ms) override {
     pausedMs += ms;
-    QApplication::processEvents();
+    InputGate::Instance().LetEventsRun();
   }
 
   /// Forgets everything recorded so far (the scripts stay).
