@@ -34,7 +34,7 @@ class ExchangeWatcher {
 };
 
 /// The longest time the link waits without telling its watcher (a read slice is cut into such parts).
-inline constexpr int kWatchSliceMs = 40;
+inline constexpr int kWatchSliceMs = 25;
 
 class Link {
  public:
