@@ -123,7 +123,7 @@ void CommandConsole::Execute() {
   if (!sent) return;
   state().lastReply = sent;
   const ReplyRecord& reply = *sent;
-  error_->setText(FromCp1251(reply.errorText));
+  error_->setText(ErrorCodeText(reply));
   // A long reply (the model name and version of the diagnostic command) is read from its start.
   ShowBoxText(result_, FromCp1251(reply.replyData));
   status_->setText(StatusBytesText(reply));

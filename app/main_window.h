@@ -10,6 +10,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPushButton>
+#include <QTimer>
 #include <functional>
 #include <string>
 
@@ -45,7 +46,8 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   void RecoverUsb();
 
   /// Ports that the start-up sequence puts into the port boxes in place of the file's choice
-  /// (the simulated registrator and bank terminal); a preset terminal port shows its group.
+  /// (the simulated registrator and bank terminal); a preset terminal port shows its group and
+  /// is prepared as by the terminal button.
   void PresetPorts(const QString& registratorPort, const QString& terminalPort);
 
   /// Binds a menu entry to showing a screen modally.
@@ -112,6 +114,9 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   void Connect();
   void Disconnect();
   void ApplyModelSettings(const ReplyRecord& reply);
+  /// Says in the status bar that the registrator did not answer, until a command gets an answer.
+  void ShowNoAnswer();
+  void ClearNoAnswerOnReply();
   std::string IniText(const char* section, const char* key, const char* fallback, std::size_t size) const;
   int IniInt(const char* section, const char* key, int fallback) const;
 
@@ -134,6 +139,7 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   bool startupDone_ = false;
   bool secondLineModel_ = false;
   bool modemModel_ = false;
+  QTimer* noAnswerTimer_ = nullptr;  // watches for an answer while the no-answer note shows
 
   QComboBox* portBox_ = nullptr;
   QComboBox* speedList_ = nullptr;

@@ -20,6 +20,8 @@ const QColor kRed(255, 0, 0);
 const QColor kBrightGreen(0, 255, 0);
 const QColor kDarkGreen(0, 128, 0);
 const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
+const QString kNoAnswerNote = QStringLiteral("   Регистратор не отвечает: проверьте кабель, порт и скорость.");
+constexpr int kNoAnswerCheckMs = 250;
 
 }  // namespace
 
@@ -69,7 +71,12 @@ void TForm1::Connect() {
   int err = 0;
   state_.lastReply = GetDiagnosticInfo("482916", err);
   const ReplyRecord& reply = state_.LastReply();
-  if (!CheckReply(ui_, reply, kStateHeading)) return;
+  if (!CheckReply(ui_, reply, kStateHeading)) {
+    // The port stays open with the connected look; when nothing answered at all, the status bar
+    // says so, since the look alone would tell the user that a registrator is there.
+    if (reply.status & ST_NO_REPLY) ShowNoAnswer();
+    return;
+  }
 
   WritePrivateProfileString("Communication", "Port", QFile::encodeName(port).toStdString(), state_.iniPath);
   WritePrivateProfileString("Communication", "Speed", speedList_->currentText().toStdString(), state_.iniPath);
@@ -90,6 +97,28 @@ void TForm1::ApplyModelSettings(const ReplyRecord& reply) {
   secondLineModel_ = IsSecondModelLine(model);
   state_.secondModelLine = secondLineModel_;
   UpdateModelEntries();
+}
+
+void TForm1::ShowNoAnswer() {
+  SetStatusText(kNoAnswerNote);
+  if (!noAnswerTimer_) {
+    noAnswerTimer_ = new QTimer(this);
+    noAnswerTimer_->setInterval(kNoAnswerCheckMs);
+    connect(noAnswerTimer_, &QTimer::timeout, this, [this] { ClearNoAnswerOnReply(); });
+  }
+  noAnswerTimer_->start();
+}
+
+void TForm1::ClearNoAnswerOnReply() {
+  // Commands are sent from every screen, all through the one link: its latest record tells
+  // whether the registrator has answered since. Another text in the status bar (a model line,
+  // a disconnect) has replaced the note already.
+  if (StatusText() == kNoAnswerNote) {
+    const ReplyRecord* latest = LatestRecord();
+    if (!latest || (latest->status & ST_NO_REPLY)) return;
+    SetStatusText(QString());
+  }
+  noAnswerTimer_->stop();
 }
 
 void TForm1::Disconnect() {
@@ -113,7 +142,10 @@ void TForm1::CheckRegistratorState() {
   int err = 0;
   state_.lastReply = GetDiagnosticInfo("482916", err);
   const ReplyRecord& reply = state_.LastReply();
-  if (!CheckReply(ui_, reply, kStateHeading) && (reply.status & ST_NO_REPLY)) return;
+  if (!CheckReply(ui_, reply, kStateHeading) && (reply.status & ST_NO_REPLY)) {
+    ShowNoAnswer();
+    return;
+  }
   state_.paymentTypeCount = PaymentTypeCount(reply);
   SetStatusText(ModelStatusLine(reply, false));
   OpenStatusBytes();

@@ -44,6 +44,9 @@ void TForm1::StartupSequence() {
   closeButton_->setEnabled(true);
   connectButton_->setEnabled(true);
   terminalSpeedBox_->setCurrentIndex(10);
+  // A preset terminal (the simulated one) is prepared at once: a card payment then reaches it
+  // without a press of the terminal button first.
+  if (!presetTerminalPort_.isEmpty()) ConnectTerminalPort();
   aboutEntry_->setEnabled(true);
 }
 
@@ -82,6 +85,12 @@ void TForm1::PreselectPortAndSpeed() {
   // without regard to case stands in for the upper-casing of port names elsewhere.
   int portIndex = port.isEmpty() ? -1 : portBox_->findText(port, Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (portIndex < 0 && !port.isEmpty()) portIndex = portBox_->findText(port, Qt::MatchFixedString);
+  // A port the enumeration does not list (a stable /dev/serial/by-id/ name, a pseudo-terminal)
+  // is taken as written, so that connect opens it rather than the first port of the list.
+  if (portIndex < 0 && !port.isEmpty()) {
+    portBox_->addItem(port);
+    portIndex = portBox_->count() - 1;
+  }
   portBox_->setCurrentIndex(portIndex < 0 ? 0 : portIndex);
   const int speedIndex = speed.isEmpty() ? -1 : speedList_->findText(speed, Qt::MatchExactly | Qt::MatchCaseSensitive);
   speedList_->setCurrentIndex(speedIndex < 0 ? 6 : speedIndex);

@@ -52,6 +52,11 @@ bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString
   return true;
 }
 
+QString ErrorCodeText(const ReplyRecord& reply) {
+  if (reply.status & ST_NO_REPLY) return QStringLiteral("----");
+  return FromCp1251(reply.errorText);
+}
+
 QString StatusBytesText(const ReplyRecord& reply) {
   QString text;
   for (std::size_t i = 0; i < reply.statusBytes.size(); ++i) {

@@ -30,6 +30,10 @@ const ReplyRecord* ExecuteFitting(UiServices& ui, int command, const std::string
 bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString& timeoutMessage,
                          const QString& errorMessage);
 
+/// Answers the text of a "Код ошибки:" box for a reply: its four-character error code, or "----"
+/// when no reply came (the record's error field then still holds an earlier reply's code).
+QString ErrorCodeText(const ReplyRecord& reply);
+
 /// Answers the six status bytes, byte 0 first, as upper-case hexadecimal pairs separated by one blank.
 QString StatusBytesText(const ReplyRecord& reply);
 

@@ -7,8 +7,17 @@
 
 namespace kovrix {
 
+namespace {
+
+// The registrator reports a protocol version whose card payments go through the bank terminal,
+// so that a payment type other than cash reaches the simulated terminal without any setting.
+constexpr const char* kSimulatedVersion = "4.00";
+
+}  // namespace
+
 Simulation::Simulation()
-    : device_(std::make_unique<sim::DeviceServer>()), terminal_(std::make_unique<sim::BankTerminal>()) {}
+    : device_(std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState("Veltra KR-23", kSimulatedVersion)))),
+      terminal_(std::make_unique<sim::BankTerminal>()) {}
 
 Simulation::~Simulation() = default;
 

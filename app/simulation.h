@@ -25,6 +25,9 @@ class Simulation {
   QString RegistratorPort() const;
   /// Answers the pseudo-terminal path of the bank terminal (empty before Start).
   QString TerminalPort() const;
+  /// The simulated registrator and bank terminal themselves (their journal, tape and purchases).
+  sim::DeviceServer& Registrator() { return *device_; }
+  sim::BankTerminal& Terminal() { return *terminal_; }
 
  private:
   std::unique_ptr<sim::DeviceServer> device_;

@@ -46,7 +46,7 @@ void DecimalPointPosition::ReadPosition() {
   state().lastReply = GetDecimalPoint(ToCp1251(password_->text()), err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (!CheckReply(ui(), reply, kHeading)) return;
   // A position the list does not have leaves no entry selected rather than a wrong one.
   position_->setCurrentIndex(ToInt(FromCp1251(reply.field(1))));
@@ -57,7 +57,7 @@ void DecimalPointPosition::SetPosition() {
   state().lastReply = SetDecimalPoint(ToCp1251(password_->text()), position_->currentIndex(), err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   CheckReply(ui(), reply, kHeading);
 }
 

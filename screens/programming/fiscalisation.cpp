@@ -86,7 +86,7 @@ void Fiscalisation::reject() {
 bool Fiscalisation::Step(const ReplyRecord* reply, int err, const QString& heading) {
   if (!CheckSent(ui(), err)) return false;
   state().lastReply = reply;
-  errorCode_->setText(FromCp1251(reply->errorText));
+  errorCode_->setText(ErrorCodeText(*reply));
   return CheckReply(ui(), *reply, heading);
 }
 

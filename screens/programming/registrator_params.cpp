@@ -201,7 +201,7 @@ void RegistratorParameters::Activate() {
 }
 
 void RegistratorParameters::ShowReplyCode() {
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   status_->setEnabled(true);
 }
 

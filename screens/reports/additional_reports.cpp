@@ -49,12 +49,12 @@ void AdditionalReports::MakeReport() {
   auto closeReceipt = [this] {
     int closeErr = 0;
     state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, closeErr);
-    errorCode_->setText(FromCp1251(state().LastReply().errorText));
+    errorCode_->setText(ErrorCodeText(state().LastReply()));
     CheckReply(ui(), state().LastReply(), kReceiptHeading);
   };
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   if (!CheckReply(ui(), state().LastReply(), kReceiptHeading)) return;
 
   state().lastReply = PrintAdditionalReport(ToCp1251(password_->text()), reportType_->currentIndex(), 0, 0, err);
@@ -63,7 +63,7 @@ void AdditionalReports::MakeReport() {
     closeReceipt();
     return;
   }
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   // A refused report leaves the receipt open for the operator to close or annul.
   if (!CheckReply(ui(), state().LastReply(), kReportHeading)) return;
   closeReceipt();

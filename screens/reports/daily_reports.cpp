@@ -65,7 +65,7 @@ void DailyReports::DailyReport(int selector) {
   state().lastReply = PrintReport(Password(), selector, err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (CheckReply(ui(), reply, kReportHeading)) Succeeded();
 }
 
@@ -89,7 +89,7 @@ void DailyReports::ClearControlTape() {
   state().lastReply = PrintReport(Password(), kClearControlTape, err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (CheckReply(ui(), reply, kClearHeading)) Succeeded();
 }
 

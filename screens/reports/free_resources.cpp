@@ -100,7 +100,7 @@ void FreeResources::MakeReport() {
   state().lastReply = GetFreeResources(ToCp1251(password_->text()), err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (!CheckReply(ui(), reply, kHeading)) return;
   ShowResources(reply);
   ui().ShowMessage(kSuccess);

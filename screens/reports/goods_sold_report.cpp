@@ -80,7 +80,7 @@ void GoodsSoldReport::Activate() {
 }
 
 void GoodsSoldReport::ShowResult(const ReplyRecord& reply) {
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   CheckReply(ui(), reply, kHeading);
 }
 
@@ -95,7 +95,7 @@ void GoodsSoldReport::MakeReport() {
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
   if (!CheckSent(ui(), err)) return;
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   if (!CheckReply(ui(), state().LastReply(), kHeading)) return;
 
   // The receipt is closed whatever the report's outcome.

@@ -102,7 +102,7 @@ void PeriodicReport::ShowRangeGroup() {
 }
 
 void PeriodicReport::ShowResult(const ReplyRecord& reply) {
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   CheckReply(ui(), reply, kHeading);
 }
 
@@ -128,7 +128,7 @@ void PeriodicReport::MakeReport() {
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
   if (!CheckSent(ui(), err)) return;
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   if (!CheckReply(ui(), state().LastReply(), kHeading)) return;
 
   // The receipt is closed whatever the report's outcome, so that a refused report does not

@@ -75,7 +75,7 @@ bool SecondLineDailyReports::SendReport(int selector) {
   int err = 0;
   state().lastReply = PrintReport(Password(), selector, err);
   if (!CheckSent(ui(), err)) return false;
-  errorCode_->setText(FromCp1251(state().LastReply().errorText));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
   return CheckReply(ui(), state().LastReply(), kReportHeading);
 }
 
@@ -98,7 +98,7 @@ void SecondLineDailyReports::UploadAndClear() {
     const ReplyRecord* reply = ExecuteFitting(ui(), kClearArticleBase, data);
     if (reply == nullptr) return;
     state().lastReply = reply;
-    errorCode_->setText(FromCp1251(reply->errorText));
+    errorCode_->setText(ErrorCodeText(*reply));
     if (!CheckTimeoutAndCode(ui(), *reply, QStringLiteral("Таймаут устройства! Ошибка!"), QStringLiteral("Ошибка "))) {
       return;
     }

@@ -34,6 +34,8 @@ long long ArticleCode(const QString& line) {
   return value;
 }
 
+QString ArticlePrice(const QString& line) { return line.section(u';', 2, 2).trimmed(); }
+
 ArticleLoading::ArticleLoading(ScreenContext& context, QWidget* parent)
     : Screen(context, QStringLiteral("ArticleLoading"), QStringLiteral("Загрузка артикулов в регистратор"), parent) {
   lines_ = new QPlainTextEdit;

@@ -26,6 +26,10 @@ std::string ArticleCommandData(const std::string& password, const std::string& l
 /// integer; throws InputError with the toolkit-style text when it is not one.
 long long ArticleCode(const QString& line);
 
+/// Answers the price field of an article line (the text between the second and the third ";"),
+/// without blanks around it; empty when the line has no such field.
+QString ArticlePrice(const QString& line);
+
 class ArticleLoading : public Screen {
   Q_OBJECT
 

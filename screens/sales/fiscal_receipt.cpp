@@ -35,6 +35,18 @@ const QString kAnnulTimeout = QStringLiteral("Таймаут устройств�
 const QString kAnnulError = QStringLiteral("Ошибка аннулирования");
 const QString kCardFailed = QStringLiteral("Ошибка оплаты банковской картой!");
 const QString kBadPayment = QStringLiteral("Ошибочный тип оплаты");
+// A payment or a close that got no answer may have been carried out and printed: the operator
+// is told that the outcome is unknown and where to look before pressing again.
+const QString kCheckReceiptState = QStringLiteral(
+    "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.");
+const QString kPaymentTimeout =
+    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен.") + kCheckReceiptState;
+const QString kCloseTimeout =
+    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен.") + kCheckReceiptState;
+const QString kCardPaymentTimeout =
+    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен, "
+                   "хотя терминал оплату провёл.") +
+    kCheckReceiptState;
 
 QLineEdit* Box(const QString& text) { return new QLineEdit(text); }
 
@@ -131,7 +143,11 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
 
   BuildLayout();
 
-  connect(articleList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { articleLine_->setText(item->text()); });
+  // A picked article brings its own price, so that it is never sold at the price of the one before.
+  connect(articleList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    articleLine_->setText(item->text());
+    price_->setText(ArticlePrice(item->text()));
+  });
   OnClick(open_, [this] { OpenReceipt(); });
   OnClick(printComment_, [this] { PrintComment(); });
   OnClick(sell_, [this] { Sell(); });
@@ -147,8 +163,7 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
     int err = 0;
     state().lastReply = CloseFiscalReceipt(Password(), showOnDisplay_->isChecked() ? 1 : 0, err);
     if (CheckSent(ui(), err)) {
-      Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка закрыиия чека!"),
-             QStringLiteral("Ошибка закрытия чека"));
+      Result(state().LastReply(), kCloseTimeout, QStringLiteral("Ошибка закрытия чека"));
     }
   });
   OnClick(annulAll_, [this] { Annul(0); });
@@ -278,7 +293,7 @@ bool FiscalReceipt::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool FiscalReceipt::Result(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage) {
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   status_->setEnabled(true);
   return CheckTimeoutAndCode(ui(), reply, timeoutMessage, errorMessage);
 }
@@ -385,8 +400,7 @@ void FiscalReceipt::Pay() {
   int err = 0;
   state().lastReply = Payment(Password(), paymentType, amount, err);
   if (!CheckSent(ui(), err)) return;
-  Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка оплаты чека!"),
-         QStringLiteral("Ошибка оплаты чека"));
+  Result(state().LastReply(), kPaymentTimeout, QStringLiteral("Ошибка оплаты чека"));
 }
 
 void FiscalReceipt::PayByCard(int paymentType, const QString& amountText, double amount) {
@@ -454,8 +468,7 @@ void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountTe
       state().lastReply = PrintText(password, ToCp1251(QString::fromUtf8(text)), err);
     }
   }
-  Result(reply, QStringLiteral("Таймаут устройства! Ошибка оплаты банковской картой!"),
-         QStringLiteral("Ошибка оплаты чека банковской картой"));
+  Result(reply, kCardPaymentTimeout, QStringLiteral("Ошибка оплаты чека банковской картой"));
 }
 
 void FiscalReceipt::Annul(int mode) {
@@ -479,7 +492,7 @@ void FiscalReceipt::PrintBarcode() {
   }
   if (!CheckSent(ui(), err)) return;
   state().lastReply = reply;
-  errorCode_->setText(FromCp1251(reply->errorText));
+  errorCode_->setText(ErrorCodeText(*reply));
 }
 
 void FiscalReceipt::ShowOnDisplay() {
@@ -487,7 +500,7 @@ void FiscalReceipt::ShowOnDisplay() {
   const ReplyRecord* reply = DisplayText(kDefaultPassword, ToCp1251(comment_->text()), displayMode_->currentIndex(), 0, err);
   if (!CheckSent(ui(), err)) return;
   state().lastReply = reply;
-  errorCode_->setText(FromCp1251(reply->errorText));
+  errorCode_->setText(ErrorCodeText(*reply));
 }
 
 void FiscalReceipt::CloseScreen() {

@@ -38,7 +38,7 @@ ReceiptCopy::ReceiptCopy(ScreenContext& context, QWidget* parent)
 
 bool ReceiptCopy::Check(const QString& heading) {
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   return CheckReply(ui(), reply, heading);
 }
 

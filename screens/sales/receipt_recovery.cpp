@@ -62,7 +62,7 @@ bool ReceiptRecovery::ReadDiagnostics() {
   state().lastReply = GetDiagnosticInfo(kDefaultPassword, err);
   if (!CheckSent(ui(), err)) return false;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (!CheckReply(ui(), reply, QStringLiteral("Проверка состояния регистратора:"))) return false;
   state().paymentTypeCount = PaymentTypeCount(reply);
   statusBar_->showMessage(ModelStatusLine(reply, false));
@@ -88,7 +88,7 @@ void ReceiptRecovery::CloseReceipt() {
   state().lastReply = CloseFiscalReceipt(kDefaultPassword, 0, err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (CheckTimeoutAndCode(ui(), reply, QStringLiteral("Таймаут устройства! Ошибка закрыиия чека!"),
                           QStringLiteral("Ошибка закрытия чека"))) {
     ShowNoReceipt();
@@ -100,7 +100,7 @@ void ReceiptRecovery::AnnulReceipt() {
   state().lastReply = Annulment(kDefaultPassword, 0, err);
   if (!CheckSent(ui(), err)) return;
   const ReplyRecord& reply = state().LastReply();
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (CheckTimeoutAndCode(ui(), reply, QStringLiteral("Таймаут устройства! Ошибка аннулирования!"),
                           QStringLiteral("Ошибка аннулирования"))) {
     ShowNoReceipt();

@@ -79,7 +79,7 @@ void FirmwareReading::ReadFirmware() {
   reading.sourceType = kFirmwareSource;
   reading.fileName = fileName;
   reading.onReply = [this](const ReplyRecord& reply) {
-    const QString code = FromCp1251(reply.errorText);
+    const QString code = ErrorCodeText(reply);
     if (errorCode_->text() != code) errorCode_->setText(code);
   };
   reading.onSize = [this](long long size) {

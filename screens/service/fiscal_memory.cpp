@@ -233,16 +233,22 @@ void FiscalMemory::SetText(QLineEdit* box, const QString& text) {
 }
 
 void FiscalMemory::ShowReply(const ReplyRecord& reply) {
-  SetText(result_, FromCp1251(reply.errorText));
+  SetText(result_, ErrorCodeText(reply));
   SetText(status_, StatusBytesText(reply));
 }
 
 void FiscalMemory::ClearFlash() {
+  // One click would otherwise erase the device's whole memory: the operator confirms first.
+  if (!ui().AskOkCancel(QStringLiteral("Все данные флеш-памяти (фискальной памяти) регистратора будут стерты. "
+                                       "Продолжать?"))) {
+    ui().ShowMessage(QStringLiteral("Обнуление флеш-памяти отменено!"));
+    return;
+  }
   const ReplyRecord* reply = ExecuteFitting(ui(), kClearFlash, Password() + ';');
   if (!reply) return;
   state().lastReply = reply;
   if (!CheckReply(ui(), *reply, QStringLiteral("Ошибка обнуления флеш-памяти:"))) {
-    result_->setText(FromCp1251(reply->errorText));
+    result_->setText(ErrorCodeText(*reply));
     return;
   }
   ui().ShowMessage(kSuccess);
@@ -367,7 +373,7 @@ void FiscalMemory::WriteFlash() {
     if (!reply) return SetBusy(false);
     state().lastReply = reply;
     if (!CheckReply(ui(), *reply, QStringLiteral("Ошибка записи в флеш-память:"))) {
-      result_->setText(FromCp1251(reply->errorText));
+      result_->setText(ErrorCodeText(*reply));
       return SetBusy(false);
     }
     ShowReply(*reply);

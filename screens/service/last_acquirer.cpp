@@ -47,7 +47,7 @@ void LastAcquirerSession::ReadSession() {
     return;
   }
   // The fields go in whatever the error code: a refusing device may still say something.
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   date_->setText(FromCp1251(reply.field(1)));
   time_->setText(FromCp1251(reply.field(2)));
   if (reply.errorText != "0000") ui().ShowMessage(QStringLiteral("Состояние модема. Ошибка!"));

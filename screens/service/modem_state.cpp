@@ -98,7 +98,7 @@ void ModemState::GetReport() {
     ui().ShowMessage(QStringLiteral("Таймаут устройства! Ошибка!"));
     return;
   }
-  errorCode_->setText(FromCp1251(reply.errorText));
+  errorCode_->setText(ErrorCodeText(reply));
   if (reply.errorText != "0000") {
     ui().ShowMessage(QStringLiteral("Состояние модема. Ошибка!"));
     return;

@@ -97,12 +97,13 @@ TEST_F(CommandConsoleTest, ShowsTheReplyRecordAsItIsAndOpensTheStatusScreen) {
   QTest::mouseClick(console.StatusButton(), Qt::LeftButton);
   EXPECT_EQ(shell.statusBytesOpened, 1);
 
-  // Enter in the command line box runs the command; without a reply the error box keeps the
-  // previous reply's error field and the status bytes read zero.
+  // Enter in the command line box runs the command; without a reply the error box shows "----",
+  // not the previous reply's error field that the record still holds, and the status bytes read zero.
   QTest::keyClicks(console.CodeBox(), "21");
   QTest::keyClick(console.CommandLineBox(), Qt::Key_Return);
   EXPECT_EQ(line.written.size(), 2u);
-  EXPECT_EQ(console.ErrorBox()->text(), "0006");
+  EXPECT_EQ(LatestRecord()->errorText, "0006");
+  EXPECT_EQ(console.ErrorBox()->text(), "----");
   EXPECT_EQ(console.StatusBox()->text(), "00 00 00 00 00 00");
   EXPECT_EQ(console.ResultBox()->text(), "");
 

@@ -4,7 +4,9 @@
 
 #include "app/private_profile.h"
 #include "driver/driver.h"
+#include "app/simulation.h"
 #include "main_window_fixture.h"
+#include "screens/sales/fiscal_receipt.h"
 #include "screens/programming/registrator_params.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
@@ -226,6 +228,101 @@ TEST_F(ConnectionTest, FailuresAtConnect) {
   Press(w.ConnectButton());
   EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
   EXPECT_TRUE(w.PortBox()->isEnabled());
+}
+
+TEST_F(ConnectionTest, APortOfTheFileThatIsNotListedIsTheOneConnected) {
+  server = std::make_unique<sim::DeviceServer>();
+  ASSERT_TRUE(server->start());
+  registry.Add("ttyS0", "Serial (ttyS0)");
+  WriteIni("[Communication]\nPort=" + server->slavePath() + "\nSpeed=115200\n");
+  TForm1& w = Start();
+  EXPECT_EQ(w.PortBox()->currentText().toStdString(), server->slavePath());
+  Press(w.ConnectButton());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(w.State().connected);
+  EXPECT_EQ(Commands(), std::vector<int>{0x80});
+  EXPECT_EQ(Ini("Communication", "Port"), server->slavePath());
+}
+
+TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsAnswered) {
+  TForm1& w = StartWith("Veltra KR-23");
+  TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
+  TheLink().SetSleeper([](int) {});
+  const QString note = QStringLiteral("   Регистратор не отвечает: проверьте кабель, порт и скорость.");
+
+  // Refused with an error code: the registrator is there, the status bar stays empty.
+  server->faults().FailCommand(0x80, sim::err::kPassword);
+  Press(w.ConnectButton());
+  EXPECT_EQ(w.StatusText(), "");
+  Press(w.ConnectButton());  // disconnect
+  server->faults().Clear();
+
+  // Nothing answers: the connected look stays as for an error, and the status bar says why.
+  server->faults().Queue(sim::LineFault::Drop, 10);
+  Press(w.ConnectButton());
+  EXPECT_EQ(ui.messages.back(), "Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!");
+  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
+  EXPECT_EQ(w.ConnectButton()->text(), "Отключить");
+  EXPECT_TRUE(w.Action("Продажа")->isEnabled());
+  EXPECT_FALSE(w.State().connected);
+  EXPECT_EQ(w.StatusText(), note);
+
+  // A command that again gets no answer keeps the note; the first answered one (from any
+  // screen: here straight through the driver) takes it away.
+  ExecuteCommand(0x21, "");
+  QTest::qWait(400);
+  EXPECT_EQ(w.StatusText(), note);
+  server->faults().Clear();
+  ExecuteCommand(0x21, "");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.StatusText().isEmpty(); }, 2000));
+
+  // The state button without answer says so too; its later success shows the model line.
+  server->faults().Queue(sim::LineFault::Drop, 10);
+  Press(w.StateButton());
+  EXPECT_EQ(w.StatusText(), note);
+  server->faults().Clear();
+  Press(w.StateButton());
+  EXPECT_TRUE(w.StatusText().startsWith("   Модель:Veltra KR-23")) << w.StatusText().toStdString();
+  QTest::qWait(400);
+  EXPECT_TRUE(w.StatusText().startsWith("   Модель:Veltra KR-23")) << "the answered note does not wipe the model line";
+}
+
+TEST_F(ConnectionTest, TheSimulatedRegistratorPaysByCardThroughTheSimulatedTerminal) {
+  Simulation simulation;
+  ASSERT_TRUE(simulation.Start());
+  window = std::make_unique<TForm1>(registry, ui);
+  window->State().programDir = dir.string();
+  window->PresetPorts(simulation.RegistratorPort(), simulation.TerminalPort());
+  window->StartupSequence();
+  ui.ClearRecord();
+  TForm1& w = *window;
+  EXPECT_EQ(w.TerminalIndicatorColor(), QColor(0, 128, 0)) << "the simulated terminal is prepared at start";
+  Press(w.ConnectButton());
+  ASSERT_TRUE(w.State().connected);
+  ASSERT_TRUE(UsesCardPath(1, w.State().protocolVersion, w.State().elJournal)) << w.State().protocolVersion;
+
+  // A shop operator's card payment, through the menu, with nothing set up beforehand.
+  // No article file is picked: the receipt sells a typed line.
+  ui.onModal["FiscalReceipt"] = [](QDialog& dialog) {
+    auto& receipt = static_cast<FiscalReceipt&>(dialog);
+    QApplication::processEvents();
+    QTest::mouseClick(receipt.OpenButton(), Qt::LeftButton);
+    receipt.ArticleLineBox()->setText("7;Chai;12.50;0;1;");
+    receipt.PriceBox()->setText("12.50");
+    QTest::mouseClick(receipt.SellButton(), Qt::LeftButton);
+    receipt.PaymentTypeList()->setCurrentText("1");
+    receipt.PaymentAmountBox()->setText("12.50");
+    QTest::mouseClick(receipt.PayButton(), Qt::LeftButton);
+  };
+  w.Action("Фискальный чек")->trigger();
+  EXPECT_EQ(ui.messages, std::vector<QString>{});
+  ASSERT_EQ(simulation.Terminal().purchases().size(), 1u);
+  EXPECT_EQ(simulation.Terminal().purchases()[0].fields.at("05"), "1250");
+  std::vector<int> codes;
+  for (const auto& e : simulation.Registrator().journal().Entries()) codes.push_back(e.command);
+  EXPECT_NE(std::find(codes.begin(), codes.end(), 0x78), codes.end());
+  EXPECT_EQ(std::find(codes.begin(), codes.end(), 0x67), codes.end());
+  window.reset();
 }
 
 TEST_F(ConnectionTest, TheUsbPortMakesAUsbLinkAndRecoveryRestartsTheDevice) {

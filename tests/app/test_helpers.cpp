@@ -165,6 +165,11 @@ TEST(ReplyHelpers, TheTwoChecksShowTheirMessages) {
   EXPECT_FALSE(CheckTimeoutAndCode(ui, silent, "T", "E"));
   EXPECT_EQ(ui.messages, (std::vector<QString>{QStringLiteral("Проверка состояния регистратора:\n  Неверный пароль доступа!"),
                                                QStringLiteral("H:\n  Таймаут устройства! Ошибка!"), "E", "T"}));
+
+  // The error code box: no reply shows "----", never the code an earlier reply left in the record.
+  EXPECT_EQ(ErrorCodeText(ok), "0000");
+  EXPECT_EQ(ErrorCodeText(password), "0006");
+  EXPECT_EQ(ErrorCodeText(silent), "----");
 }
 
 TEST(TextCodec, RoundTripAndUnmappableCharacters) {

@@ -65,7 +65,11 @@ TEST_F(StartupTest, PreselectionFromTheFile) {
       {"ttyUSB0", "57600", "x", "ttyUSB0", "57600", true},
       {"ttyusb0", "14400", "", "ttyUSB0", "9600", false},       // letter case ignored when no exact match
       {"ttyUSB12345", "115200", "COM1", "ttyUSB12345", "115200", true},  // taken whole, however long
-      {"ttyS9", "", nullptr, "ttyS0", "9600", false},
+      // A port the enumeration does not list is taken as written: a stable name, a pseudo-terminal.
+      {"ttyS9", "", nullptr, "ttyS9", "9600", false},
+      {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK3B-if00-port0", "19200", nullptr,
+       "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK3B-if00-port0", "19200", false},
+      {"/dev/pts/7", "", nullptr, "/dev/pts/7", "9600", false},
       {"", "abc", "COM2", "ttyS0", "9600", true},
   };
   for (const auto& c : cases) {

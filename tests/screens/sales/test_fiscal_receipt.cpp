@@ -169,6 +169,69 @@ TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка аннулирования"});
 }
 
+TEST_F(FiscalReceiptTest, PickingAnArticleFillsItsUnitPriceWhichStaysEditable) {
+  Click(screen.OpenButton());
+  Pick(0);
+  EXPECT_EQ(screen.PriceBox()->text(), "12.50");
+  Click(screen.SellButton());  // the price was never typed: the article's own is sold
+  Pick(1);
+  EXPECT_EQ(screen.PriceBox()->text(), "20.00");
+  screen.PriceBox()->setText("18.00");
+  Click(screen.SellButton());
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;1;1;0;"},
+                                           {0x24, "482916;1;Хліб;12.50;0;1;"},
+                                           {0x64, "482916;1;1.000;12.50;"},
+                                           {0x24, "482916;2;Молоко;20.00;1;2;"},
+                                           {0x64, "482916;2;1.000;18.00;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+
+  // A line without a price leaves no earlier price behind to be sold at: nothing is sent.
+  screen.ArticleList()->addItem(QStringLiteral("3;Сіль;"));
+  Pick(2);
+  EXPECT_EQ(screen.PriceBox()->text(), "");
+  Click(screen.SellButton());
+  EXPECT_EQ(TakeMessages(), Messages{"'' is not a valid floating point value"});
+  EXPECT_EQ(TakeSent(), std::vector<Sent>{});
+}
+
+TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnknown) {
+  const std::string checkState =
+      "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.";
+  OpenAndSell(0, "1");
+  ASSERT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  TakeSent();
+  // The registrator takes the payment and prints it, but its answer is lost.
+  server.faults().Queue(sim::LineFault::Mute);
+  PayWith(0, "20.00");
+  EXPECT_EQ(TakeMessages(),
+            Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + checkState});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "----") << "not the 0000 of the sale before";
+  EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
+
+  server.faults().Queue(sim::LineFault::Mute);
+  Click(screen.CloseReceiptButton());
+  EXPECT_EQ(TakeMessages(),
+            Messages{"Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + checkState});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
+
+  // The next answer shows its code again.
+  Click(screen.AnnulButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка аннулирования"});
+  EXPECT_NE(screen.ErrorCodeBox()->text(), "----");
+  EXPECT_EQ(screen.ErrorCodeBox()->text().size(), 4);
+
+  // A card payment that the terminal carried out but the registrator did not answer.
+  state.protocolVersion = "4.00";
+  OpenAndSell(0, "1");
+  screen.NoCardInfoBox()->setChecked(true);
+  server.faults().Queue(sim::LineFault::Mute);
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой "
+                                     "неизвестен, хотя терминал оплату провёл." + checkState});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
+}
+
 TEST_F(FiscalReceiptTest, BadTypedValuesSendNothing) {
   struct Case {
     const char* quantity;
@@ -324,8 +387,8 @@ TEST_F(FiscalReceiptTest, TheSecondModelLineSellsWithoutProgrammingTheArticle) {
   Pick(0);  // never programmed: the device does not know it
   Click(screen.SellButton());
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;1;1;0;"},
-                                           {0x64, "482916;2;1.000;1.00;"},
-                                           {0x64, "482916;1;1.000;1.00;"}}));
+                                           {0x64, "482916;2;1.000;20.00;"},
+                                           {0x64, "482916;1;1.000;12.50;"}}));
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка продажи"});
 }
 

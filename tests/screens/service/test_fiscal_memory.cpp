@@ -317,12 +317,21 @@ TEST_F(FiscalMemoryTest, ButtonsFollowTheAddressAndCountBoxes) {
   EXPECT_EQ(screen.RepeatLimitBox()->text(), "2");
 }
 
-TEST_F(FiscalMemoryTest, ClearingAsksNothingAndBlanksTheMemory) {
+TEST_F(FiscalMemoryTest, ClearingAsksFirstAndBlanksTheMemory) {
+  const std::string before = Flash(0, 65536);
+  const QString question = "Все данные флеш-памяти (фискальной памяти) регистратора будут стерты. Продолжать?";
+  ui.answers = {false};
+  Click(screen.ClearButton());
+  EXPECT_EQ(ui.questions, std::vector<QString>{question});
+  EXPECT_EQ(TakeMessages(), Messages{"Обнуление флеш-памяти отменено!"});
+  EXPECT_EQ(TakeSent(), std::vector<Sent>{});
+  EXPECT_EQ(Flash(0, 65536), before);
+
   server.faults().ForceStatusBit(2, 3, true);
   Click(screen.ClearButton());
+  EXPECT_EQ(ui.questions, (std::vector<QString>{question, question}));
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0xF0, "482916;"}}));
   EXPECT_EQ(TakeMessages(), Messages{"Успешно!"});
-  EXPECT_TRUE(ui.questions.empty());
   EXPECT_EQ(Flash(0, 65536), std::string(65536, '\xFF'));
   EXPECT_EQ(screen.ResultBox()->text(), "0000");
   EXPECT_EQ(screen.StatusBox()->text(), "00 00 08 00 21 00");  // first byte leftmost, top bits cleared
