@@ -20,6 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 // A wait on a socket is cut into slices so that a stop of the server is noticed soon.
 constexpr std::chrono::milliseconds kSlice{100};
+// How long a refused client's remaining bytes are read away before its connection closes.
+constexpr std::chrono::milliseconds kLinger{1000};
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -204,11 +206,17 @@ BoundedServer::BoundedServer(const ConnectionLimits& limits) : limits_(limits) {
   set_keep_alive_max_count(limits_.requestsPerConnection);
 }
 
+void BoundedServer::WidenBacklog() {
+  // listen() again on a listening socket changes its backlog.
+  if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+}
+
 bool BoundedServer::process_and_close_socket(int sock) {
   std::string buffer;
+  bool refused = false;
   auto refuse = [&](int status, const std::string& message) {
     const std::string text = Refusal(status, message);
-    WriteAll(sock, text.data(), text.size(), Clock::now() + limits_.write);
+    refused = WriteAll(sock, text.data(), text.size(), Clock::now() + limits_.write);
   };
   for (std::size_t served = 0; served < limits_.requestsPerConnection; ++served) {
     // A request sent before the previous answer (pipelined) is in the buffer already.
@@ -254,6 +262,15 @@ bool BoundedServer::process_and_close_socket(int sock) {
       if (head.emptyIdempotencyKey && !req.has_header("Idempotency-Key")) req.headers.emplace("Idempotency-Key", "");
     });
     if (!answered || closed || stream.failed() || svr_sock_ == INVALID_SOCKET) break;
+  }
+  if (refused) {
+    // The client may still be sending the request that was refused: closing with its bytes
+    // unread would reset the connection and could lose the refusal on the way. Its end is
+    // closed first and what still comes is read away for a moment.
+    ::shutdown(sock, SHUT_WR);
+    const auto until = Clock::now() + kLinger;
+    std::string rest;
+    while (ReadSome(sock, rest, until, svr_sock_) == Got::Data) rest.clear();
   }
   ::shutdown(sock, SHUT_RDWR);
   ::close(sock);

@@ -48,6 +48,10 @@ class BoundedServer : public httplib::Server {
  public:
   explicit BoundedServer(const ConnectionLimits& limits);
 
+  /// Lets many connections wait to be accepted (the library asks for 5): a burst of clients
+  /// then queues instead of being turned away. Call after binding.
+  void WidenBacklog();
+
  protected:
   bool process_and_close_socket(int sock) override;
 

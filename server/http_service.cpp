@@ -135,10 +135,11 @@ bool HttpService::Bind() {
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (config_.port == 0) {
     port_ = http_->bind_to_any_port(host);
-    return port_ > 0;
+  } else if (http_->bind_to_port(host, config_.port)) {
+    port_ = config_.port;
   }
-  port_ = config_.port;
-  return http_->bind_to_port(host, config_.port);
+  if (port_ > 0) http_->WidenBacklog();
+  return port_ > 0;
 }
 
 void HttpService::Listen() {
