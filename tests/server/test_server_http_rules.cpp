@@ -353,6 +353,34 @@ TEST_F(HttpRules, AKeyThatCannotBeStoredStopsTheRequest) {
   EXPECT_EQ(Exchange(port(), PostText("/v1/cash", R"({"amount":"5.00"})"))[0].status, 200);
 }
 
+// The key is written down as unfinished before anything is sent. When the real answer then
+// cannot be kept, a retry finds the unfinished note: it is told the outcome is unknown and the
+// receipt is not printed a second time.
+TEST_F(HttpRules, AnAnswerThatCouldNotBeKeptNeverLetsTheRetryPrintAgain) {
+  sim.setPace(9600);  // slow enough to swap the directory while the receipt prints
+  const std::string receipt = R"({"items":[{"code":7,"name":"Хліб","price":"1.00","taxGroup":0,"quantity":1}],
+    "payments":[{"type":0,"amount":"1.00"}]})";
+  const std::string key = "Idempotency-Key: order-77\r\n";
+  std::vector<RawAnswer> first;
+  std::thread request([&] { first = Exchange(port(), PostText("/v1/receipts", receipt, key), 1, 20000); });
+  const std::string answers = config.answersDirectory;
+  for (int i = 0; i < 2000 && Sent() == 0; ++i) std::this_thread::sleep_for(Ms(1));
+  ASSERT_GT(Sent(), 0u);
+  std::filesystem::rename(answers, answers + ".away");
+  std::ofstream(answers) << "not a directory";
+  request.join();
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].status, 200) << first[0].body;
+  std::filesystem::remove(answers);
+  std::filesystem::rename(answers + ".away", answers);
+
+  const auto retry = Exchange(port(), PostText("/v1/receipts", receipt, key), 1, 20000);
+  ASSERT_EQ(retry.size(), 1u);
+  EXPECT_EQ(retry[0].status, 504);
+  EXPECT_EQ(json::parse(retry[0].body, nullptr, false).value("outcome", ""), "unknown") << retry[0].body;
+  EXPECT_EQ(SentOf(0x63), 1u);
+}
+
 #ifdef KOVRIX_SERVER_PROGRAM
 TEST(ServerProgram, PrintsItsVersionAndUsage) {
   auto run = [](const std::string& args) {
