@@ -178,6 +178,18 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) c
                             "); start the service with --allow-origin " + origin + " to allow this one");
       return true;
     }
+    // A listed origin is told so, or its browser would not hand the answer to the page; its
+    // preflight (OPTIONS, sent before a JSON POST and without the token) is answered here.
+    res.set_header("Access-Control-Allow-Origin", origin);
+    res.set_header("Vary", "Origin");
+    res.set_header("Access-Control-Expose-Headers", "Idempotent-Replayed");
+    if (req.method == "OPTIONS" && allowed_.count(req.path)) {
+      res.set_header("Access-Control-Allow-Methods", allowed_.at(req.path));
+      res.set_header("Access-Control-Allow-Headers", "Content-Type, Authorization, Idempotency-Key");
+      res.set_header("Access-Control-Max-Age", "600");
+      res.status = 204;
+      return true;
+    }
   }
   // Every request needs the token when there is one; compared whole, never by prefix.
   if (!config_.token.empty() && !BearerMatches(req.get_header_value("Authorization"), config_.token)) {

@@ -208,6 +208,22 @@ TEST_F(HttpRules, OnlyJsonFromThisHostAndNoWebPageUnlessAllowed) {
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].status, 200) << answers[0].body;
   }
+
+  // The allowed page's browser asks first, then reads the answer only when it is named in it.
+  const std::size_t sent = Sent();
+  const auto preflight = Exchange(this->port(), "OPTIONS /v1/cash HTTP/1.1\r\n" + Host() +
+                                                    "Origin: http://pos.local:8080\r\n"
+                                                    "Access-Control-Request-Method: POST\r\n\r\n");
+  ASSERT_EQ(preflight.size(), 1u);
+  EXPECT_EQ(preflight[0].status, 204);
+  EXPECT_NE(preflight[0].head.find("Access-Control-Allow-Origin: http://pos.local:8080"), std::string::npos);
+  EXPECT_NE(preflight[0].head.find("Access-Control-Allow-Headers: Content-Type"), std::string::npos);
+  EXPECT_EQ(Sent(), sent);
+  const auto page = Exchange(this->port(), "POST /v1/cash HTTP/1.1\r\n" + Host() + "Origin: http://pos.local:8080\r\n" +
+                                               json + "Content-Length: " + std::to_string(cash.size()) + "\r\n\r\n" + cash);
+  ASSERT_EQ(page.size(), 1u);
+  EXPECT_EQ(page[0].status, 200);
+  EXPECT_NE(page[0].head.find("Access-Control-Allow-Origin: http://pos.local:8080"), std::string::npos);
 }
 
 TEST(LoopbackRule, ParsesTheAddress) {
