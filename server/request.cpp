@@ -269,8 +269,9 @@ RawCommand ReadRawCommand(const json& body) {
     if (!d->is_string()) throw BadRequest("data is not a text");
     const std::string& utf8 = d->get_ref<const std::string&>();
     // Bytes below 20h are the link's own framing bytes; inside the data they would break the frame.
+    // DEL is refused with them, as in every other text the service sends.
     for (unsigned char c : utf8)
-      if (c < 0x20) throw BadRequest("data contains a control character (00h-1Fh)");
+      if (c < 0x20 || c == 0x7F) throw BadRequest("data contains a control character (00h-1Fh or 7Fh)");
     r.data = Utf8ToCp1251(utf8);
     if (Cp1251ToUtf8(r.data) != utf8) throw BadRequest("data has characters outside the registrator's code page");
     if (r.data.size() > kMaxFrameData)

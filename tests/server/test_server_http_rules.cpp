@@ -90,7 +90,7 @@ TEST_F(HttpRules, PipelinedRequestsAreAllAnswered) {
 // then gets 408; many of them, and idle keep-alive connections, do not hold up anyone else.
 TEST_F(HttpRules, SlowAndIdleClientsDoNotHoldUpOthers) {
   Shut();
-  config.limits.request = Ms(600);
+  config.limits.request = Ms(1000);
   config.limits.idle = Ms(300);
   Serve();
 
@@ -101,7 +101,7 @@ TEST_F(HttpRules, SlowAndIdleClientsDoNotHoldUpOthers) {
     const std::string text = "GET /v1/device HTTP/1.1\r\n";
     for (std::size_t at = 0; !stop && at < text.size(); ++at) {
       for (int fd : slow) ::send(fd, &text[at], 1, MSG_NOSIGNAL);
-      std::this_thread::sleep_for(Ms(50));
+      std::this_thread::sleep_for(Ms(30));
     }
   });
   std::this_thread::sleep_for(Ms(100));
@@ -113,7 +113,7 @@ TEST_F(HttpRules, SlowAndIdleClientsDoNotHoldUpOthers) {
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].status, 200);
   }
-  EXPECT_LT(worst, 400);
+  EXPECT_LT(worst, 500);  // far below the request limit that would free a worker anyway
   // The whole-request limit cuts the slow ones off.
   const auto cut = ReadAnswers(slow[0], 1, 2000);
   stop = true;
@@ -302,6 +302,7 @@ TEST_F(HttpRules, BodiesTheRegistratorWouldMangleAre400) {
       {"/v1/commands", R"({"command":"21","data":"482916;\u0002"})"},
       {"/v1/commands", R"({"command":"21","data":"482916;\u0000"})"},
       {"/v1/commands", R"({"command":"21","data":"482916;\n"})"},
+      {"/v1/commands", R"({"command":"21","data":"482916;\u007f"})"},
       {"/v1/commands", R"({"command":"21","data":"482916;中"})"},
       {"/v1/receipts", R"({"items":[{"code":1,"name":"A","price":"1.00","taxGroup":0,"quantity":1}],
         "discountPercent":"-5.00","discountAmount":"-1.00","payments":[{"type":0,"amount":"1.00"}]})"},
