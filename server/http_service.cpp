@@ -285,7 +285,9 @@ void HttpService::Routes() {
           res.set_content(stored->body, "application/json; charset=utf-8");
           return;
         }
-        if (!answers_.Keep(key, Unfinished(fingerprint))) {
+        // Not flushed to the disk: the note guards against a crash of the service, and the
+        // flush would cost as much as a line of the receipt; the answer that replaces it is.
+        if (!answers_.Keep(key, Unfinished(fingerprint), /*durable*/ false)) {
           Message(res, 503, "the answer to this Idempotency-Key cannot be stored (is the state directory writable "
                             "and not full?); nothing sent");
           return;

@@ -84,7 +84,7 @@ std::optional<StoredAnswer> IdempotencyStore::Find(const std::string& key) const
   }
 }
 
-bool IdempotencyStore::Keep(const std::string& key, const StoredAnswer& answer) {
+bool IdempotencyStore::Keep(const std::string& key, const StoredAnswer& answer, bool durable) {
   if (!usable() || !MakeDirectory()) return false;
   const std::int64_t now = clock_();
   if (now - lastPrune_ >= std::chrono::seconds(kPruneInterval).count()) {
@@ -101,7 +101,7 @@ bool IdempotencyStore::Keep(const std::string& key, const StoredAnswer& answer) 
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return false;
   const bool written = WriteAll(fd, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) &&
-                       ::fsync(fd) == 0;
+                       (!durable || ::fsync(fd) == 0);
   const bool closed = ::close(fd) == 0;
   // The rename makes the answer appear whole: a crash leaves the old file or the new one.
   if (written && closed && ::rename(temp.c_str(), path.c_str()) == 0) return true;

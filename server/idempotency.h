@@ -35,9 +35,10 @@ class IdempotencyStore {
   bool usable() const { return !directory_.empty(); }
   /// Answers the answer kept for the key within the retention period, if any.
   std::optional<StoredAnswer> Find(const std::string& key) const;
-  /// Keeps the answer for the key (written whole or not at all, flushed to the disk); false when
-  /// it could not be written. Removes expired answers every kPruneInterval.
-  bool Keep(const std::string& key, const StoredAnswer& answer);
+  /// Keeps the answer for the key (written whole or not at all; flushed to the disk unless
+  /// durable is false, which survives a crash of the program but not of the machine); false
+  /// when it could not be written. Removes expired answers every kPruneInterval.
+  bool Keep(const std::string& key, const StoredAnswer& answer, bool durable = true);
   /// Removes the answer kept for the key.
   void Forget(const std::string& key);
   /// Removes the files of answers older than the retention period and damaged ones.
