@@ -49,9 +49,9 @@ std::string Unbracketed(const std::string& host) {
   return host;
 }
 
-// The answer a retry finds while the first request with its key has not finished, or when the
-// service stopped before it could keep the real answer: the device was (maybe) asked, so the
-// request must not run again.
+// What a key answers from just before its request is sent until its real answer is kept. A
+// retry meets it only when that never happened (the service stopped in the middle, or the answer
+// could not be written): the registrator was maybe asked, so the request must not run again.
 StoredAnswer Unfinished(const std::string& fingerprint) {
   const nlohmann::ordered_json body{
       {"message", "the request with this Idempotency-Key did not finish; its outcome is unknown, check the "
