@@ -29,7 +29,8 @@ memory and firmware. A frame monitor sends raw commands and runs command
 scripts.
 .
 The package holds the desktop program kovrix, the command-line program
-kovrix-cli and the simulated register kovrix-sim, with which everything
+kovrix-cli, the local HTTP/JSON service kovrix-server for point-of-sale
+software and the simulated register kovrix-sim, with which everything
 runs without hardware.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -1,5 +1,9 @@
 #include "server/http_service.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iostream>
 #include <thread>
@@ -7,6 +11,7 @@
 #include <httplib.h>
 
 #include "cli/render.h"
+#include "server/sha256.h"
 
 namespace kovrix::server {
 namespace {
@@ -15,8 +20,6 @@ using nlohmann::json;
 using Operation = std::function<Answer(Service&)>;
 // Reads a request's body into an operation; throws BadRequest before anything is queued.
 using Reader = std::function<Operation(const json&)>;
-
-constexpr std::size_t kMaxBody = 1 << 20;
 
 void Reply(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
   res.status = status;
@@ -36,7 +39,71 @@ bool SameText(const std::string& a, const std::string& b) {
   return diff == 0;
 }
 
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::string Unbracketed(const std::string& host) {
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') return host.substr(1, host.size() - 2);
+  return host;
+}
+
+// What a key answers from just before its request is sent until its real answer is kept. A
+// retry meets it only when that never happened (the service stopped in the middle, or the answer
+// could not be written): the registrator was maybe asked, so the request must not run again.
+StoredAnswer Unfinished(const std::string& fingerprint) {
+  const nlohmann::ordered_json body{
+      {"message", "the request with this Idempotency-Key did not finish; its outcome is unknown, check the "
+                  "registrator before selling again"},
+      {"outcome", "unknown"}};
+  return StoredAnswer{fingerprint, 504, cli::DumpJson(body) + "\n"};
+}
+
 }  // namespace
+
+bool IsLoopback(const std::string& host) {
+  const std::string h = Unbracketed(host);
+  if (Lower(h) == "localhost") return true;
+  in_addr v4{};
+  if (inet_pton(AF_INET, h.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, h.c_str(), &v6) == 1) {
+    if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+    return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+  }
+  return false;
+}
+
+bool HostAllowed(const std::string& hostHeader, const std::string& listenHost) {
+  std::string name = hostHeader;
+  if (!name.empty() && name.front() == '[') {
+    const auto close = name.find(']');
+    if (close == std::string::npos) return false;
+    const std::string rest = name.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return false;
+    name = name.substr(0, close + 1);
+  } else if (const auto colon = name.find(':'); colon != std::string::npos) {
+    name = name.substr(0, colon);
+  }
+  if (name.empty()) return false;
+  const std::string listen = Lower(Unbracketed(listenHost));
+  if (listen == "0.0.0.0" || listen == "::" || listen.empty()) return true;
+  return IsLoopback(name) || Lower(Unbracketed(name)) == listen;
+}
+
+bool IsJsonContentType(const std::string& contentType) {
+  std::string type = contentType.substr(0, contentType.find(';'));
+  type.erase(std::remove_if(type.begin(), type.end(), [](char c) { return c == ' ' || c == '\t'; }), type.end());
+  return Lower(type) == "application/json";
+}
+
+bool BearerMatches(const std::string& authorization, const std::string& token) {
+  const auto space = authorization.find(' ');
+  if (space == std::string::npos || Lower(authorization.substr(0, space)) != "bearer") return false;
+  const auto from = authorization.find_first_not_of(' ', space);
+  return SameText(from == std::string::npos ? std::string() : authorization.substr(from), token);
+}
 
 TurnQueue::Turn::Turn(TurnQueue& q) : q_(q) {
   std::unique_lock lock(q_.mutex_);
@@ -52,16 +119,11 @@ TurnQueue::Turn::~Turn() {
   q_.cv_.notify_all();
 }
 
-bool IsLoopback(const std::string& host) {
-  return host == "localhost" || host == "::1" || host == "[::1]" || host.rfind("127.", 0) == 0;
-}
-
 HttpService::HttpService(ServerConfig config)
     : config_(std::move(config)),
-      http_(std::make_unique<httplib::Server>()),
+      http_(std::make_unique<BoundedServer>(config_.limits)),
       service_(config_.device),
       answers_(config_.answersDirectory) {
-  http_->set_payload_max_length(kMaxBody);
   answers_.Prune();
   Routes();
 }
@@ -73,10 +135,11 @@ bool HttpService::Bind() {
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
   if (config_.port == 0) {
     port_ = http_->bind_to_any_port(host);
-    return port_ > 0;
+  } else if (http_->bind_to_port(host, config_.port)) {
+    port_ = config_.port;
   }
-  port_ = config_.port;
-  return http_->bind_to_port(host, config_.port);
+  if (port_ > 0) http_->WidenBacklog();
+  return port_ > 0;
 }
 
 void HttpService::Listen() {
@@ -93,15 +156,68 @@ void HttpService::Stop() {
   http_->stop();
 }
 
-void HttpService::Routes() {
+bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) const {
+  // A page in a browser on this machine can reach a loopback service by a name of its own
+  // (DNS rebinding) or by posting a form: the Host must name this service, and a request that
+  // comes from a web page (it carries Origin) needs that origin allowed.
+  if (!req.has_header("Host")) {
+    Message(res, 400, "the Host header is missing");
+    return true;
+  }
+  const std::string host = req.get_header_value("Host");
+  if (!HostAllowed(host, config_.host)) {
+    Message(res, 421, "this service answers to " + config_.host + " or a loopback name, not to Host: " + host);
+    return true;
+  }
+  if (req.has_header("Origin")) {
+    const std::string origin = req.get_header_value("Origin");
+    const bool listed = std::any_of(config_.allowedOrigins.begin(), config_.allowedOrigins.end(),
+                                    [&](const std::string& o) { return Lower(o) == Lower(origin); });
+    if (!listed) {
+      Message(res, 403, "requests from web pages are refused (Origin: " + origin +
+                            "); start the service with --allow-origin " + origin + " to allow this one");
+      return true;
+    }
+    // A listed origin is told so, or its browser would not hand the answer to the page; its
+    // preflight (OPTIONS, sent before a JSON POST and without the token) is answered here.
+    res.set_header("Access-Control-Allow-Origin", origin);
+    res.set_header("Vary", "Origin");
+    res.set_header("Access-Control-Expose-Headers", "Idempotent-Replayed");
+    if (req.method == "OPTIONS" && allowed_.count(req.path)) {
+      res.set_header("Access-Control-Allow-Methods", allowed_.at(req.path));
+      res.set_header("Access-Control-Allow-Headers", "Content-Type, Authorization, Idempotency-Key");
+      res.set_header("Access-Control-Max-Age", "600");
+      res.status = 204;
+      return true;
+    }
+  }
   // Every request needs the token when there is one; compared whole, never by prefix.
-  http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    if (config_.token.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    if (SameText(req.get_header_value("Authorization"), "Bearer " + config_.token))
-      return httplib::Server::HandlerResponse::Unhandled;
+  if (!config_.token.empty() && !BearerMatches(req.get_header_value("Authorization"), config_.token)) {
     res.set_header("WWW-Authenticate", "Bearer");
     Message(res, 401, "missing or wrong bearer token");
-    return httplib::Server::HandlerResponse::Handled;
+    return true;
+  }
+  const auto known = allowed_.find(req.path);
+  if (known != allowed_.end()) {
+    const std::string& methods = known->second;
+    const bool takes = req.method == "POST" ? methods == "POST" : (req.method == "GET" || req.method == "HEAD") && methods != "POST";
+    if (!takes) {
+      res.set_header("Allow", methods);
+      Message(res, 405, req.method + " is not taken here; " + req.path + " takes " + methods);
+      return true;
+    }
+  }
+  // A browser sends a form as text/plain without asking first; only a JSON body is taken.
+  if (req.method == "POST" && !IsJsonContentType(req.get_header_value("Content-Type"))) {
+    Message(res, 415, "send the body as JSON with the header Content-Type: application/json");
+    return true;
+  }
+  return false;
+}
+
+void HttpService::Routes() {
+  http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    return Refused(req, res) ? httplib::Server::HandlerResponse::Handled : httplib::Server::HandlerResponse::Unhandled;
   });
   http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (!res.body.empty()) return;
@@ -111,10 +227,14 @@ void HttpService::Routes() {
     Message(res, 500, "internal error");
   });
 
-  http_->Get("/v1/openapi.json", [](const httplib::Request&, httplib::Response& res) {
+  auto get = [this](const std::string& path, httplib::Server::Handler handler) {
+    allowed_[path] = "GET, HEAD";
+    http_->Get(path, std::move(handler));
+  };
+  get("/v1/openapi.json", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(OpenApiText(), "application/json; charset=utf-8");
   });
-  http_->Get("/v1/device", [this](const httplib::Request&, httplib::Response& res) {
+  get("/v1/device", [this](const httplib::Request&, httplib::Response& res) {
     Answer a;
     {
       TurnQueue::Turn turn(queue_);
@@ -125,8 +245,10 @@ void HttpService::Routes() {
 
   // A POST: the body is read and checked, then the request waits its turn; under the turn the
   // stored answer of its Idempotency-Key is looked up, so a retry racing the first request
-  // still finds its answer.
+  // still finds its answer. Before anything is sent the key is written down as unfinished: a
+  // key that cannot be written would let a retry print again, so the request does not run.
   auto post = [this](const std::string& path, Reader reader, bool bodyOptional) {
+    allowed_[path] = "POST";
     http_->Post(path, [this, path, reader, bodyOptional](const httplib::Request& req, httplib::Response& res) {
       Operation op;
       std::string fingerprint;
@@ -135,7 +257,8 @@ void HttpService::Routes() {
                               ? json::object()
                               : ParseBody(req.body);
         op = reader(body);
-        fingerprint = "POST " + path + "\n" + body.dump(-1, ' ', false, json::error_handler_t::replace);
+        // The body nests at most kMaxNesting deep (ParseBody), so its dump is shallow.
+        fingerprint = Sha256Hex("POST " + path + "\n" + body.dump(-1, ' ', false, json::error_handler_t::replace));
       } catch (const BadRequest& e) {
         Message(res, 400, e.what());
         return;
@@ -162,13 +285,25 @@ void HttpService::Routes() {
           res.set_content(stored->body, "application/json; charset=utf-8");
           return;
         }
+        // Not flushed to the disk: the note guards against a crash of the service, and the
+        // flush would cost as much as a line of the receipt; the answer that replaces it is.
+        if (!answers_.Keep(key, Unfinished(fingerprint), /*durable*/ false)) {
+          Message(res, 503, "the answer to this Idempotency-Key cannot be stored (is the state directory writable "
+                            "and not full?); nothing sent");
+          return;
+        }
       }
       const Answer a = op(service_);
       Reply(res, a.status, a.body);
+      if (!keyed) return;
       // Only answers of requests that reached the registrator are kept: one that found the port
       // unavailable sent nothing and may simply be repeated.
-      if (keyed && a.status != 503 && !answers_.Keep(key, StoredAnswer{fingerprint, a.status, res.body}))
-        std::cerr << "kovrix-server: warning: the answer for Idempotency-Key " << key << " could not be kept\n";
+      if (a.status == 503) {
+        answers_.Forget(key);
+      } else if (!answers_.Keep(key, StoredAnswer{fingerprint, a.status, res.body})) {
+        std::cerr << "kovrix-server: warning: the answer for Idempotency-Key " << key
+                  << " could not be kept; a retry will be told its outcome is unknown\n";
+      }
     });
   };
 

@@ -4,19 +4,18 @@
 // they queue; a bad one gets 400 and sends nothing.
 
 #include <atomic>
+#include <map>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
+#include "server/connection.h"
 #include "server/idempotency.h"
 #include "server/service.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace kovrix::server {
 
@@ -26,6 +25,8 @@ struct ServerConfig {
   int port = 8720;                // 0 = any free port
   std::string token;              // empty = no Authorization needed
   std::string answersDirectory;   // Idempotency-Key answers; empty = keys refused
+  std::vector<std::string> allowedOrigins;  // Origin headers accepted; any other Origin is refused
+  ConnectionLimits limits;
 };
 
 /// Serves the requests one at a time in the order they arrive.
@@ -67,9 +68,13 @@ class HttpService {
 
  private:
   void Routes();
+  /// Refuses a request that fails the rules every request passes (Host, Origin, token, method,
+  /// Content-Type) with its answer; true when it was refused.
+  bool Refused(const httplib::Request& req, httplib::Response& res) const;
 
   ServerConfig config_;
-  std::unique_ptr<httplib::Server> http_;
+  std::unique_ptr<BoundedServer> http_;
+  std::map<std::string, std::string> allowed_;  // path -> the methods it takes, for 405
   Service service_;
   IdempotencyStore answers_;
   TurnQueue queue_;
@@ -82,7 +87,21 @@ class HttpService {
 /// Answers the OpenAPI description of the service.
 const std::string& OpenApiText();
 
-/// Answers whether a host name or address is a loopback one (127.0.0.0/8, ::1, localhost).
+/// Answers whether a listen host is a loopback one: an IPv4 address in 127.0.0.0/8, the IPv6
+/// address ::1 (bracketed or not, or 127.x mapped into IPv6), or the name "localhost". Any other
+/// name (127.evil.invalid) is not.
 bool IsLoopback(const std::string& host);
+
+/// Answers whether a Host header names the service: a loopback host, the listen host itself, or
+/// any host when the service listens on every address (0.0.0.0 or ::, where a token is required).
+/// The port part is not compared.
+bool HostAllowed(const std::string& hostHeader, const std::string& listenHost);
+
+/// Answers whether a Content-Type header is application/json (parameters such as charset allowed).
+bool IsJsonContentType(const std::string& contentType);
+
+/// Answers whether an Authorization header carries the token with the Bearer scheme (the scheme
+/// in any case); the token is compared in constant time.
+bool BearerMatches(const std::string& authorization, const std::string& token);
 
 }  // namespace kovrix::server

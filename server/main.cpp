@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/port_state.h"
+#include "kovrix_version.h"
 #include "server/options.h"
 
 using namespace kovrix::server;
@@ -21,6 +22,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << ServerUsage();
+    return kExitOk;
+  }
+  if (options.version) {
+    std::cout << "kovrix-server " << KOVRIX_VERSION << "\n";
     return kExitOk;
   }
   if (options.config.device.port.empty()) {

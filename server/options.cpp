@@ -1,5 +1,7 @@
 #include "server/options.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 namespace kovrix::server {
@@ -15,10 +17,13 @@ std::string Trimmed(const std::string& s) {
 
 std::string ServerUsage() {
   return "usage: kovrix-server [-p PORT] [-b BAUD] [--repeats N] [--log FILE] [--listen HOST:PORT] "
-         "[--token-file FILE]\n"
+         "[--token-file FILE] [--allow-origin ORIGIN]...\n"
+         "       kovrix-server --version | --help\n"
          "  serves the registrator on PORT as a local HTTP/JSON service (default 127.0.0.1:8720);\n"
          "  options not given take their defaults from ./fpinit.ini; an address other than a loopback\n"
-         "  one needs --token-file, and then every request needs 'Authorization: Bearer TOKEN'.\n"
+         "  one needs --token-file (a file only its owner may read), and then every request needs\n"
+         "  'Authorization: Bearer TOKEN'. Requests from web pages (with an Origin header) are refused\n"
+         "  unless --allow-origin names their origin (http://host:port); it may be repeated.\n"
          "  The API is described at GET /v1/openapi.json.\n";
 }
 
@@ -45,8 +50,12 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       options.help = true;
       continue;
     }
+    if (name == "--version") {
+      options.version = true;
+      continue;
+    }
     const bool known = name == "-p" || name == "--port" || name == "-b" || name == "--baud" || name == "--repeats" ||
-                       name == "--log" || name == "--listen" || name == "--token-file";
+                       name == "--log" || name == "--listen" || name == "--token-file" || name == "--allow-origin";
     if (!known) {
       error = "unknown argument " + args[i];
       return false;
@@ -81,12 +90,26 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
         error = "option --listen: '" + value + "' is not HOST:PORT";
         return false;
       }
+    } else if (name == "--allow-origin") {
+      // An origin is a scheme and a host with an optional port, as a browser sends it.
+      if (value.find("://") == std::string::npos || value.back() == '/' || value.find_first_of(" \t") != std::string::npos) {
+        error = "option --allow-origin: '" + value + "' is not an origin such as http://pos.local:8080";
+        return false;
+      }
+      options.config.allowedOrigins.push_back(value);
     } else {
       options.tokenFile = value;
     }
   }
-  if (options.help) return true;
+  if (options.help || options.version) return true;
   if (!options.tokenFile.empty()) {
+    // As ssh does for keys: a secret that others can read is no secret.
+    struct stat st {};
+    if (::stat(options.tokenFile.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+      error = "the token file " + options.tokenFile + " may be read or written by others than its owner; " +
+              "make it private with: chmod 600 " + options.tokenFile;
+      return false;
+    }
     std::ifstream in(options.tokenFile);
     std::string line;
     if (!in || !std::getline(in, line)) {

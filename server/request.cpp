@@ -124,7 +124,34 @@ std::vector<std::string> ReadLines(const json& object, const char* key, const st
 
 }  // namespace
 
+void CheckNesting(const std::string& text, std::size_t limit) {
+  std::size_t depth = 0;
+  bool inString = false;
+  bool escaped = false;
+  for (const char c : text) {
+    if (inString) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit)
+        throw BadRequest("the body nests arrays and objects deeper than " + std::to_string(limit) + " levels");
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+}
+
+// The nesting is checked on the text before parsing: the parsed tree is then shallow enough for
+// everything that walks it afterwards (the readers, the fingerprint of an Idempotency-Key).
 json ParseBody(const std::string& body) {
+  CheckNesting(body, kMaxNesting);
   json parsed = json::parse(body, nullptr, false);
   if (parsed.is_discarded()) throw BadRequest("the body is not valid JSON");
   if (!parsed.is_object()) throw BadRequest("the body is not a JSON object");
@@ -191,6 +218,10 @@ Receipt ReadReceipt(const json& body) {
   r.comments = ReadLines(body, "comments", r.password, false);
   r.discountPercent = ReadOptionalDecimal(body, "discountPercent", "discountPercent");
   r.discountAmount = ReadOptionalDecimal(body, "discountAmount", "discountAmount");
+  // The registrator takes one discount on the subtotal: a second one would be refused after the
+  // receipt was printed up to there.
+  if (r.discountPercent && r.discountAmount)
+    throw BadRequest("discountPercent and discountAmount are both given: the subtotal takes one discount");
   const json& payments = Require(body, "payments", "payments");
   if (!payments.is_array()) throw BadRequest("payments is not an array");
   if (payments.empty()) throw BadRequest("payments is empty");
@@ -236,7 +267,13 @@ RawCommand ReadRawCommand(const json& body) {
   r.code = static_cast<int>(n);
   if (const json* d = Find(body, "data")) {
     if (!d->is_string()) throw BadRequest("data is not a text");
-    r.data = Utf8ToCp1251(d->get_ref<const std::string&>());
+    const std::string& utf8 = d->get_ref<const std::string&>();
+    // Bytes below 20h are the link's own framing bytes; inside the data they would break the frame.
+    // DEL is refused with them, as in every other text the service sends.
+    for (unsigned char c : utf8)
+      if (c < 0x20 || c == 0x7F) throw BadRequest("data contains a control character (00h-1Fh or 7Fh)");
+    r.data = Utf8ToCp1251(utf8);
+    if (Cp1251ToUtf8(r.data) != utf8) throw BadRequest("data has characters outside the registrator's code page");
     if (r.data.size() > kMaxFrameData)
       throw BadRequest("data is " + std::to_string(r.data.size()) + " bytes, one frame carries at most " +
                        std::to_string(kMaxFrameData));

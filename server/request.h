@@ -61,7 +61,15 @@ struct RawCommand {
   std::string data;  // cp1251
 };
 
-/// Parses a request body; BadRequest for malformed JSON or a body that is not an object.
+/// The deepest nesting of arrays and objects a body may have.
+inline constexpr std::size_t kMaxNesting = 32;
+
+/// Checks on the raw text, without recursion, that arrays and objects nest at most limit deep;
+/// BadRequest otherwise.
+void CheckNesting(const std::string& text, std::size_t limit);
+
+/// Parses a request body; BadRequest for malformed JSON, nesting deeper than kMaxNesting or a
+/// body that is not an object.
 nlohmann::json ParseBody(const std::string& body);
 
 /// Reads an amount given as a JSON string ("12.50") or number with at most `decimals` decimals;

@@ -33,7 +33,7 @@ TEST_F(IdempotencyStoreTest, KeptAnswersSurviveANewStoreAndExpire) {
   EXPECT_EQ(found->status, 409);
   EXPECT_EQ(found->body, "{\"error\":\"0006\"}");
   EXPECT_FALSE(again.Find("k/../2"));
-  // The key is written out in hexadecimal: no file escapes the directory.
+  // Files are named by the digest of the key: none escapes the directory.
   for (const auto& e : fs::directory_iterator(dir + "/answers"))
     EXPECT_EQ(e.path().filename().string().find('/'), std::string::npos);
 

@@ -1,0 +1,286 @@
+#include "server/connection.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+namespace kovrix::server {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A wait on a socket is cut into slices so that a stop of the server is noticed soon.
+constexpr std::chrono::milliseconds kSlice{100};
+// How long a refused client's remaining bytes are read away before its connection closes.
+constexpr std::chrono::milliseconds kLinger{1000};
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+const char* Reason(int status) {
+  switch (status) {
+    case 408: return "Request Timeout";
+    case 411: return "Length Required";
+    case 413: return "Payload Too Large";
+    case 431: return "Request Header Fields Too Large";
+    default: return "Bad Request";
+  }
+}
+
+// A refusal that the connection answers itself, before the request reaches the routing; the
+// connection closes after it, since what follows in it cannot be framed.
+std::string Refusal(int status, const std::string& message) {
+  const std::string body = nlohmann::json{{"message", message}}.dump() + "\n";
+  char head[256];
+  std::snprintf(head, sizeof head,
+                "HTTP/1.1 %d %s\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: %zu\r\n"
+                "Connection: close\r\n\r\n",
+                status, Reason(status), body.size());
+  return head + body;
+}
+
+int SliceMs(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), kSlice).count());
+}
+
+enum class Got { Data, Closed, TimedOut, Stopped };
+
+// Reads what has arrived on the socket into buffer, waiting until the deadline at most.
+Got ReadSome(int sock, std::string& buffer, Clock::time_point deadline, const std::atomic<socket_t>& listening) {
+  for (;;) {
+    if (listening == INVALID_SOCKET) return Got::Stopped;
+    if (Clock::now() >= deadline) return Got::TimedOut;
+    pollfd p{sock, POLLIN, 0};
+    const int ready = ::poll(&p, 1, SliceMs(deadline));
+    if (ready < 0 && errno != EINTR) return Got::Closed;
+    if (ready <= 0) continue;
+    char chunk[4096];
+    const ssize_t n = ::recv(sock, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      buffer.append(chunk, static_cast<std::size_t>(n));
+      return Got::Data;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+    return Got::Closed;
+  }
+}
+
+bool WriteAll(int sock, const char* data, std::size_t size, Clock::time_point deadline) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::send(sock, data + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (Clock::now() >= deadline) return false;
+    pollfd p{sock, POLLOUT, 0};
+    ::poll(&p, 1, SliceMs(deadline));
+  }
+  return true;
+}
+
+void Address(int sock, bool peer, std::string& ip, int& port) {
+  sockaddr_storage addr{};
+  socklen_t len = sizeof addr;
+  const int r = peer ? ::getpeername(sock, reinterpret_cast<sockaddr*>(&addr), &len)
+                     : ::getsockname(sock, reinterpret_cast<sockaddr*>(&addr), &len);
+  char host[NI_MAXHOST] = "";
+  char service[NI_MAXSERV] = "";
+  if (r != 0 || ::getnameinfo(reinterpret_cast<sockaddr*>(&addr), len, host, sizeof host, service, sizeof service,
+                              NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+    return;
+  ip = host;
+  port = std::atoi(service);
+}
+
+// One whole request, read already, handed to the library's routing; its answer goes to the
+// socket within the write limit.
+class RequestStream : public httplib::Stream {
+ public:
+  RequestStream(std::string request, int sock, std::chrono::milliseconds writeLimit)
+      : request_(std::move(request)), sock_(sock), writeLimit_(writeLimit) {}
+
+  bool is_readable() const override { return pos_ < request_.size(); }
+  bool is_writable() const override { return !failed_; }
+  ssize_t read(char* ptr, size_t size) override {
+    const std::size_t n = std::min(size, request_.size() - pos_);
+    std::copy_n(request_.data() + pos_, n, ptr);
+    pos_ += n;
+    return static_cast<ssize_t>(n);
+  }
+  ssize_t write(const char* ptr, size_t size) override {
+    if (failed_) return -1;
+    if (!writing_) {
+      writing_ = true;
+      deadline_ = Clock::now() + writeLimit_;
+    }
+    if (!WriteAll(sock_, ptr, size, deadline_)) {
+      failed_ = true;
+      return -1;
+    }
+    return static_cast<ssize_t>(size);
+  }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(sock_, true, ip, port); }
+  void get_local_ip_and_port(std::string& ip, int& port) const override { Address(sock_, false, ip, port); }
+  socket_t socket() const override { return sock_; }
+  bool failed() const { return failed_; }
+
+ private:
+  std::string request_;
+  std::size_t pos_ = 0;
+  int sock_;
+  std::chrono::milliseconds writeLimit_;
+  bool writing_ = false;
+  bool failed_ = false;
+  Clock::time_point deadline_;
+};
+
+}  // namespace
+
+FramedHead FrameHead(std::string_view head, std::size_t maxBody) {
+  FramedHead f;
+  auto refuse = [&f](int status, std::string message) {
+    f.status = status;
+    f.message = std::move(message);
+    return f;
+  };
+  bool haveLength = false;
+  std::size_t lineEnd = head.find("\r\n");
+  while (lineEnd != std::string_view::npos) {
+    const std::size_t from = lineEnd + 2;
+    lineEnd = head.find("\r\n", from);
+    const std::string_view line = head.substr(from, lineEnd == std::string_view::npos ? head.size() - from : lineEnd - from);
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0 || line.front() == ' ' || line.front() == '\t')
+      return refuse(400, "a header line is not NAME: VALUE");
+    const std::string_view name = line.substr(0, colon);
+    const std::string_view value = Trim(line.substr(colon + 1));
+    if (SameName(name, "Content-Length")) {
+      if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string_view::npos)
+        return refuse(400, "Content-Length is not a number of bytes");
+      const std::size_t length = std::stoull(std::string(value));
+      if (haveLength && length != f.bodyLength) return refuse(400, "Content-Length is given twice with two values");
+      if (length > maxBody)
+        return refuse(413, "the body is " + std::to_string(length) + " bytes, at most " + std::to_string(maxBody) +
+                               " are accepted");
+      f.bodyLength = length;
+      haveLength = true;
+    } else if (SameName(name, "Transfer-Encoding")) {
+      return refuse(411, "send the body with a Content-Length header; Transfer-Encoding is not accepted");
+    } else if (SameName(name, "Expect")) {
+      f.expectContinue = SameName(value, "100-continue");
+    } else if (SameName(name, "Idempotency-Key") && value.empty()) {
+      f.emptyIdempotencyKey = true;
+    }
+  }
+  return f;
+}
+
+BoundedServer::BoundedServer(const ConnectionLimits& limits) : limits_(limits) {
+  const std::size_t workers = limits_.workers;
+  new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+  set_payload_max_length(limits_.maxBody);
+  // The library writes these into its Keep-Alive answer header.
+  set_keep_alive_timeout(std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(limits_.idle).count()));
+  set_keep_alive_max_count(limits_.requestsPerConnection);
+}
+
+void BoundedServer::WidenBacklog() {
+  // listen() again on a listening socket changes its backlog.
+  if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+}
+
+bool BoundedServer::process_and_close_socket(int sock) {
+  // The library writes an answer's head and body apart: without this the body would wait for
+  // the client's delayed acknowledgement of the head (40 ms) on a kept-alive connection.
+  const int on = 1;
+  ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  std::string buffer;
+  bool refused = false;
+  auto refuse = [&](int status, const std::string& message) {
+    const std::string text = Refusal(status, message);
+    refused = WriteAll(sock, text.data(), text.size(), Clock::now() + limits_.write);
+  };
+  for (std::size_t served = 0; served < limits_.requestsPerConnection; ++served) {
+    // A request sent before the previous answer (pipelined) is in the buffer already.
+    if (buffer.empty() && ReadSome(sock, buffer, Clock::now() + limits_.idle, svr_sock_) != Got::Data) break;
+    const auto deadline = Clock::now() + limits_.request;
+    Got got = Got::Data;
+    std::size_t headEnd = std::string::npos;
+    while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos && buffer.size() <= limits_.maxHead &&
+           got == Got::Data)
+      got = ReadSome(sock, buffer, deadline, svr_sock_);
+    if (headEnd == std::string::npos && buffer.size() > limits_.maxHead) {
+      refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
+      break;
+    }
+    if (got == Got::TimedOut) refuse(408, "the request did not arrive whole in time");
+    if (got != Got::Data) break;
+    if (headEnd > limits_.maxHead) {
+      refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
+      break;
+    }
+    const FramedHead head = FrameHead(std::string_view(buffer).substr(0, headEnd), limits_.maxBody);
+    if (head.status != 0) {
+      refuse(head.status, head.message);
+      break;
+    }
+    const std::size_t whole = headEnd + 4 + head.bodyLength;
+    if (head.expectContinue && buffer.size() < whole) {
+      const std::string_view goOn = "HTTP/1.1 100 Continue\r\n\r\n";
+      if (!WriteAll(sock, goOn.data(), goOn.size(), deadline)) break;
+    }
+    while (buffer.size() < whole && got == Got::Data) got = ReadSome(sock, buffer, deadline, svr_sock_);
+    if (got == Got::TimedOut) refuse(408, "the request did not arrive whole in time");
+    if (got != Got::Data) break;
+
+    RequestStream stream(buffer.substr(0, whole), sock, limits_.write);
+    buffer.erase(0, whole);
+    bool closed = false;
+    const bool last = served + 1 == limits_.requestsPerConnection;
+    const bool answered = process_request(stream, last, closed, [&head](httplib::Request& req) {
+      // Answered above already; the library would send a second one.
+      req.headers.erase("Expect");
+      // The library drops a header without a value; an empty key is refused, not taken as none.
+      if (head.emptyIdempotencyKey && !req.has_header("Idempotency-Key")) req.headers.emplace("Idempotency-Key", "");
+    });
+    if (!answered || closed || stream.failed() || svr_sock_ == INVALID_SOCKET) break;
+  }
+  if (refused) {
+    // The client may still be sending the request that was refused: closing with its bytes
+    // unread would reset the connection and could lose the refusal on the way. Its end is
+    // closed first and what still comes is read away for a moment.
+    ::shutdown(sock, SHUT_WR);
+    const auto until = Clock::now() + kLinger;
+    std::string rest;
+    while (ReadSome(sock, rest, until, svr_sock_) == Got::Data) rest.clear();
+  }
+  ::shutdown(sock, SHUT_RDWR);
+  ::close(sock);
+  return true;
+}
+
+}  // namespace kovrix::server

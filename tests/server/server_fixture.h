@@ -1,0 +1,153 @@
+#pragma once
+// A served HttpService whose registrator is the simulator on a pseudo-terminal, with a plain
+// HTTP client and a raw-socket one for what a well-behaved client never sends (no Host, a broken
+// Content-Length, several requests in one write, one byte at a time).
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include "driver/driver.h"
+#include "server/http_service.h"
+#include "sim/device_server.h"
+
+namespace kovrix::server::testing {
+
+/// One answer read off a raw connection.
+struct RawAnswer {
+  int status = 0;
+  std::string head;
+  std::string body;
+};
+
+/// Connects to the loopback port; -1 when it cannot.
+inline int ConnectTo(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+/// Reads answers off the connection until `count` whole ones arrived (100 Continue not counted),
+/// the connection closes or waitMs pass.
+inline std::vector<RawAnswer> ReadAnswers(int fd, std::size_t count, int waitMs = 5000) {
+  std::vector<RawAnswer> answers;
+  std::string in;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    for (;;) {
+      const auto headEnd = in.find("\r\n\r\n");
+      if (headEnd == std::string::npos) break;
+      const std::string head = in.substr(0, headEnd);
+      std::size_t length = 0;
+      const auto at = head.find("Content-Length: ");
+      if (at != std::string::npos) length = std::strtoul(head.c_str() + at + 16, nullptr, 10);
+      if (in.size() < headEnd + 4 + length) break;
+      const int status = std::atoi(head.c_str() + 9);
+      if (status != 100) answers.push_back({status, head, in.substr(headEnd + 4, length)});
+      in.erase(0, headEnd + 4 + length);
+    }
+    if (answers.size() >= count) return answers;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return answers;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return answers;
+    char chunk[4096];
+    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    if (n <= 0) return answers;
+    in.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+/// Sends the bytes on a new connection and reads `count` answers.
+inline std::vector<RawAnswer> Exchange(int port, const std::string& bytes, std::size_t count = 1, int waitMs = 5000) {
+  const int fd = ConnectTo(port);
+  if (fd < 0) return {};
+  ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  auto answers = ReadAnswers(fd, count, waitMs);
+  ::close(fd);
+  return answers;
+}
+
+class ServerFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kovrix-server-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    ASSERT_TRUE(sim.start());
+    UseSerialLine(MakePosixSerialLine());
+    TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
+    TheLink().SetSleeper([](int) {});
+    config.device.port = sim.slavePath();
+    config.device.baud = 115200;
+    config.device.repeats = 0;
+    config.port = 0;
+    config.answersDirectory = dir + "/answers";
+    Serve();
+  }
+  void TearDown() override {
+    Shut();
+    sim.stop();
+    std::filesystem::remove_all(dir);
+  }
+  void Serve() {
+    http = std::make_unique<HttpService>(config);
+    ASSERT_TRUE(http->Bind());
+    thread = std::thread([this] { http->Listen(); });
+  }
+  void Shut() {
+    if (!http) return;
+    http->Stop();
+    thread.join();
+    http.reset();
+  }
+  void Restart() {
+    Shut();
+    Serve();
+  }
+  int port() const { return http->port(); }
+  std::string Host() const { return "Host: 127.0.0.1:" + std::to_string(port()) + "\r\n"; }
+  /// A whole POST with a JSON body, extra header lines and Connection: close.
+  std::string PostText(const std::string& path, const std::string& body, const std::string& headers = "") const {
+    return "POST " + path + " HTTP/1.1\r\n" + Host() + "Content-Type: application/json\r\n" + headers +
+           "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  }
+  std::size_t Sent() { return sim.journal().Size(); }
+  std::size_t SentOf(std::uint8_t command) {
+    std::size_t n = 0;
+    for (const auto& e : sim.journal().Entries()) n += e.command == command;
+    return n;
+  }
+
+  std::string dir;
+  sim::DeviceServer sim;
+  ServerConfig config;
+  std::unique_ptr<HttpService> http;
+  std::thread thread;
+};
+
+}  // namespace kovrix::server::testing
+
