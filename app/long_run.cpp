@@ -30,6 +30,7 @@ class RunWindow : public QDialog {
 
 LongRun::LongRun(QWidget* owner, const QString& what, int total)
     : previous_(CurrentSlot()), total_(std::max(total, 0)) {
+  busy_.emplace();
   CurrentSlot() = this;
   window_ = new RunWindow(owner, stopped_);
   window_->setObjectName(QStringLiteral("LongRun"));
@@ -57,9 +58,15 @@ LongRun::LongRun(QWidget* owner, const QString& what, int total)
 }
 
 LongRun::~LongRun() {
+  End();
   CurrentSlot() = previous_;
-  showTimer_.stop();
   delete window_;
+}
+
+void LongRun::End() {
+  showTimer_.stop();
+  window_->hide();
+  busy_.reset();
 }
 
 LongRun* LongRun::Current() { return CurrentSlot(); }
@@ -76,6 +83,7 @@ void LongRun::Show() {
 }
 
 bool LongRun::Continue() {
+  if (!busy_) return false;
   InputGate::Instance().LetEventsRun();
   if (stopped_) return false;
   ++done_;

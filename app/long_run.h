@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QString>
 #include <QTimer>
+#include <optional>
 
 #include "app/input_gate.h"
 
@@ -28,6 +29,9 @@ class LongRun {
   /// Call before each step: answers false once the user asked to stop (the step is not taken),
   /// otherwise counts the step and lets pending events run (repaints, the stop button).
   bool Continue();
+  /// Ends the run: its window goes and the user's input counts again, so that the run's ending
+  /// (a message, a result window) is shown without it. The destructor ends a run not ended.
+  void End();
   /// Answers whether the user asked to stop.
   bool Stopped() const { return stopped_; }
   /// Answers the number of steps taken.
@@ -44,7 +48,7 @@ class LongRun {
  private:
   void Show();
 
-  BusySpan busy_;
+  std::optional<BusySpan> busy_;
   QDialog* window_ = nullptr;
   QLabel* count_ = nullptr;
   QProgressBar* bar_ = nullptr;

@@ -216,6 +216,7 @@ void FiscalParameters::Program() {
   const ProgrammingOutcome fiscalDone =
       fiscalNumber && run.Continue() ? ProgramFiscalNumber() : ProgrammingOutcome::NotProgrammed;
   const ProgrammingOutcome taxIdDone = taxId && run.Continue() ? ProgramTaxId() : ProgrammingOutcome::NotProgrammed;
+  run.End();
   result_.SetOutcomes(fiscalDone, taxIdDone, taxesDone);
   ui().ShowModal(result_);
 }

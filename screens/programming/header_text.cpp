@@ -233,6 +233,7 @@ void HeaderAndAdvertising::Execute() {
   const int part = index % 3;  // 0 both, 1 header, 2 advertising
   LongRun run(this, operation_->currentText(), (part != 2 ? kRows[Header] : 0) + (part != 1 ? kRows[Advertising] : 0));
   const bool done = (part == 2 || RunBlock(run, action, Header, width)) && (part == 1 || RunBlock(run, action, Advertising, width));
+  run.End();
   if (run.Stopped()) {
     ui().ShowMessage(QStringLiteral("Остановлено пользователем: выполнено строк %1.").arg(run.Done()));
     return;

@@ -146,6 +146,7 @@ void PaymentTypes::ReadPaymentTypes() {
     SetCell(k, kChange, permissions[2]);
     table_->viewport()->update();
   }
+  run.End();
   UpdateAddButton();
   read_->setEnabled(true);
 }

@@ -126,6 +126,7 @@ void ArticleLoading::WriteToRegistrator() {
     }
     progress_->setValue(static_cast<int>(i + 1));
   }
+  run.End();
   for (QPushButton* button : {load_, write_, clear_, exit_}) button->setEnabled(true);
   lines_->setReadOnly(false);
   ui().ShowMessage(QStringLiteral("Завершено"));

@@ -213,10 +213,11 @@ void LogoProgramming::Program() {
     UpdateProgramButton();
   };
 
-  LongRun run(this, QStringLiteral("Программирование логотипа"), static_cast<int>(lines.size()) + 1);
+  LongRun run(this, QStringLiteral("Программирование логотипа"), static_cast<int>(lines.size()));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     // A stopped logo is never closed: the registrator keeps the logo it had.
     if (!run.Continue()) {
+      run.End();
       finish();
       ui().ShowMessage(QStringLiteral("Программирование логотипа остановлено пользователем."));
       return;
@@ -232,6 +233,7 @@ void LogoProgramming::Program() {
       ExecuteFitting(ui(), kCloseLogo, password + ';' + std::to_string(width) + ';' + std::to_string(height) + ';');
   if (!reply) return finish();
   state().lastReply = reply;
+  run.End();
   if (!CheckTimeoutAndCode(ui(), *reply, kTimeout, kLineRefused)) return finish();
   finish();
   ui().ShowMessage(QStringLiteral("Успешно!"));
