@@ -32,8 +32,13 @@ std::optional<int> SmallInt(const std::string& field) {
   return field[0] == '-' ? -value : value;
 }
 
-// A field of the identification reply that begins with ";" is an empty one.
-QString IdField(const std::string& field) { return !field.empty() && field[0] == ';' ? QString() : FromCp1251(field); }
+// A field of the identification reply that begins with ";" is an empty one. With the tax number
+// empty the reply ends "N;;", which the field splitting reads as one field "N;": the ";" is the
+// empty field's, not the number's.
+QString IdField(const std::string& field) {
+  if (!field.empty() && field[0] == ';') return QString();
+  return FromCp1251(!field.empty() && field.back() == ';' ? field.substr(0, field.size() - 1) : field);
+}
 
 }  // namespace
 

@@ -93,13 +93,18 @@ TEST_F(FieldSeparatorTest, EveryBoxThatBecomesACommandFieldRefusesTheSeparator) 
          memory.CountBox()->setText("10");
        },
        memory.ReadButton(), "Пароль:"},
-      {"fiscal memory write", &memory, [] {}, memory.WriteButton(), "Пароль:"},
+      {"fiscal memory write", &memory,
+       [&] {
+         memory.AddressBox()->setText("1");  // new texts: the buttons follow the boxes' changes
+         memory.CountBox()->setText("5");
+       },
+       memory.WriteButton(), "Пароль:"},
       {"firmware password", &firmware, [&] { firmware.PasswordBox()->setText(";"); }, firmware.ReadButton(), "Пароль:"},
       {"modem password", &modem, [&] { modem.PasswordBox()->setText("4;"); }, modem.ReportButton(), "Пароль:"},
       {"short modem password", &modemShort, [&] { modemShort.PasswordBox()->setText("4;"); }, modemShort.ReportButton(),
        "Пароль:"},
       {"counter read", &counters, [&] { counters.PasswordBox()->setText("4;"); }, counters.ReadButton(), "Пароль:"},
-      {"counter set", &counters, [] {}, counters.SetButton(), "Пароль:"},
+      {"counter set", &counters, [&] { counters.CounterList()->setCurrentIndex(1); }, counters.SetButton(), "Пароль:"},
       {"acquirer password", &acquirer, [&] { acquirer.PasswordBox()->setText("4;"); }, acquirer.RunButton(), "Пароль:"},
       {"header password", &header,
        [&] {

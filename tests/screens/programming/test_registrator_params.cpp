@@ -83,18 +83,18 @@ TEST_F(RegistratorParamsTest, AReadValueLongerThanItsBoxIsRefusedNotCut) {
   Click(screen.ReadButton());
   TakeMessages();
   struct Case {
-    sim::RegistratorParams params;
+    std::string reply;  // as a registrator with wider values would answer
     std::string message;
   } cases[] = {
-      {{115200, 3, 0x8001, 0x22, 0x1FA, 0x0F, 24},
+      {"115200;3;8001;22;1FA;0F;24;",
        "Ошибка! Значение \"1FA\" для поля \"Импульс открытия денежного ящика (Hex) :\" длиннее 2 символов и не "
        "принято."},
-      {{115200, 3, 0x8001, 0x22, 0x1A, 0x0F, 124},
+      {"115200;3;8001;22;1A;0F;124;",
        "Ошибка! Значение \"124\" для поля \"Количество символов в одной линии наименования товара:\" длиннее 2 "
        "символов и не принято."},
   };
   for (const Case& c : cases) {
-    WithDevice([&](sim::DeviceState& s) { s.params = c.params; });
+    server.faults().ReplaceReplyData(0x28, c.reply);
     Click(screen.ReadButton());
     EXPECT_EQ(TakeMessages(), Messages{c.message});
     // Cut to two characters, "1FA" would have been written back as 1F, "124" as 12.

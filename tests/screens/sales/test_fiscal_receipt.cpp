@@ -368,6 +368,7 @@ TEST_F(FiscalReceiptTest, ACardAmountAndTypeAreCheckedOnBothCardPathsBeforeAnyth
   }
   EXPECT_TRUE(terminal.purchases().empty());
   // Types above 9 are the device's own: a card payment takes them.
+  screen.OwnTransactionBox()->setChecked(true);
   PayWith(11, "12.5");
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;11;12.5;RRN-5;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
@@ -468,21 +469,30 @@ TEST_F(FiscalReceiptTest, ReturnReceiptCommentAnnulmentBarcodeAndDisplay) {
   screen.ReturnBox()->setChecked(true);
   screen.PasswordBox()->setText("000001");
   WithDevice([](sim::DeviceState& s) { s.operators[0].password = "000001"; });
+  state.secondModelLine = true;  // the article is in the device already: the operator may not program it
+  WithDevice([](sim::DeviceState& s) { s.articles.push_back({1, "B", 100, 0, 1}); });
   Click(screen.OpenButton());
   Click(screen.CommentButton());
+  Pick(0);
+  Click(screen.SellButton());
+  // Every annulment button once: start, cancel it, start again, take the sale back, end; then all.
   Click(screen.AnnulStartButton());
   Click(screen.AnnulCancelButton());
   Click(screen.AnnulStartButton());
+  Click(screen.SellButton());
   Click(screen.AnnulEndButton());
   Click(screen.AnnulButton());
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "000001;1;1;1;"},
                                            {0x61, "000001;Comment for printing;"},
+                                           {0x64, "482916;1;1.000;1.00;"},
                                            {0x6B, "000001;1;"},
                                            {0x6B, "000001;3;"},
                                            {0x6B, "000001;1;"},
+                                           {0x64, "482916;1;1.000;1.00;"},
                                            {0x6B, "000001;2;"},
                                            {0x6B, "000001;0;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_NE(Tape().find("АНУЛЮВАННЯ СКАСОВАНО"), std::string::npos) << Tape();
   screen.BarcodeBox()->setText("12345");
   Click(screen.BarcodeButton());
   EXPECT_EQ(TakeMessages(), Messages{"Длина штрих-кода не равна 12 символов! Ошибка!"});
