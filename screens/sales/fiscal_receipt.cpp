@@ -465,8 +465,8 @@ void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountTe
   QString errorMessage = QStringLiteral("Ошибка оплаты чека банковской картой");
   if (fromTerminal && !paid) {
     // The terminal has charged the card: its identifier is what records the payment on a retry.
-    const QString transaction = FromCp1251(card.transaction).left(kTransactionLength);
-    transaction_->setText(transaction);
+    const QString transaction = FromCp1251(card.transaction);
+    transaction_->setText(transaction.left(kTransactionLength));
     const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1").arg(transaction);
     timeoutMessage += charged;
     errorMessage += charged;
