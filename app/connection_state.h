@@ -15,6 +15,8 @@ struct PaperWidthSetting {
   std::string numberText = "40";
   std::vector<std::string> listEntries;
   std::string listText;
+  unsigned setting = 0;  // counts the times the main window set the width (each connect), so that a
+                         // screen re-applies it after a reconnect to the same model too
 };
 
 /// Visibility of the model-dependent boxes of the registrator parameters screen, and its speed list.

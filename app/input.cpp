@@ -30,6 +30,14 @@ int ToInt(const QString& text) {
   return static_cast<int>(value);
 }
 
+long long ToInt64(const QString& text) {
+  // Qt's own reading takes an optional sign and decimal digits only, with no blanks inside.
+  bool ok = false;
+  const long long value = text.trimmed().toLongLong(&ok, 10);
+  if (!ok) throw InputError{QStringLiteral("'%1' is not a valid integer value").arg(text)};
+  return value;
+}
+
 double ToFloat(const QString& text) {
   bool ok = false;
   const double value = QLocale::c().toDouble(text.trimmed(), &ok);

@@ -18,6 +18,8 @@ struct InputError {
 
 /// Answers the integer of a text (blanks around it allowed); throws "'x' is not a valid integer value".
 int ToInt(const QString& text);
+/// Answers the 64-bit integer of a text (blanks around it allowed); throws like ToInt.
+long long ToInt64(const QString& text);
 /// Answers the number of a text with "." as the decimal separator; throws "'x' is not a valid floating point value".
 double ToFloat(const QString& text);
 /// Answers the DDMMYY device form of a dd.mm.yy date; throws "'x' is not a valid date".

@@ -18,6 +18,7 @@ void TForm1::StartupSequence() {
 
   state_.paperWidth.numberText = "40";
   state_.paperWidth.listShown = false;
+  ++state_.paperWidth.setting;
   closeButton_->setEnabled(false);
   connectButton_->setEnabled(false);
   aboutEntry_->setEnabled(false);

@@ -16,7 +16,9 @@ void ShowList(PaperWidthSetting& width, const char* first, const char* second, c
 }  // namespace
 
 void ApplyPaperWidth(const std::string& model, PaperWidthSetting& width) {
+  const unsigned setting = width.setting + 1;
   width = PaperWidthSetting{};
+  width.setting = setting;
   if (Contains(model, "QX41")) width.numberText = "38";
   if (Contains(model, "KR-12")) width.numberText = "32";
   if (Contains(model, "KR-26")) width.numberText = "40";

@@ -1,5 +1,6 @@
 #include "app/screen_helpers.h"
 
+#include <QLineEdit>
 #include <climits>
 #include <string>
 
@@ -81,6 +82,27 @@ int PaymentTypeCount(const ReplyRecord& reply) {
     if (value > INT_MAX) return INT_MAX;  // an absurd count saturates instead of overflowing
   }
   return value == 0 ? 10 : static_cast<int>(value);
+}
+
+bool SeparatorFree(UiServices& ui, const QString& label, const QString& text) {
+  if (!text.contains(u';')) return true;
+  // A ";" would end the field early and shift every later field of the command.
+  ui.ShowMessage(QStringLiteral("Ошибка! Символ \";\" недопустим в поле \"%1\".").arg(label));
+  return false;
+}
+
+bool ShowOutsideValues(UiServices& ui, std::initializer_list<OutsideValue> values) {
+  for (const OutsideValue& v : values) {
+    // The length limit is for typing: setText would cut a longer value without a word.
+    if (v.value.size() > v.box->maxLength()) {
+      ui.ShowMessage(QStringLiteral("Ошибка! Значение \"%1\" для поля \"%2\" длиннее %3 символов и не принято.")
+                         .arg(v.value, v.label)
+                         .arg(v.box->maxLength()));
+      return false;
+    }
+  }
+  for (const OutsideValue& v : values) v.box->setText(v.value);
+  return true;
 }
 
 }  // namespace kovrix

@@ -3,8 +3,11 @@
 // the main window's status bar, and the payment type count of the diagnostic reply.
 
 #include <QString>
+#include <initializer_list>
 
 #include "driver/reply.h"
+
+class QLineEdit;
 
 namespace kovrix {
 
@@ -40,6 +43,22 @@ QString StatusBytesText(const ReplyRecord& reply);
 /// Answers the model line of the status bar from a diagnostic reply; withServiceMode appends
 /// " Сервис.реж." when status byte 0 has bit 0 set.
 QString ModelStatusLine(const ReplyRecord& reply, bool withServiceMode);
+
+/// Answers true when the text holds no ";" (the field separator of every command); otherwise shows
+/// which box holds it and answers false, so that nothing is sent.
+bool SeparatorFree(UiServices& ui, const QString& label, const QString& text);
+
+/// One value that arrived from the device or a file, for a box whose length is limited for typing.
+struct OutsideValue {
+  QLineEdit* box;
+  QString label;  // the box's label, named when the value is refused
+  QString value;
+};
+
+/// Puts values that came from the device or a file into their boxes, all of them or none: a value
+/// longer than its box's limit is never cut (it could be written back cut); the first such value is
+/// named with its label and the limit, no box is changed and the answer is false.
+bool ShowOutsideValues(UiServices& ui, std::initializer_list<OutsideValue> values);
 
 /// Answers the number of payment types: diagnostic reply field 11 read by its leading digits, 10 when that is 0.
 int PaymentTypeCount(const ReplyRecord& reply);

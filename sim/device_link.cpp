@@ -38,6 +38,7 @@ std::string DeviceLink::Execute(const RequestFrame& frame, JournalEntry& entry) 
     reply.status = device_.device().Status();
   } else {
     reply = device_.handle(Request{frame.seq, frame.command, frame.data});
+    if (auto data = faults_.ReplacedData(frame.command)) reply.data = std::move(*data);
   }
   entry.error = reply.error.WireText();
   previous_ = frame;

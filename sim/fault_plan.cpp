@@ -41,6 +41,7 @@ void FaultPlan::Clear() {
   steps_.clear();
   failures_.clear();
   countedFailures_.clear();
+  replacedData_.clear();
   masks_ = StatusMasks{};
 }
 
@@ -50,6 +51,20 @@ std::optional<FaultStep> FaultPlan::TakeNext() {
   FaultStep step = steps_.front();
   steps_.pop_front();
   return step;
+}
+
+void FaultPlan::ReplaceReplyData(std::uint8_t command, std::string data) {
+  std::lock_guard lock(mutex_);
+  replacedData_[command].push_back(std::move(data));
+}
+
+std::optional<std::string> FaultPlan::ReplacedData(std::uint8_t command) {
+  std::lock_guard lock(mutex_);
+  const auto it = replacedData_.find(command);
+  if (it == replacedData_.end() || it->second.empty()) return std::nullopt;
+  std::string data = std::move(it->second.front());
+  it->second.pop_front();
+  return data;
 }
 
 std::optional<ErrorCode> FaultPlan::CommandFailure(std::uint8_t command) {

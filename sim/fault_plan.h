@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "sim/model/device.h"
 #include "sim/model/error_code.h"
@@ -40,6 +41,9 @@ class FaultPlan {
   void FailCommand(std::uint8_t command, ErrorCode code);
   /// Answers the next n requests of the command with the error code, then executes it again.
   void FailCommandTimes(std::uint8_t command, ErrorCode code, int n);
+  /// Executes the next request of the command but answers it with this data text (fields joined
+  /// by ";") instead of its own: a reply the device's firmware got wrong.
+  void ReplaceReplyData(std::uint8_t command, std::string data);
   /// Forces a status bit on or off (byte 0..5, bit 0..6) until cleared.
   void ForceStatusBit(int byte, int bit, bool on);
   /// Drops every queued and standing fault.
@@ -47,6 +51,8 @@ class FaultPlan {
 
   /// Takes the step for the next good frame, if any.
   std::optional<FaultStep> TakeNext();
+  /// Answers the replacement data text of the command's reply, if any; it is used up by asking.
+  std::optional<std::string> ReplacedData(std::uint8_t command);
   /// Answers the forced error code of a command, if any; a counted failure is used up by asking.
   std::optional<ErrorCode> CommandFailure(std::uint8_t command);
   StatusMasks Masks() const;
@@ -60,6 +66,7 @@ class FaultPlan {
     int left = 0;
   };
   std::map<std::uint8_t, CountedFailure> countedFailures_;
+  std::map<std::uint8_t, std::deque<std::string>> replacedData_;
   StatusMasks masks_;
 };
 

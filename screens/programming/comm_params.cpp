@@ -20,12 +20,21 @@ namespace {
 constexpr int kReadNetwork = 0xFA;
 constexpr int kWriteNetwork = 0xFB;
 constexpr int kFileLines = 8;
-constexpr qsizetype kFileLineLength = 29;
 
 const QString kTimeout = QStringLiteral("Ошибка выполнения команды. Таймаут");
 const QString kBadAddress = QStringLiteral("Некорректный IP-адрес. Ошибка!");
 const QString kSuccess = QStringLiteral("Успешно!");
 const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
+// The labels of the seven setting boxes, in the order of the reply and of the file.
+const QString kLabels[] = {
+    QStringLiteral("Статический IP адрес:"),
+    QStringLiteral("Маска подсети:"),
+    QStringLiteral("Адрес шлюза:"),
+    QStringLiteral("Адрес назначения:"),
+    QStringLiteral("Порт назначения:"),
+    QStringLiteral("Периодичность связи (мин.):"),
+    QStringLiteral("Период повтора при неудачной попытке связи (сек.):"),
+};
 
 // Only the digits the device writes: upper-case hexadecimal.
 int DeviceHexDigit(char c) {
@@ -96,7 +105,9 @@ SettingsFileStatus ReadNetworkSettingsFile(const QString& path, QStringList& lin
     QByteArray line = file.readLine(1 << 16);
     if (file.error() != QFileDevice::NoError) return SettingsFileStatus::Unreadable;
     while (line.endsWith('\n') || line.endsWith('\r')) line.chop(1);
-    read << FromCp1251(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))).left(kFileLineLength);
+    // Blanks around a value are no part of it; a line is never cut, so a value too long for its box
+    // is refused whole rather than loaded short.
+    read << FromCp1251(std::string_view(line.constData(), static_cast<std::size_t>(line.size()))).trimmed();
   }
   if (read.size() < kFileLines) return SettingsFileStatus::TooShort;
   lines = read;
@@ -122,13 +133,8 @@ CommunicationParameters::CommunicationParameters(ScreenContext& context, QWidget
 
   auto* form = new QFormLayout;
   form->addRow(dhcp_);
-  form->addRow(QStringLiteral("Статический IP адрес:"), address_);
-  form->addRow(QStringLiteral("Маска подсети:"), mask_);
-  form->addRow(QStringLiteral("Адрес шлюза:"), gateway_);
-  form->addRow(QStringLiteral("Адрес назначения:"), server_);
-  form->addRow(QStringLiteral("Порт назначения:"), port_);
-  form->addRow(QStringLiteral("Периодичность связи (мин.):"), period_);
-  form->addRow(QStringLiteral("Период повтора при неудачной попытке связи (сек.):"), retry_);
+  QLineEdit* const boxes[] = {address_, mask_, gateway_, server_, port_, period_, retry_};
+  for (int i = 0; i < 7; ++i) form->addRow(kLabels[i], boxes[i]);
   form->addRow(QStringLiteral("Пароль:"), password_);
   LayOutBoxesAndButtons(this, form, {read_, write_, load_, exit_});
 
@@ -161,17 +167,25 @@ void CommunicationParameters::ReadSettings() {
   const auto bad = [this] {
     ui().ShowMessage(QStringLiteral("Информация переданная регистратором неверна. Чтение данных остановлено."));
   };
-  QLineEdit* const addresses[] = {address_, mask_, gateway_, server_};
+  QStringList values;
   for (int i = 0; i < 4; ++i) {
     const auto address = DecodeAddress(reply.field(2 + i));
     if (!address) return bad();
-    addresses[i]->setText(*address);
+    values << *address;
   }
-  QLineEdit* const numbers[] = {port_, period_, retry_};
   for (int i = 0; i < 3; ++i) {
     const auto number = DecodeLowFirst(reply.field(6 + i));
     if (!number) return bad();
-    numbers[i]->setText(QString::number(*number));
+    values << QString::number(*number);
+  }
+  if (!ShowOutsideValues(ui(), {{address_, kLabels[0], values[0]},
+                                {mask_, kLabels[1], values[1]},
+                                {gateway_, kLabels[2], values[2]},
+                                {server_, kLabels[3], values[3]},
+                                {port_, kLabels[4], values[4]},
+                                {period_, kLabels[5], values[5]},
+                                {retry_, kLabels[6], values[6]}})) {
+    return;
   }
   ui().ShowMessage(kSuccess);
 }
@@ -231,9 +245,18 @@ void CommunicationParameters::LoadSettings() {
     case SettingsFileStatus::Ok:
       break;
   }
+  // A value too long for its box loads nothing at all: the file's settings go in together or not.
+  const auto line = [&](int i) { return QStringLiteral("строка %1 файла, %2").arg(i + 2).arg(kLabels[i]); };
+  if (!ShowOutsideValues(ui(), {{address_, line(0), lines[1]},
+                                {mask_, line(1), lines[2]},
+                                {gateway_, line(2), lines[3]},
+                                {server_, line(3), lines[4]},
+                                {port_, line(4), lines[5]},
+                                {period_, line(5), lines[6]},
+                                {retry_, line(6), lines[7]}})) {
+    return;
+  }
   dhcp_->setChecked(!lines[0].startsWith(u'0'));
-  QLineEdit* const boxes[] = {address_, mask_, gateway_, server_, port_, period_, retry_};
-  for (int i = 0; i < 7; ++i) boxes[i]->setText(lines[i + 1]);
 }
 
 }  // namespace kovrix

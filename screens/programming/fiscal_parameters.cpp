@@ -33,8 +33,13 @@ std::optional<int> SmallInt(const std::string& field) {
   return field[0] == '-' ? -value : value;
 }
 
-// A field of the identification reply that begins with ";" is an empty one.
-QString IdField(const std::string& field) { return !field.empty() && field[0] == ';' ? QString() : FromCp1251(field); }
+// A field of the identification reply that begins with ";" is an empty one. With the tax number
+// empty the reply ends "N;;", which the field splitting reads as one field "N;": the ";" is the
+// empty field's, not the number's.
+QString IdField(const std::string& field) {
+  if (!field.empty() && field[0] == ';') return QString();
+  return FromCp1251(!field.empty() && field.back() == ';' ? field.substr(0, field.size() - 1) : field);
+}
 
 }  // namespace
 
@@ -166,12 +171,16 @@ void FiscalParameters::Read() {
 
   state().lastReply = GetFiscalNumber(Password(), err);
   if (!CheckSent(ui(), err) || !NumberCommandPassed("GetFiscalNumber")) return;
-  fiscalNumber_->setText(FromCp1251(state().LastReply().field(1)));
+  if (!ShowOutsideValues(ui(), {{fiscalNumber_, QStringLiteral("Фискальный номер:"), FromCp1251(state().LastReply().field(1))}})) {
+    return;
+  }
 
   state().lastReply = GetTaxIdNumber(Password(), err);
   if (!CheckSent(ui(), err) || !NumberCommandPassed("GetTaxIdNumber")) return;
-  id_->setText(IdField(state().LastReply().field(1)));
-  taxNumber_->setText(IdField(state().LastReply().field(2)));
+  if (!ShowOutsideValues(ui(), {{id_, QStringLiteral("(ІД)"), IdField(state().LastReply().field(1))},
+                                {taxNumber_, QStringLiteral("(ПН)"), IdField(state().LastReply().field(2))}})) {
+    return;
+  }
 
   QString notes;
   for (int n = 0; n < kTaxes; ++n) {
@@ -189,7 +198,9 @@ void FiscalParameters::Read() {
       notes += QStringLiteral("\n%1 неизвестный тип налога (%2).").arg(TaxHeading(n), FromCp1251(reply.field(1)));
     }
     rates_[i]->setText(FromCp1251(reply.field(2)));
-    names_[i]->setText(FromCp1251(reply.field(3)));
+    if (!ShowOutsideValues(ui(), {{names_[i], TaxHeading(n) + QStringLiteral(" Наименование"), FromCp1251(reply.field(3))}})) {
+      return;
+    }
     if (links_[i]) {
       const std::optional<int> position = PositionOfLink(n, reply.field(4));
       links_[i]->setCurrentIndex(position ? *position : -1);
@@ -224,9 +235,14 @@ void FiscalParameters::Program() {
 bool FiscalParameters::CheckBeforeProgramming(bool taxes, bool fiscalNumber, bool taxId) {
   // Everything typed is checked before the first command, so that a bad entry never leaves the
   // registrator half programmed.
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return false;
   if (taxes) {
     for (int n = 0; n < kTaxes; ++n) {
       const auto i = static_cast<std::size_t>(n);
+      if (!SeparatorFree(ui(), TaxHeading(n) + QStringLiteral(" Ставка налога"), rates_[i]->text()) ||
+          !SeparatorFree(ui(), TaxHeading(n) + QStringLiteral(" Наименование"), names_[i]->text())) {
+        return false;
+      }
       if (types_[i]->currentIndex() < 0) {
         ui().ShowMessage(TaxHeading(n) + QStringLiteral("\n  Не выбран тип налога!"));
         return false;
@@ -237,6 +253,11 @@ bool FiscalParameters::CheckBeforeProgramming(bool taxes, bool fiscalNumber, boo
       }
       ToFloat(rates_[i]->text());  // a rate that is not a number ends here with the conversion error
     }
+  }
+  if (fiscalNumber && !SeparatorFree(ui(), QStringLiteral("Фискальный номер:"), fiscalNumber_->text())) return false;
+  if (taxId && (!SeparatorFree(ui(), QStringLiteral("(ІД)"), id_->text()) ||
+                !SeparatorFree(ui(), QStringLiteral("(ПН)"), taxNumber_->text()))) {
+    return false;
   }
   if (!extended_) return true;
   const qsizetype fiscalLength = fiscalNumber_->text().size();

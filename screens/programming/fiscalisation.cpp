@@ -78,6 +78,7 @@ void Fiscalisation::reject() {
   // Closing the window while waiting stops the wait; the screen closes once the wait has ended.
   if (waiting_) {
     stopRequested_ = true;
+    closeRequested_ = true;
     return;
   }
   Screen::reject();
@@ -92,6 +93,11 @@ bool Fiscalisation::Step(const ReplyRecord* reply, int err, const QString& headi
 
 void Fiscalisation::Fiscalise() {
   const QString inspector = inspector_->text();
+  if (!SeparatorFree(ui(), QStringLiteral("Заводской номер ККМ:"), serial_->text()) ||
+      !SeparatorFree(ui(), QStringLiteral("Пароль налогового инспектора:"), inspector) ||
+      !SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) {
+    return;
+  }
   if (inspector.size() < 6 || repeat_->text().size() != 6) {
     ui().ShowMessage(QStringLiteral("Довжина пароля - 6!"));
     return;
@@ -124,6 +130,7 @@ bool Fiscalisation::WaitForRegistrator() {
   // most the wait limit, and let the user stop asking.
   waiting_ = true;
   stopRequested_ = false;
+  closeRequested_ = false;
   waitNote_->show();
   stopWait_->show();
   fiscalise_->setEnabled(false);
@@ -151,6 +158,11 @@ bool Fiscalisation::WaitForRegistrator() {
                    (stopRequested_ ? QStringLiteral("Очікування перервано.")
                                    : QStringLiteral("Реєстратор не відповідає після перезавантаження.")) +
                    tail);
+  // Closed while it waited: the screen closes now that the wait is over and the user has been told.
+  if (closeRequested_) {
+    closeRequested_ = false;
+    Screen::reject();
+  }
   return false;
 }
 

@@ -49,6 +49,7 @@ class Fiscalisation : public Screen {
   int waitLimitMs_ = 60000;
   bool waiting_ = false;
   bool stopRequested_ = false;
+  bool closeRequested_ = false;
 };
 
 }  // namespace kovrix

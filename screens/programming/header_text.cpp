@@ -197,9 +197,10 @@ void HeaderAndAdvertising::ResetGrid(int g) {
 }
 
 void HeaderAndAdvertising::ApplyPaperWidth() {
-  // The main window sets the width at connect; the user's own value stands until the next connect.
+  // The main window sets the width at every connect; the user's own value stands until the next one.
   const PaperWidthSetting& width = state().paperWidth;
-  if (widthApplied_ && width.listShown == appliedWidth_.listShown && width.numberText == appliedWidth_.numberText &&
+  if (widthApplied_ && width.setting == appliedWidth_.setting && width.listShown == appliedWidth_.listShown &&
+      width.numberText == appliedWidth_.numberText &&
       width.listEntries == appliedWidth_.listEntries && width.listText == appliedWidth_.listText) {
     return;
   }
@@ -231,6 +232,17 @@ void HeaderAndAdvertising::Execute() {
   const int width = ToInt(widthList_->isHidden() ? widthNumber_->text() : widthList_->currentText());
   const Action action = index <= ProgramAdvertising ? Program : index <= ReadAdvertising ? Read : Clear;
   const int part = index % 3;  // 0 both, 1 header, 2 advertising
+  // Every text is checked before the first line goes out, so that a ";" leaves no block half programmed.
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
+  for (const Block block : {Header, Advertising}) {
+    if (action != Program || part == (block == Header ? 2 : 1)) continue;
+    const QString title = block == Header ? QStringLiteral("Заголовок чека") : QStringLiteral("Рекламный текст");
+    for (int row = 0; row < kRows[block]; ++row) {
+      if (grids_[block]->item(row, kModeColumn)->text() == kSkip) continue;
+      const QTableWidgetItem* text = grids_[block]->item(row, kTextColumn);
+      if (text && !SeparatorFree(ui(), QStringLiteral("%1, строка %2").arg(title).arg(row), text->text())) return;
+    }
+  }
   LongRun run(this, operation_->currentText(), (part != 2 ? kRows[Header] : 0) + (part != 1 ? kRows[Advertising] : 0));
   const bool done = (part == 2 || RunBlock(run, action, Header, width)) && (part == 1 || RunBlock(run, action, Advertising, width));
   run.End();

@@ -100,7 +100,7 @@ void OperatorParameters::Run(Action action) {
   const ReplyRecord& reply = state().LastReply();
   if (!CheckReply(ui(), reply, QStringLiteral("Оператор %1 ").arg(number))) return;
   if (action == Action::Read) {
-    readName_->setText(FromCp1251(reply.field(2)));
+    if (!ShowOutsideValues(ui(), {{readName_, QStringLiteral("Имя:"), FromCp1251(reply.field(2))}})) return;
     madeSales_->setChecked(reply.field(1) == "1");
   }
   ui().ShowMessage(QStringLiteral("Успешно!"));

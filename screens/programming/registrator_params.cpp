@@ -23,6 +23,9 @@ const QStringList kSpeeds = {"110",   "300",   "600",   "1200",  "2400",   "4800
 constexpr int kLineSpeeds = 11;  // the entries before "Не изменять"
 const QStringList kContrasts = {"По умолчанию (2)", "Светлая", "Нормальнаяl", "Темная", " Экстра-Темная"};
 const QString kHeading = QStringLiteral("Печать дневных отчетов:");
+const QString kOpenPulseLabel = QStringLiteral("Импульс открытия денежного ящика (Hex) :");
+const QString kClosePulseLabel = QStringLiteral("Импульс закрытия денежного ящика (Hex) :");
+const QString kCharactersLabel = QStringLiteral("Количество символов в одной линии наименования товара:");
 const QString kSuccess = QStringLiteral("Успешно!");
 
 constexpr int kSmallFontReceipt = 0x10;
@@ -144,9 +147,9 @@ RegistratorParameters::RegistratorParameters(ScreenContext& context, QWidget* pa
   lists->addRow(QStringLiteral("Скорость обмена:"), speed_);
   lists->addRow(QStringLiteral("Контрастность печати:"), contrast_);
   auto* boxes = new QFormLayout;
-  boxes->addRow(QStringLiteral("Импульс открытия денежного ящика (Hex) :"), openPulse_);
-  boxes->addRow(QStringLiteral("Импульс закрытия денежного ящика (Hex) :"), closePulse_);
-  boxes->addRow(QStringLiteral("Количество символов в одной линии наименования товара:"), characters_);
+  boxes->addRow(kOpenPulseLabel, openPulse_);
+  boxes->addRow(kClosePulseLabel, closePulse_);
+  boxes->addRow(kCharactersLabel, characters_);
   auto* access = new QFormLayout;
   access->addRow(QStringLiteral("Пароль:"), password_);
   access->addRow(QStringLiteral("Код ошибки:"), errorCode_);
@@ -219,9 +222,11 @@ void RegistratorParameters::ReadParameters() {
   contrast_->setCurrentIndex(ToInt(FromCp1251(reply.field(2))));
   SetFlags(DocumentOptionBits(), documentBoxes_, HexPrefix(reply.field(3)));
   SetFlags(PrintOptionBits(), printBoxes_, HexPrefix(reply.field(4)));
-  openPulse_->setText(FromCp1251(reply.field(5)));
-  closePulse_->setText(FromCp1251(reply.field(6)));
-  characters_->setText(FromCp1251(reply.field(7)));
+  if (!ShowOutsideValues(ui(), {{openPulse_, kOpenPulseLabel, FromCp1251(reply.field(5))},
+                                {closePulse_, kClosePulseLabel, FromCp1251(reply.field(6))},
+                                {characters_, kCharactersLabel, FromCp1251(reply.field(7))}})) {
+    return;
+  }
   ui().ShowMessage(kSuccess);
 }
 

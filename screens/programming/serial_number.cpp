@@ -87,6 +87,7 @@ void SerialNumberScreen::Activate() {
 }
 
 void SerialNumberScreen::SetDateTimeAndRestart() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   CheckDeviceDate(date_->text());
   CheckDeviceTime(time_->text());
   const std::string password = ToCp1251(password_->text());
@@ -102,6 +103,10 @@ void SerialNumberScreen::SetDateTimeAndRestart() {
 
 void SerialNumberScreen::SetSerial() {
   notice_->hide();
+  if (!SeparatorFree(ui(), QStringLiteral("Заводской номер:"), serial_->text()) ||
+      !SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) {
+    return;
+  }
   if (serial_->text().size() <= 6) {
     ui().ShowMessage(QStringLiteral("Неверное количество символов в номере! \n ") + kNotSet);
     return;

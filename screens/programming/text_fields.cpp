@@ -1,7 +1,5 @@
 #include "screens/programming/text_fields.h"
 
-#include "app/ui_services.h"
-
 namespace kovrix {
 
 std::uint32_t HexPrefix(const std::string& field) {
@@ -19,13 +17,6 @@ std::uint32_t HexPrefix(const std::string& field) {
     if (value > 0xFFFFFFFFu) return 0xFFFFFFFFu;
   }
   return static_cast<std::uint32_t>(value);
-}
-
-bool SeparatorFree(UiServices& ui, const QString& label, const QString& text) {
-  if (!text.contains(u';')) return true;
-  // A ";" would end the field early and shift every later field of the command.
-  ui.ShowMessage(QStringLiteral("Ошибка! Символ \";\" недопустим в поле \"%1\".").arg(label));
-  return false;
 }
 
 }  // namespace kovrix

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <utility>
 
 #include "driver/serial_line.h"
@@ -37,7 +37,10 @@ std::string TerminalFrame(std::string_view body) {
   return out;
 }
 
-std::optional<std::string> TerminalField(std::string_view message, std::string_view number) {
+namespace {
+
+// Where the value of field NN lies in a message: its start and its length.
+std::optional<std::pair<std::size_t, std::size_t>> FieldSpan(std::string_view message, std::string_view number) {
   const std::string key = std::string(number) + "=";
   std::size_t at = 0;
   while ((at = message.find(key, at)) != std::string_view::npos) {
@@ -45,18 +48,61 @@ std::optional<std::string> TerminalField(std::string_view message, std::string_v
     if (at == 0 || message[at - 1] < '0' || message[at - 1] > '9') {
       const std::size_t from = at + key.size();
       const std::size_t end = message.find(kFS, from);
-      return std::string(message.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+      return std::make_pair(from, (end == std::string_view::npos ? message.size() : end) - from);
     }
     ++at;
   }
   return std::nullopt;
 }
 
-std::optional<std::string> TerminalAmount(double amount) {
-  if (!std::isfinite(amount) || amount <= 0 || amount > 9999999999.0 / 100) return std::nullopt;
-  const long long hundredths = std::llround(amount * 100);
-  if (hundredths <= 0) return std::nullopt;
-  return std::to_string(hundredths);
+bool AllDigits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+std::optional<std::string> TerminalField(std::string_view message, std::string_view number) {
+  const auto span = FieldSpan(message, number);
+  if (!span) return std::nullopt;
+  return std::string(message.substr(span->first, span->second));
+}
+
+std::optional<std::string> TerminalAmount(std::string_view amountText) {
+  const std::size_t point = amountText.find('.');
+  const std::string_view whole = amountText.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : amountText.substr(point + 1);
+  // A third decimal would be rounded away for the terminal but recorded whole by the card payment.
+  if (!AllDigits(whole) || !AllDigits(fraction) || fraction.size() > 2 || whole.size() + fraction.size() == 0) {
+    return std::nullopt;
+  }
+  std::string digits = std::string(whole) + std::string(fraction) + std::string(2 - fraction.size(), '0');
+  const std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return std::nullopt;
+  digits.erase(0, first);
+  if (digits.size() > 10) return std::nullopt;
+  return digits;
+}
+
+std::string TerminalLogText(std::string_view message) {
+  std::string masked(message);
+  if (const auto span = FieldSpan(message, "01")) {
+    const std::size_t shown = std::min<std::size_t>(4, span->second);
+    masked.replace(span->first, span->second - shown, span->second - shown, '*');
+  }
+  std::string out;
+  for (const char c : masked) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == kFS) {
+      out += " | ";
+    } else if (byte < 0x20) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "<%02X>", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 std::string PurchaseRequest(std::string_view terminalId, std::string_view amountDigits) {
@@ -87,6 +133,15 @@ TerminalExchange::TerminalExchange(SerialLine& line, TerminalTiming timing, std:
     : line_(line), timing_(timing), keepWaiting_(std::move(keepWaiting)) {}
 
 bool TerminalExchange::Send(std::string_view bytes) { return line_.write(bytes); }
+
+bool TerminalExchange::SendMessage(std::string_view body) {
+  Log("TERM>", TerminalLogText(body));
+  return Send(TerminalFrame(body));
+}
+
+void TerminalExchange::Log(const std::string& tag, const std::string& text) const {
+  if (log_ && !text.empty()) log_(tag, text);
+}
 
 bool TerminalExchange::ReadBytes(std::size_t count, int waitMs, std::string& out, std::string& failure) {
   out.clear();
@@ -135,6 +190,7 @@ bool TerminalExchange::ReadMessage(std::string& message, std::string& failure) {
     return false;
   }
   if (!ReadBytes(size, timing_.totalMs, message, failure)) return false;
+  Log("TERM<", TerminalLogText(message));
   if (!Send(Ack())) {
     failure = "terminal line write failed";
     return false;
@@ -143,8 +199,15 @@ bool TerminalExchange::ReadMessage(std::string& message, std::string& failure) {
 }
 
 std::optional<CardPaymentData> TerminalExchange::Pay(const std::string& amountDigits, std::string& failure) {
+  mayHaveCharged_ = false;
+  std::optional<CardPaymentData> data = Exchange(amountDigits, failure);
+  if (!data) Log("TERM!", failure + (mayHaveCharged_ ? ", the card may have been charged" : ""));
+  return data;
+}
+
+std::optional<CardPaymentData> TerminalExchange::Exchange(const std::string& amountDigits, std::string& failure) {
   deadlineMs_ = NowMs() + timing_.totalMs;
-  if (!Send(TerminalFrame(std::string(1, kStart)))) {
+  if (!SendMessage(std::string(1, kStart))) {
     failure = "terminal line write failed";
     return std::nullopt;
   }
@@ -161,12 +224,16 @@ std::optional<CardPaymentData> TerminalExchange::Pay(const std::string& amountDi
   data.holder = TerminalField(card, "02").value_or("");
   data.scheme = TerminalField(card, "04").value_or("");
 
-  if (!Send(TerminalFrame(PurchaseRequest(data.terminalId, amountDigits)))) {
+  if (!SendMessage(PurchaseRequest(data.terminalId, amountDigits))) {
     failure = "terminal line write failed";
     return std::nullopt;
   }
+  if (!ReadAck(failure)) return std::nullopt;
+  // From here on the terminal holds the purchase: until its answer arrives, the card may be charged.
+  mayHaveCharged_ = true;
   std::string response;
-  if (!ReadAck(failure) || !ReadMessage(response, failure)) return std::nullopt;
+  if (!ReadMessage(response, failure)) return std::nullopt;
+  mayHaveCharged_ = false;
   const auto transaction = TerminalField(response, "58");
   // Without the terminal's transaction identifier the payment cannot be recorded.
   if (!transaction || transaction->empty()) {

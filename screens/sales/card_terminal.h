@@ -26,9 +26,15 @@ std::string TerminalFrame(std::string_view body);
 /// up to the next 1Ch or the end of the message; nothing when the message has no such field.
 std::optional<std::string> TerminalField(std::string_view message, std::string_view number);
 
-/// Answers the amount in the terminal's form, whole hundredths as digits (12.50 gives "1250");
-/// nothing for an amount that is not above zero or too large to be one.
-std::optional<std::string> TerminalAmount(double amount);
+/// Answers the typed amount in the terminal's form, whole hundredths as digits ("12.50" and "12.5"
+/// give "1250"), taken from the text itself so that the terminal charges exactly the number the
+/// card payment records; nothing for a text that is not digits with at most two decimals after
+/// one ".", that is not above zero, or that is too large.
+std::optional<std::string> TerminalAmount(std::string_view amountText);
+
+/// Answers a terminal message as the session log keeps it: the card number of field 01 masked down
+/// to its last four digits, the field separators shown as " | ".
+std::string TerminalLogText(std::string_view message);
 
 /// Answers the purchase request body for the terminal identifier (field 00 of the card data) and
 /// the amount digits: 02h, then the fields 00, 03=S, 05, 52=980, 53=UAH, 61=1.
@@ -66,8 +72,19 @@ class TerminalExchange {
   /// or the wait was cancelled; failure then says which (for the log, not for the operator).
   std::optional<CardPaymentData> Pay(const std::string& amountDigits, std::string& failure);
 
+  /// Answers whether the last Pay failed after the terminal had acknowledged the purchase request
+  /// and before its answer arrived: the card may have been charged although nothing is recorded.
+  bool MayHaveCharged() const { return mayHaveCharged_; }
+
+  /// Receives every message of the exchange (tag "TERM>" sent, "TERM<" received; the text as
+  /// TerminalLogText gives it) and the failure that ends one (tag "TERM!").
+  void SetLog(std::function<void(const std::string& tag, const std::string& text)> log) { log_ = std::move(log); }
+
  private:
+  std::optional<CardPaymentData> Exchange(const std::string& amountDigits, std::string& failure);
   bool Send(std::string_view bytes);
+  bool SendMessage(std::string_view body);
+  void Log(const std::string& tag, const std::string& text) const;
   bool ReadBytes(std::size_t count, int waitMs, std::string& out, std::string& failure);
   bool ReadAck(std::string& failure);
   bool ReadMessage(std::string& message, std::string& failure);
@@ -76,6 +93,8 @@ class TerminalExchange {
   TerminalTiming timing_;
   std::function<bool()> keepWaiting_;
   long long deadlineMs_ = 0;
+  bool mayHaveCharged_ = false;
+  std::function<void(const std::string&, const std::string&)> log_;
 };
 
 }  // namespace kovrix

@@ -44,9 +44,12 @@ const QString kPaymentTimeout =
 const QString kCloseTimeout =
     QStringLiteral("Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен.") + kCheckReceiptState;
 const QString kCardPaymentTimeout =
-    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен, "
-                   "хотя терминал оплату провёл.") +
+    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен.") +
     kCheckReceiptState;
+const QString kTwoDecimals = QStringLiteral("Сумма оплаты банковской картой указывается не более чем с двумя знаками после точки!");
+const QString kMayHaveCharged = QStringLiteral(
+    "Терминал мог списать оплату с карты. Если чек терминала показывает одобрение, проведите оплату с отметкой "
+    "\"Использовать указанный идентификатор транзакций\" и идентификатором транзакции из чека терминала.");
 
 QLineEdit* Box(const QString& text) { return new QLineEdit(text); }
 
@@ -389,12 +392,14 @@ void FiscalReceipt::Pay() {
     ui().ShowMessage(kBadPayment);
     return;
   }
-  if (paymentType < 0 || paymentType > 9) {
+  const bool byCard = UsesCardPath(paymentType, state().protocolVersion, state().elJournal);
+  // The ordinary payment command takes types 0 to 9; the card payment every type the device reported.
+  if (paymentType < 0 || paymentType > (byCard ? state().paymentTypeCount - 1 : 9)) {
     ui().ShowMessage(kBadPayment);
     return;
   }
-  if (UsesCardPath(paymentType, state().protocolVersion, state().elJournal)) {
-    PayByCard(paymentType, amountText, amount);
+  if (byCard) {
+    PayByCard(paymentType, amountText);
     return;
   }
   int err = 0;
@@ -403,7 +408,14 @@ void FiscalReceipt::Pay() {
   Result(state().LastReply(), kPaymentTimeout, QStringLiteral("Ошибка оплаты чека"));
 }
 
-void FiscalReceipt::PayByCard(int paymentType, const QString& amountText, double amount) {
+void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
+  // Both card paths record the amount text as typed: it must be the very number the terminal charges.
+  const std::optional<std::string> digits = TerminalAmount(ToCp1251(amountText));
+  if (!digits) {
+    const int point = static_cast<int>(amountText.indexOf(u'.'));
+    ui().ShowMessage(point >= 0 && amountText.size() - point - 1 > 2 ? kTwoDecimals : kBadPayment);
+    return;
+  }
   if (ownTransaction_->isChecked()) {
     const QString transaction = transaction_->text().left(kTransactionLength);
     // A card payment is never recorded without a transaction identifier.
@@ -412,11 +424,6 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText, double
       return;
     }
     CompleteCardPayment(paymentType, amountText, CardPaymentData{{}, {}, {}, {}, ToCp1251(transaction)}, false);
-    return;
-  }
-  const std::optional<std::string> digits = TerminalAmount(amount);
-  if (!digits) {
-    ui().ShowMessage(kBadPayment);
     return;
   }
   std::unique_ptr<SerialLine> line = MakePosixSerialLine();
@@ -432,12 +439,14 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText, double
     ui().ProcessEvents();
     return !cardCancelled_;
   });
+  exchange.SetLog(terminalLog_);
   std::string failure;
   const std::optional<CardPaymentData> card = exchange.Pay(*digits, failure);
   cardWait_->hide();
   if (!card) {
     line->close();
-    ui().ShowMessage(kCardFailed);
+    // A purchase the terminal took and never answered may still have been charged: say how to record it.
+    ui().ShowMessage(exchange.MayHaveCharged() ? kCardFailed + u'\n' + kMayHaveCharged : kCardFailed);
     return;
   }
   CompleteCardPayment(paymentType, amountText, *card, true);
@@ -468,7 +477,17 @@ void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountTe
       state().lastReply = PrintText(password, ToCp1251(QString::fromUtf8(text)), err);
     }
   }
-  Result(reply, kCardPaymentTimeout, QStringLiteral("Ошибка оплаты чека банковской картой"));
+  QString timeoutMessage = kCardPaymentTimeout;
+  QString errorMessage = QStringLiteral("Ошибка оплаты чека банковской картой");
+  if (fromTerminal && !paid) {
+    // The terminal has charged the card: its identifier is what records the payment on a retry.
+    const QString transaction = FromCp1251(card.transaction);
+    transaction_->setText(transaction.left(kTransactionLength));
+    const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1").arg(transaction);
+    timeoutMessage += charged;
+    errorMessage += charged;
+  }
+  Result(reply, timeoutMessage, errorMessage);
 }
 
 void FiscalReceipt::Annul(int mode) {

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <functional>
 #include <string>
 
 #include "app/screen.h"
+#include "driver/driver.h"
 #include "screens/sales/card_terminal.h"
 
 namespace kovrix {
@@ -32,6 +34,8 @@ class FiscalReceipt : public Screen {
 
   /// Replaces the waits of the card payment (tests shrink them).
   void SetTerminalTiming(TerminalTiming timing) { terminalTiming_ = timing; }
+  /// Replaces where the terminal messages of a card payment are logged (the session log by default).
+  void SetTerminalLog(std::function<void(const std::string&, const std::string&)> log) { terminalLog_ = std::move(log); }
 
   QLineEdit* PasswordBox() const { return password_; }
   QLineEdit* OperatorBox() const { return operator_; }
@@ -95,7 +99,7 @@ class FiscalReceipt : public Screen {
   void Discount(int kind, bool percent);
   void PrintReceiptTotal();
   void Pay();
-  void PayByCard(int paymentType, const QString& amountText, double amount);
+  void PayByCard(int paymentType, const QString& amountText);
   void CompleteCardPayment(int paymentType, const QString& amountText, const CardPaymentData& card,
                            bool fromTerminal);
   void Annul(int mode);
@@ -105,6 +109,7 @@ class FiscalReceipt : public Screen {
 
   ArticleLoading& articles_;
   TerminalTiming terminalTiming_;
+  std::function<void(const std::string&, const std::string&)> terminalLog_ = WriteLog;
   bool cardCancelled_ = false;
 
   QLineEdit* password_ = nullptr;

@@ -52,8 +52,12 @@ void ReceiptCopy::PrintCopies() {
   state().lastReply = PrintReceiptCopies(ToCp1251(password_->text()), first, last, err);
   if (!CheckSent(ui(), err) || !Check(kCopyHeading)) {
     // Receipts the registrator does not hold are a typing error too: do not leave the receipt open.
+    // The box keeps the copy's error code: that refusal is the one the operator acts on, not the
+    // close's "0000".
+    const QString copyCode = errorCode_->text();
     state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, err);
     if (CheckSent(ui(), err)) Check(kReceiptHeading);
+    errorCode_->setText(copyCode);
     return;
   }
   state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, err);

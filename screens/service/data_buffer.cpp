@@ -14,6 +14,9 @@ namespace {
 const QString kSourceHeading = QStringLiteral("SetDataSource ошибка:");
 const QString kReadHeading = QStringLiteral("ReadDataFromBuf ошибка:");
 const QString kSequenceMessage = QStringLiteral("Ошибка последовательного номера пакета - чтение остановлено!");
+const QString kMalformedMessage =
+    QStringLiteral("Ошибка формата пакета %1: более %2 байтов данных или незавершённая escape-последовательность "
+                   "- чтение остановлено!");
 
 // Answers the value of a text of decimal digits only; nothing for anything else (empty, signs,
 // blanks, more digits than a count of bytes can have).
@@ -84,9 +87,10 @@ DataBufferOutcome ReadDataBuffer(UiServices& ui, ConnectionState& state, const D
     }
     if (reply->field(2).empty()) return DataBufferOutcome::Complete;
     const auto bytes = DecodePacket(reply->field(2));
+    // The packet came in its turn: what is wrong is its content, not its number.
     if (!bytes) {
-      ui.ShowMessage(kSequenceMessage);
-      return DataBufferOutcome::OutOfSequence;
+      ui.ShowMessage(kMalformedMessage.arg(expected).arg(kPacketBufferSize));
+      return DataBufferOutcome::Malformed;
     }
     if (file.write(bytes->data(), static_cast<qint64>(bytes->size())) != static_cast<qint64>(bytes->size()) ||
         !file.flush()) {

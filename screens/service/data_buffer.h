@@ -35,7 +35,8 @@ enum class DataBufferOutcome {
   SourceFailed,   // the data source was refused or its size is not a number; reported, no file
   FileFailed,     // the file could not be created or written; reported
   ReadFailed,     // a packet was refused or did not come; reported, the file is partial
-  OutOfSequence,  // a packet out of sequence or undecodable; reported, the file is partial
+  OutOfSequence,  // a packet out of sequence; reported, the file is partial
+  Malformed,      // a packet too long or ending in a lone escape; reported, the file is partial
 };
 
 /// One reading: the source, the file, and the caller's points in the procedure.

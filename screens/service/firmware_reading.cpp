@@ -64,6 +64,7 @@ void FirmwareReading::reject() {
 }
 
 void FirmwareReading::ReadFirmware() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   stopRequested_ = false;
   const QString fileName = ui().SaveFileName(QStringLiteral("Чтение внутреннего ПО"), QDir::currentPath(),
                                              QStringLiteral("HEX файлы (*.HEX *.hex);;Все файлы (*)"),
@@ -83,7 +84,8 @@ void FirmwareReading::ReadFirmware() {
     if (errorCode_->text() != code) errorCode_->setText(code);
   };
   reading.onSize = [this](long long size) {
-    progress_->setRange(0, static_cast<int>(std::min<long long>(size, INT_MAX)));
+    // A range of 0..0 would turn the bar into a busy indicator: with no data it stays empty.
+    progress_->setRange(0, static_cast<int>(std::clamp<long long>(size, 1, INT_MAX)));
     progress_->setValue(0);
   };
   reading.stopRequested = [this] {

@@ -168,7 +168,12 @@ void FiscalMemory::CheckInput(QLineEdit* changed) {
     return;
   }
   bool ok = false;
-  changed->text().toInt(&ok);
+  // The address may be a 64-bit number (the read takes one); the count is 32-bit.
+  if (changed == address_) {
+    changed->text().toLongLong(&ok);
+  } else {
+    changed->text().toInt(&ok);
+  }
   if (!ok) {
     ui().ShowMessage(QStringLiteral("Ошибка! Только десятичные цифры!"));
     return;
@@ -180,7 +185,8 @@ void FiscalMemory::CheckInput(QLineEdit* changed) {
 bool FiscalMemory::Inputs(long long& start, long long& count, int* repeatLimit) {
   // The repeat limit is converted first; a failed conversion ends the handler with its message.
   if (repeatLimit) *repeatLimit = ToInt(repeatLimit_->text());
-  start = ToInt(address_->text());
+  // The read takes its start address as a 64-bit number, the write as a 32-bit one.
+  start = repeatLimit ? ToInt64(address_->text()) : ToInt(address_->text());
   count = ToInt(count_->text());
   if ((repeatLimit && *repeatLimit < 0) || start < 0 || count < 0) {
     ui().ShowMessage(QStringLiteral("Ошибка! Адрес начала данных, количество байтов и количество повторов "
@@ -238,6 +244,7 @@ void FiscalMemory::ShowReply(const ReplyRecord& reply) {
 }
 
 void FiscalMemory::ClearFlash() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   // One click would otherwise erase the device's whole memory: the operator confirms first.
   if (!ui().AskOkCancel(QStringLiteral("Все данные флеш-памяти (фискальной памяти) регистратора будут стерты. "
                                        "Продолжать?"))) {
@@ -260,6 +267,7 @@ void FiscalMemory::ReadFlash() {
   long long start = 0;
   long long length = 0;
   int repeatLimit = 0;
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   if (!Inputs(start, length, &repeatLimit)) return;
   const QString fileName = ui().SaveFileName(QStringLiteral("Чтение данныхт из флеш-памяти в файл"), QDir::currentPath(),
                                              QStringLiteral("Бинарные файлы (*.bin *.BIN);;Все файлы (*)"),
@@ -338,6 +346,7 @@ void FiscalMemory::ReadFlash() {
 }
 
 void FiscalMemory::WriteFlash() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   long long start = 0;
   long long length = 0;
   if (!Inputs(start, length, nullptr)) return;

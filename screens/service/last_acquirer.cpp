@@ -36,6 +36,7 @@ LastAcquirerSession::LastAcquirerSession(ScreenContext& context, QWidget* parent
 }
 
 void LastAcquirerSession::ReadSession() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   date_->clear();
   time_->clear();
   const ReplyRecord* sent = ExecuteFitting(ui(), kLastAcquirerSession, ToCp1251(password_->text()) + ';');

@@ -187,6 +187,7 @@ bool LogoProgramming::SendLine(int number, const std::string& line) {
 }
 
 void LogoProgramming::Program() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль для программирования:"), password_->text())) return;
   const int width = ToInt(width_->text());
   const int height = ToInt(height_->text());
   if (width <= 0 || height <= 0) {

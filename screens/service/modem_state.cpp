@@ -89,6 +89,7 @@ ModemState::ModemState(ScreenContext& context, QWidget* parent)
 }
 
 void ModemState::GetReport() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const std::string data = ToCp1251(password_->text()) + ';' + (print_->isChecked() ? "1" : "0") + ';';
   const ReplyRecord* sent = ExecuteFitting(ui(), kModemReport, data);
   if (!sent) return;

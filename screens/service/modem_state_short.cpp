@@ -50,6 +50,7 @@ ModemStateShort::ModemStateShort(ScreenContext& context, QWidget* parent)
 }
 
 void ModemStateShort::GetReport() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   // Emptied first: after a failed report no box may still show an earlier report's data.
   for (QLineEdit* box : {modemNumber_, personalised_, blockExpected_, firstPending_, pendingCount_}) box->clear();
   const ReplyRecord* sent = ExecuteFitting(ui(), kModemReport, ToCp1251(password_->text()) + ';');

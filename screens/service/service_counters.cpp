@@ -129,6 +129,7 @@ void ServiceCounters::CounterChanged() {
 }
 
 void ServiceCounters::ReadCounter() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const int counter = counters_->currentIndex();
   int err = 0;
   state().lastReply = GetServiceCounters(ToCp1251(password_->text()), counter, err);
@@ -140,6 +141,7 @@ void ServiceCounters::ReadCounter() {
 }
 
 void ServiceCounters::SetCounter() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const int counter = counters_->currentIndex();
   const int value = value_->text().isEmpty() ? 0 : ToInt(value_->text());
   int err = 0;

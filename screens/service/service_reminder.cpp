@@ -142,6 +142,11 @@ int ServiceReminder::Mask() const {
 }
 
 void ServiceReminder::SetReminder() {
+  // Each password is one field of the command: a ";" in one would move the date into another field.
+  if (!SeparatorFree(ui(), QStringLiteral("Старый пароль:"), oldPassword_->text()) ||
+      !SeparatorFree(ui(), QStringLiteral("Новый пароль:"), newPassword_->text())) {
+    return;
+  }
   if (newPassword_->text() != repeatPassword_->text()) {
     ui().ShowMessage(QStringLiteral("Неверный пароль. Попробуйте ещё раз!"));
     return;

@@ -24,7 +24,8 @@ std::string GetFreeResources(Device& d, const Args&) {
   const bool closed = !s.shift.open;
   const int freeReports = FreeFmRecords(s.flash);
   const ShiftTotals& t = s.shift.totals;
-  return Join({Flag(!s.fiscalised && !s.serial.empty()), Flag(!s.fiscalised), Flag(closed), Flag(closed),
+  // Field 2: the serial number may be written until it has been (once) or the registrator is fiscalised.
+  return Join({Flag(!s.fiscalised && !s.serial.empty()), Flag(!s.fiscalised && !s.serialProgrammed), Flag(closed), Flag(closed),
                Flag(closed && freeReports > 0), Flag(!s.fiscalised), Num(s.emergencyResets), Num(freeReports),
                s.shift.open ? DateText(s.shift.openedAt) : std::string(),
                s.shift.open ? TimeText(s.shift.openedAt) : std::string(),

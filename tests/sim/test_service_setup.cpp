@@ -31,7 +31,11 @@ TEST(SimServiceSetup, HeaderLinesPrintWithTheirWidthsAtTheTopAndBottomOfReceipts
 
 TEST(SimServiceSetup, TheSerialNumberIsProgrammedOnceAndFiscalisationFixesTheFiscalData) {
   test::Model m;
+  // The free-resources reply, field 2, tells whether the serial number may still be written.
+  const auto serialWritable = [&m] { return m.Run(0xA0, "482916;").data.substr(2, 2); };
+  EXPECT_EQ(serialWritable(), "1;");
   EXPECT_EQ(m.Code(0x41, "482916;KR23A000777;"), "0000");
+  EXPECT_EQ(serialWritable(), "0;");
   EXPECT_EQ(m.Code(0x41, "482916;KR23A000778;"), "0007");  // the second programming is refused
   EXPECT_EQ(m.Run(0x42, "482916;").data, "KR23A000777;");
   ASSERT_EQ(m.Code(0x43, "482916;1234567890;"), "0000");

@@ -192,5 +192,38 @@ TEST_F(CommParamsTest, SettingsFileFillsTheBoxesAndSendsNothing) {
   EXPECT_EQ(Boxes()[6], "3");
 }
 
+TEST_F(CommParamsTest, FileValuesAreTrimmedAndLoadedWholeOrNotAtAll) {
+  // Blanks around a value are no part of it; a full-length address fits its box whole.
+  ui.fileNames = {WriteFile(" 0 \r\n 192.168.100.100\r\n255.255.255.0 \r\n\t10.0.0.1\r\n10.0.0.2\r\n 8080\r\n60\r\n30\r\n")};
+  Click(screen.LoadButton());
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_FALSE(screen.DhcpBox()->isChecked());
+  EXPECT_EQ(Boxes(), (QStringList{"192.168.100.100", "255.255.255.0", "10.0.0.1", "10.0.0.2", "8080", "60", "30"}));
+  Click(screen.WriteButton());
+  EXPECT_EQ(TakeSent(), (Journal{{0xFB, "482916;0;C0A86464;FFFFFF00;0A000001;0A000002;901F;3C00;1E00;"}}));
+  TakeMessages();
+
+  // A value longer than its box is refused by its line and the limit; no box takes anything.
+  struct Case {
+    QByteArray file;
+    std::string message;
+  } cases[] = {
+      {"1\n1192.168.100.100\n2.2.2.2\n3.3.3.3\n4.4.4.4\n1\n2\n3\n",
+       "Ошибка! Значение \"1192.168.100.100\" для поля \"строка 2 файла, Статический IP адрес:\" длиннее 15 символов и "
+       "не принято."},
+      {"1\n1.1.1.1\n2.2.2.2\n3.3.3.3\n4.4.4.4\n1\n2\n123456\n",
+       "Ошибка! Значение \"123456\" для поля \"строка 8 файла, Период повтора при неудачной попытке связи (сек.):\" "
+       "длиннее 5 символов и не принято."},
+  };
+  for (const Case& c : cases) {
+    ui.fileNames = {WriteFile(c.file)};
+    Click(screen.LoadButton());
+    EXPECT_EQ(TakeMessages(), Messages{c.message});
+    EXPECT_EQ(Boxes(), (QStringList{"192.168.100.100", "255.255.255.0", "10.0.0.1", "10.0.0.2", "8080", "60", "30"}));
+    EXPECT_FALSE(screen.DhcpBox()->isChecked());
+  }
+  EXPECT_TRUE(TakeSent().empty());
+}
+
 }  // namespace
 }  // namespace kovrix

@@ -1,6 +1,7 @@
 #include "screens/programming/fiscal_parameters.h"
 
 #include <QTemporaryDir>
+#include <functional>
 
 #include "app/private_profile.h"
 #include "support/menu_screens.h"
@@ -107,6 +108,41 @@ TEST_F(FiscalParametersTest, ReadingFillsTheBoxesAndNamesTypesTheScreenDoesNotKn
   EXPECT_EQ(extended.TypeBox(2)->currentText(), "Наложенный 2");
   EXPECT_EQ(extended.LinkBox(2)->currentText(), "Налог А");
   EXPECT_EQ(extended.LinkBox(4)->currentText(), "Отсутствует");
+}
+
+TEST_F(FiscalParametersTest, AReadValueLongerThanItsBoxIsRefusedAndEndsTheReading) {
+  Open(extended);
+  extended.FiscalNumberBox()->setText("1234567890");
+  extended.IdBox()->setText("123456789012");
+  extended.NameBox(1)->setText("ПДВ_Б");
+  const std::string tail = " символов и не принято.";
+  struct Case {
+    std::function<void(sim::DeviceState&)> set;
+    std::string message;
+    QLineEdit* box;  // keeps what it held: cut, the value would be programmed back cut
+    QString kept;
+  } cases[] = {
+      {[](sim::DeviceState& s) { s.fiscalNumber = "12345678901"; },
+       "Ошибка! Значение \"12345678901\" для поля \"Фискальный номер:\" длиннее 10" + tail,
+       extended.FiscalNumberBox(), "1234567890"},
+      {[](sim::DeviceState& s) { s.taxId = "1234567890123"; },
+       "Ошибка! Значение \"1234567890123\" для поля \"(ІД)\" длиннее 12" + tail, extended.IdBox(), "123456789012"},
+      {[](sim::DeviceState& s) { s.taxes[1].name = std::string(20, 'N'); },
+       "Ошибка! Значение \"" + std::string(20, 'N') + "\" для поля \"Налог Б: Наименование\" длиннее 19" + tail,
+       extended.NameBox(1), "ПДВ_Б"},
+  };
+  for (const Case& c : cases) {
+    WithDevice([&](sim::DeviceState& s) {
+      s.fiscalNumber = "0987654321";
+      s.taxId = "210987654321";
+      s.taxes[1].name = "B";
+      c.set(s);
+      return 0;
+    });
+    Click(extended.ReadButton());
+    EXPECT_EQ(TakeMessages(), Messages{c.message});
+    EXPECT_EQ(c.box->text(), c.kept);
+  }
 }
 
 TEST_F(FiscalParametersTest, ProgrammingTheExtendedScreenSendsEachGroupAndReadsBack) {

@@ -153,6 +153,21 @@ TEST_F(FiscalisationTest, TheWaitCanBeStoppedFromTheScreen) {
   EXPECT_TRUE(shownWhileWaiting);
   EXPECT_EQ(TakeMessages(), Messages{std::string("Фіскаліз. реєстратора:\n  Очікування перервано.") + kNotConfirmed});
   EXPECT_TRUE(screen.CloseButton()->isEnabled());
+  EXPECT_TRUE(screen.isVisible());
+}
+
+TEST_F(FiscalisationTest, ClosingTheScreenDuringTheWaitStopsItThenClosesTheScreen) {
+  server.faults().FailCommand(0x80, sim::err::kPrinter);
+  bool openWhileWaiting = false;
+  QTimer::singleShot(50, &screen, [&] {
+    screen.reject();  // the window's own close button or Esc
+    openWhileWaiting = screen.isVisible();
+  });
+  Click(screen.FiscaliseButton());
+  EXPECT_TRUE(openWhileWaiting);
+  EXPECT_EQ(TakeMessages(), Messages{std::string("Фіскаліз. реєстратора:\n  Очікування перервано.") + kNotConfirmed});
+  EXPECT_FALSE(screen.isVisible());
+  EXPECT_EQ(screen.result(), QDialog::Rejected);
 }
 
 }  // namespace

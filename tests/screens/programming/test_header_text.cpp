@@ -1,6 +1,7 @@
 #include "screens/programming/header_text.h"
 
 #include "driver/commands.h"
+#include "app/model_settings.h"
 #include "support/sim_screen_fixture.h"
 
 namespace kovrix {
@@ -219,6 +220,21 @@ TEST_F(HeaderTextTest, AnUnknownWidthDigitKeepsTheModeAndTheListWidthCentres) {
   screen.hide();
   Open(screen);
   EXPECT_EQ(screen.WidthListBox()->currentText(), "48");
+}
+
+TEST_F(HeaderTextTest, EveryConnectSetsThePaperWidthAgainEvenForTheSameModel) {
+  ApplyPaperWidth("Veltra KR-26", state.paperWidth);  // a connect
+  screen.hide();
+  Open(screen);
+  EXPECT_EQ(screen.WidthNumberBox()->text(), "40");
+  screen.WidthNumberBox()->setText("33");
+  screen.hide();
+  Open(screen);
+  EXPECT_EQ(screen.WidthNumberBox()->text(), "33");  // the user's width stands between openings
+  ApplyPaperWidth("Veltra KR-26", state.paperWidth);  // a reconnect to the same model
+  screen.hide();
+  Open(screen);
+  EXPECT_EQ(screen.WidthNumberBox()->text(), "40");
 }
 
 }  // namespace

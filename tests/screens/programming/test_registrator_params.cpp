@@ -78,6 +78,32 @@ TEST_F(RegistratorParamsTest, ReadSetsEveryControlFromTheRecord) {
   EXPECT_EQ(screen.CharactersBox()->text(), "24");
 }
 
+TEST_F(RegistratorParamsTest, AReadValueLongerThanItsBoxIsRefusedNotCut) {
+  WithDevice([](sim::DeviceState& s) { s.params = {115200, 3, 0x8001, 0x22, 0x1A, 0x0F, 24}; });
+  Click(screen.ReadButton());
+  TakeMessages();
+  struct Case {
+    std::string reply;  // as a registrator with wider values would answer
+    std::string message;
+  } cases[] = {
+      {"115200;3;8001;22;1FA;0F;24;",
+       "Ошибка! Значение \"1FA\" для поля \"Импульс открытия денежного ящика (Hex) :\" длиннее 2 символов и не "
+       "принято."},
+      {"115200;3;8001;22;1A;0F;124;",
+       "Ошибка! Значение \"124\" для поля \"Количество символов в одной линии наименования товара:\" длиннее 2 "
+       "символов и не принято."},
+  };
+  for (const Case& c : cases) {
+    server.faults().ReplaceReplyData(0x28, c.reply);
+    Click(screen.ReadButton());
+    EXPECT_EQ(TakeMessages(), Messages{c.message});
+    // Cut to two characters, "1FA" would have been written back as 1F, "124" as 12.
+    EXPECT_EQ(screen.OpenPulseBox()->text(), "1A");
+    EXPECT_EQ(screen.ClosePulseBox()->text(), "0F");
+    EXPECT_EQ(screen.CharactersBox()->text(), "24");
+  }
+}
+
 TEST_F(RegistratorParamsTest, WriteWithoutASpeedChangeSendsTheFlagsAndKeepsTheLink) {
   FillBoxes();
   screen.DocumentBox(kProductCode)->setChecked(true);

@@ -1,6 +1,7 @@
 #include "screens/sales/fiscal_receipt.h"
 
 #include <QElapsedTimer>
+#include <functional>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -14,6 +15,10 @@ namespace {
 
 using test::Sent;
 using Messages = std::vector<std::string>;
+
+const std::string kMayHaveCharged =
+    "Терминал мог списать оплату с карты. Если чек терминала показывает одобрение, проведите оплату с отметкой "
+    "\"Использовать указанный идентификатор транзакций\" и идентификатором транзакции из чека терминала.";
 
 // Two articles: bread in tax group 0, milk in tax group 1.
 const char* const kArticles = "1;Хліб;12.50;0;1;\r\n2;Молоко;20.00;1;2;\r\n";
@@ -88,7 +93,9 @@ TEST_F(FiscalReceiptTest, ActivationLoadsTheArticleFileThroughTheLoaderAndTheDef
 }
 
 TEST_F(FiscalReceiptTest, AWholeReceiptWithDiscountsTotalCashPaymentWithChangeAndClose) {
+  screen.OperatorBox()->setText("3");  // not the cash desk's 1: swapped fields would show
   OpenAndSell(0, "2");
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.operatorNumber; }), 3);
   screen.PercentBox()->setText("-10");
   Click(screen.ItemPercentButton());
   Pick(1);
@@ -102,9 +109,10 @@ TEST_F(FiscalReceiptTest, AWholeReceiptWithDiscountsTotalCashPaymentWithChangeAn
   QTest::mouseClick(screen.TotalBox(), Qt::LeftButton);
   EXPECT_EQ(screen.PaymentAmountBox()->text(), "40.00");
   PayWith(0, "50");
+  screen.DisplayBox()->setChecked(false);
   Click(screen.CloseReceiptButton());
 
-  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;1;1;0;"},
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "482916;3;1;0;"},
                                            {0x24, "482916;1;Хліб;12.50;0;1;"},
                                            {0x64, "482916;1;2.000;12.50;"},
                                            {0x68, "482916;-10.00;"},
@@ -113,7 +121,7 @@ TEST_F(FiscalReceiptTest, AWholeReceiptWithDiscountsTotalCashPaymentWithChangeAn
                                            {0x74, "482916;-2.50;"},
                                            {0x6D, "482916;1;"},
                                            {0x67, "482916;0;50.00;"},
-                                           {0x65, "482916;1;"}}));
+                                           {0x65, "482916;0;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
   EXPECT_TRUE(screen.StatusButton()->isEnabled());
@@ -227,8 +235,12 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   screen.NoCardInfoBox()->setChecked(true);
   server.faults().Queue(sim::LineFault::Mute);
   PayWith(1, "12.50");
-  EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой "
-                                     "неизвестен, хотя терминал оплату провёл." + checkState});
+  const Messages cardTimeout = TakeMessages();
+  ASSERT_EQ(cardTimeout.size(), 1u);
+  const std::string expected = "Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой "
+                               "неизвестен." + checkState + "\nОплата на терминале проведена, идентификатор транзакции: ";
+  EXPECT_EQ(cardTimeout[0].substr(0, expected.size()), expected);
+  EXPECT_GT(cardTimeout[0].size(), expected.size());  // the terminal's identifier follows
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
 }
 
@@ -291,6 +303,8 @@ TEST_F(FiscalReceiptTest, TheOrdinaryPathUnlessATypeOtherThanCashMeetsACardProto
 
 TEST_F(FiscalReceiptTest, ACardPaymentGoesThroughTheTerminalThenIsRecordedWithItsTransaction) {
   state.protocolVersion = "4.00";
+  std::vector<std::string> log;
+  screen.SetTerminalLog([&](const std::string& tag, const std::string& text) { log.push_back(tag + " " + text); });
   OpenAndSell(0, "1");
   TakeSent();
   PayWith(1, "12.50");
@@ -313,6 +327,11 @@ TEST_F(FiscalReceiptTest, ACardPaymentGoesThroughTheTerminalThenIsRecordedWithIt
   EXPECT_EQ(TakeMessages(), Messages{});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
   EXPECT_NE(Tape().find("RRN 604211000001"), std::string::npos) << Tape();
+  // The log holds every terminal message, the transaction identifier too, but never the card number.
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[1].rfind("TERM< 00=T0012345 | 01=****2222 | ", 0), 0u) << log[1];
+  EXPECT_NE(log[3].find("58=604211000001"), std::string::npos) << log[3];
+  for (const std::string& entry : log) EXPECT_EQ(entry.find("41112222"), std::string::npos) << entry;
   EXPECT_FALSE(screen.CardWaitWindow()->isVisible());
 
   // The port was let go: a second payment opens it again (no detail lines this time).
@@ -329,14 +348,19 @@ TEST_F(FiscalReceiptTest, EveryTerminalFaultEndsThePaymentWithoutAFiscalCommand)
   state.protocolVersion = "4.00";
   OpenAndSell(0, "1");
   TakeSent();
+  const std::string failed = "Ошибка оплаты банковской картой!";
+  // The terminal took the purchase and never answered: the card may be charged all the same.
+  const std::string mayBeCharged = failed + "\n" + kMayHaveCharged;
   struct Case {
     sim::TerminalFault fault;
     bool cancel;
+    std::string message;
   } cases[] = {
-      {sim::TerminalFault::NoAckToStart, false},
-      {sim::TerminalFault::NoAckToPurchase, false},
-      {sim::TerminalFault::SilentAfterAck, true},  // the customer never pays; the operator cancels
-      {sim::TerminalFault::Declined, false},       // no transaction identifier in the response
+      {sim::TerminalFault::NoAckToStart, false, failed},
+      {sim::TerminalFault::NoAckToPurchase, false, failed},
+      {sim::TerminalFault::SilentAfterAck, true, mayBeCharged},  // the customer never pays; the operator cancels
+      {sim::TerminalFault::SilentAfterAck, false, mayBeCharged},  // ... or the whole bound ends the wait
+      {sim::TerminalFault::Declined, false, failed},               // no transaction identifier in the response
   };
   for (const Case& c : cases) {
     terminal.QueueFault(c.fault);
@@ -350,9 +374,11 @@ TEST_F(FiscalReceiptTest, EveryTerminalFaultEndsThePaymentWithoutAFiscalCommand)
     QElapsedTimer clock;
     clock.start();
     PayWith(1, "12.50");
-    EXPECT_LT(clock.elapsed(), 2500) << static_cast<int>(c.fault);  // cancelled long before the 3 s bound
+    if (c.cancel) {
+      EXPECT_LT(clock.elapsed(), 2500);  // cancelled long before the 3 s bound
+    }
     EXPECT_EQ(TakeSent(), std::vector<Sent>{}) << static_cast<int>(c.fault);
-    EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты банковской картой!"}) << static_cast<int>(c.fault);
+    EXPECT_EQ(TakeMessages(), Messages{c.message}) << static_cast<int>(c.fault);
     EXPECT_EQ(waitShown, c.cancel);
     EXPECT_FALSE(screen.CardWaitWindow()->isVisible());
   }
@@ -378,6 +404,120 @@ TEST_F(FiscalReceiptTest, ATypedTransactionIdentifierPaysWithoutTheTerminal) {
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой"});
 }
 
+TEST_F(FiscalReceiptTest, ACardAmountAndTypeAreCheckedOnBothCardPathsBeforeAnythingIsSent) {
+  state.protocolVersion = "4.00";
+  state.paymentTypeCount = 12;
+  WithDevice([](sim::DeviceState& s) { s.paymentTypes.resize(12, sim::PaymentType{0x01, "CARD"}); });
+  OpenAndSell(0, "1");
+  TakeSent();
+  const std::string twoDecimals = "Сумма оплаты банковской картой указывается не более чем с двумя знаками после точки!";
+  struct Case {
+    bool ownTransaction;
+    int type;
+    const char* amount;
+    std::string message;
+  } cases[] = {
+      {false, 1, "12.345", twoDecimals},  // the terminal would charge 12.35 and the receipt record 12.345
+      {false, 1, "1.005", twoDecimals},
+      {true, 1, "12.345", twoDecimals},
+      {true, 1, "-5", "Ошибочный тип оплаты"},
+      {true, 1, "0", "Ошибочный тип оплаты"},
+      {true, 1, "1e1", "Ошибочный тип оплаты"},
+      {true, 12, "12.50", "Ошибочный тип оплаты"},  // the device reported types 0 to 11
+      {false, -1, "12.50", "Ошибочный тип оплаты"},
+  };
+  screen.TransactionBox()->setText("RRN-5");
+  for (const Case& c : cases) {
+    screen.OwnTransactionBox()->setChecked(c.ownTransaction);
+    PayWith(c.type, c.amount);
+    EXPECT_EQ(TakeMessages(), Messages{c.message}) << c.amount << " " << c.type;
+    EXPECT_EQ(TakeSent(), std::vector<Sent>{}) << c.amount << " " << c.type;
+  }
+  EXPECT_TRUE(terminal.purchases().empty());
+  // Types above 9 are the device's own: a card payment takes them.
+  screen.OwnTransactionBox()->setChecked(true);
+  PayWith(11, "12.5");
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;11;12.5;RRN-5;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+}
+
+TEST_F(FiscalReceiptTest, ACardPaymentTheRegistratorRefusesAfterTheTerminalChargedKeepsTheIdentifierAtHand) {
+  state.protocolVersion = "4.00";
+  screen.NoCardInfoBox()->setChecked(true);
+  OpenAndSell(0, "1");
+  TakeSent();
+  server.faults().FailCommand(0x78, sim::err::kPrinter);
+  PayWith(1, "12.50");
+  ASSERT_EQ(terminal.purchases().size(), 1u);
+  EXPECT_TRUE(terminal.purchases()[0].approved);
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;604211000001;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой\n"
+                                     "Оплата на терминале проведена, идентификатор транзакции: 604211000001"});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), QString::fromStdString(sim::err::kPrinter.WireText()));
+  EXPECT_TRUE(screen.StatusButton()->isEnabled());
+  EXPECT_EQ(screen.TransactionBox()->text(), "604211000001");
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kSaleReceipt);
+
+  // Once the registrator takes it again, the identifier records the payment without a second charge.
+  server.faults().Clear();
+  screen.OwnTransactionBox()->setChecked(true);
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;604211000001;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(terminal.purchases().size(), 1u);
+}
+
+TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
+  state.protocolVersion = "4.00";
+  screen.OwnTransactionBox()->setChecked(true);
+  screen.TransactionBox()->setText("RRN-1");
+  struct Row {
+    const char* name;
+    int command;
+    std::function<void()> press;
+    std::string timeout, error;
+  } rows[] = {
+      {"open", 0x63, [&] { Click(screen.OpenButton()); }, "Таймаут устройства! Ошибка открытия чека!",
+       "Ошибка открытия чека"},
+      {"comment", 0x61, [&] { Click(screen.CommentButton()); }, "Таймаут устройства! Ошибка печати комментария!",
+       "Ошибка печати комментария"},
+      {"sale", 0x64,
+       [&] {
+         state.secondModelLine = true;  // the sale alone, without programming the article first
+         Pick(0);
+         Click(screen.SellButton());
+         state.secondModelLine = false;
+       },
+       "Таймаут устройства! Ошибка продажи!", "Ошибка продажи"},
+      {"discount", 0x68, [&] { Click(screen.ItemPercentButton()); }, "Таймаут устройства! Ошибка надбавки-скидки!",
+       "Ошибка надбавки-скидки"},
+      {"group discount", 0x76, [&] { Click(screen.GroupAbsoluteButton()); },
+       "Таймаут устройства! Ошибка надбавки-скидки!", "Ошибка надбавки-скидки"},
+      {"total", 0x6D, [&] { Click(screen.TotalButton()); }, "Таймаут устройства! Ошибка печати итога!",
+       "Ошибка печати итога"},
+      {"payment", 0x67, [&] { PayWith(0, "1.00"); }, "Таймаут устройства! Ошибка оплаты чека!", "Ошибка оплаты чека"},
+      {"card payment", 0x78, [&] { PayWith(1, "1.00"); }, "Таймаут устройства! Ошибка оплаты банковской картой!",
+       "Ошибка оплаты чека банковской картой"},
+      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); }, "Таймаут устройства! Ошибка закрыиия чека!",
+       "Ошибка закрытия чека"},
+      {"annulment", 0x6B, [&] { Click(screen.AnnulEndButton()); }, "Таймаут устройства! Ошибка аннулирования!",
+       "Ошибка аннулирования"},
+  };
+  for (const Row& row : rows) {
+    server.faults().FailCommand(static_cast<std::uint8_t>(row.command), sim::err::kPrinter);
+    row.press();
+    EXPECT_EQ(TakeMessages(), Messages{row.error}) << row.name;
+    EXPECT_EQ(screen.ErrorCodeBox()->text(), QString::fromStdString(sim::err::kPrinter.WireText())) << row.name;
+    server.faults().Clear();
+    screen.ErrorCodeBox()->clear();
+    server.faults().Queue(sim::LineFault::Drop);
+    row.press();
+    EXPECT_EQ(TakeMessages(), Messages{row.timeout}) << row.name;
+    EXPECT_EQ(Codes(TakeSent()).back(), row.command) << row.name;
+    server.faults().Clear();
+  }
+}
+
 TEST_F(FiscalReceiptTest, TheSecondModelLineSellsWithoutProgrammingTheArticle) {
   state.secondModelLine = true;
   WithDevice([](sim::DeviceState& s) { s.articles.push_back({2, "M", 2000, 1, 2}); });
@@ -396,9 +536,30 @@ TEST_F(FiscalReceiptTest, ReturnReceiptCommentAnnulmentBarcodeAndDisplay) {
   screen.ReturnBox()->setChecked(true);
   screen.PasswordBox()->setText("000001");
   WithDevice([](sim::DeviceState& s) { s.operators[0].password = "000001"; });
+  state.secondModelLine = true;  // the article is in the device already: the operator may not program it
+  WithDevice([](sim::DeviceState& s) { s.articles.push_back({1, "B", 100, 0, 1}); });
   Click(screen.OpenButton());
   Click(screen.CommentButton());
+  Pick(0);
+  Click(screen.SellButton());
+  // Every annulment button once: start, cancel it, start again, take the sale back, end; then all.
+  Click(screen.AnnulStartButton());
+  Click(screen.AnnulCancelButton());
+  Click(screen.AnnulStartButton());
+  Click(screen.SellButton());
+  Click(screen.AnnulEndButton());
   Click(screen.AnnulButton());
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "000001;1;1;1;"},
+                                           {0x61, "000001;Comment for printing;"},
+                                           {0x64, "482916;1;1.000;1.00;"},
+                                           {0x6B, "000001;1;"},
+                                           {0x6B, "000001;3;"},
+                                           {0x6B, "000001;1;"},
+                                           {0x64, "482916;1;1.000;1.00;"},
+                                           {0x6B, "000001;2;"},
+                                           {0x6B, "000001;0;"}}));
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_NE(Tape().find("АНУЛЮВАННЯ СКАСОВАНО"), std::string::npos) << Tape();
   screen.BarcodeBox()->setText("12345");
   Click(screen.BarcodeButton());
   EXPECT_EQ(TakeMessages(), Messages{"Длина штрих-кода не равна 12 символов! Ошибка!"});
@@ -406,14 +567,9 @@ TEST_F(FiscalReceiptTest, ReturnReceiptCommentAnnulmentBarcodeAndDisplay) {
   Click(screen.BarcodeButton());
   screen.DisplayModeList()->setCurrentIndex(2);
   Click(screen.DisplayButton());
-  const auto sent = TakeSent();
-  ASSERT_EQ(sent.size(), 5u);
-  EXPECT_EQ(sent[0], (Sent{0x63, "000001;1;1;1;"}));
-  EXPECT_EQ(sent[1], (Sent{0x61, "000001;Comment for printing;"}));
-  EXPECT_EQ(sent[2], (Sent{0x6B, "000001;0;"}));
-  EXPECT_EQ(sent[3].command, 0x6F);
-  EXPECT_EQ(sent[3].data.substr(0, 10), "482916;50;");
-  EXPECT_EQ(sent[4], (Sent{0x81, "482916;2;0;Comment for printing;"}));
+  // The pixel line of 4006381333931, worked out by hand from the standard's tables.
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x6F, "482916;50;0051A9D7BD12CD50A142E90B35000000;"},
+                                           {0x81, "482916;2;0;Comment for printing;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
   EXPECT_NE(Tape().find("EAN-13 4006381333931"), std::string::npos) << Tape();
 

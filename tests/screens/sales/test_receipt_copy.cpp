@@ -1,6 +1,7 @@
 #include "screens/sales/receipt_copy.h"
 
 #include "driver/driver.h"
+#include "driver/error_text.h"
 #include "support/sim_screen_fixture.h"
 
 namespace kovrix {
@@ -47,6 +48,21 @@ TEST_F(ReceiptCopyTest, ARefusedOrMistypedRangeLeavesNoReceiptOpen) {
   const Messages messages = TakeMessages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].rfind("Печать копии чека:\n  ", 0), 0u) << messages[0];
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
+
+  // A copy refused for its own reason: the box and the message show the copy's refusal, not the
+  // close that follows it.
+  server.faults().FailCommand(0xA5, sim::err::kCopyUnavailable);
+  screen.PasswordBox()->setText("482916");
+  Click(screen.CopyButton());
+  server.faults().Clear();
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x60, "482916;"}, {0xA5, "482916;7;7;"}, {0x65, "482916;0;"}}));
+  ReplyRecord refused;
+  refused.errorText = screen.ErrorCodeBox()->text().toStdString();
+  std::string refusal;
+  EXPECT_FALSE(GetErrorText(refused, refusal));
+  EXPECT_EQ(refused.errorText, sim::err::kCopyUnavailable.WireText());
+  EXPECT_EQ(TakeMessages(), Messages{"Печать копии чека:\n  " + Cp1251ToUtf8(refusal)});
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 
   screen.LastBox()->setText("2x");

@@ -104,6 +104,34 @@ TEST_F(FirmwareReadingTest, APacketOutOfSequenceStopsWithTheSequenceMessage) {
   }
 }
 
+TEST_F(FirmwareReadingTest, AMalformedPacketInItsTurnIsNamedAsSuchNotAsOutOfSequence) {
+  const std::string malformed = "Ошибка формата пакета 1: более 200 байтов данных или незавершённая "
+                                "escape-последовательность - чтение остановлено!";
+  struct Case {
+    const char* what;
+    std::string packet;
+  } cases[] = {
+      {"201 bytes", std::string(201, 'x')},
+      {"a lone escape at the end", "abc\\"},
+  };
+  for (const Case& c : cases) {
+    // The first packet is good; the second comes with the right number and a bad data field.
+    AtEventRun(2, [this, &c] { server.faults().ReplaceReplyData(0xE8, "1;" + c.packet + ";"); });
+    ReadInto(Path("bad.HEX"));
+    EXPECT_EQ(TakeMessages(), Messages{malformed}) << c.what;
+    EXPECT_EQ(FileBytes(Path("bad.HEX")), sim::FirmwareImage().substr(0, 100)) << c.what;
+  }
+}
+
+TEST_F(FirmwareReadingTest, NoDataLeavesTheProgressBarEmptyNotBusy) {
+  server.faults().ReplaceReplyData(0xE7, "0;");
+  ReadInto(Path("none.HEX"));
+  EXPECT_EQ(TakeMessages(), Messages{"Нет данных!"});
+  EXPECT_GT(screen.Progress()->maximum(), screen.Progress()->minimum());  // 0..0 would be a busy indicator
+  EXPECT_EQ(screen.Progress()->value(), 0);
+  EXPECT_FALSE(QFile::exists(Path("none.HEX")));
+}
+
 TEST_F(FirmwareReadingTest, ACancelledDialogSendsNothingAndRefusalsAreReported) {
   ui.fileNames.push_back("");
   Click(screen.ReadButton());

@@ -113,6 +113,19 @@ TEST_F(FiscalMemoryTest, ReadsARangeIntoTheFileByteForByte) {
   EXPECT_EQ(screen.RepeatsBox()->text(), "0");
 }
 
+TEST_F(FiscalMemoryTest, TheReadTakesAStartAddressBeyondThirtyTwoBits) {
+  screen.RepeatLimitBox()->setText("0");  // this memory is smaller: the registrator refuses it once
+  Range("3000000000", "10");
+  EXPECT_EQ(TakeMessages(), Messages{});  // typed, it is a valid address
+  EXPECT_TRUE(screen.ReadButton()->isEnabled());
+  ui.fileNames.push_back(Path("far.bin"));
+  Click(screen.ReadButton());
+  EXPECT_EQ(TakeSent(), Reads({3000000000LL}));
+  const auto shown = TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].find("is not a valid integer value"), std::string::npos) << shown[0];
+}
+
 TEST_F(FiscalMemoryTest, AWrittenFileReadsBackEqual) {
   const std::string image = Pattern(130, 99);
   WriteFile(Path("in.bin"), image);
