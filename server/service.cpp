@@ -157,10 +157,13 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
   const bool oursOpen = fiscal ? (state.open() && !state.nonFiscal()) : state.nonFiscal();
   if (oursOpen) {
     journal_.Step("undo");
-    int err = 0;
-    const ReplyRecord* r = fiscal ? Annulment(password, 0, err) : CloseNonFiscalReceipt(password, err);
-    bool gone = Accepted(r, err);
-    if (!gone && err == 0 && Silent(r)) {
+    bool gone = false;
+    // An annulment whose reply is lost may not have arrived: asked once more if still open.
+    for (int attempt = 0; attempt < 2 && !gone; ++attempt) {
+      int err = 0;
+      const ReplyRecord* r = fiscal ? Annulment(password, 0, err) : CloseNonFiscalReceipt(password, err);
+      gone = Accepted(r, err);
+      if (gone || err != 0 || !Silent(r)) break;
       const auto after = ReadReceiptState(kRecoveryReads);
       if (!after) return Unknown(failure);
       gone = fiscal ? !(after->open() && !after->nonFiscal()) : !after->nonFiscal();
@@ -293,6 +296,8 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
                              ";" + std::to_string(item.taxGroup) + ";" + std::to_string(item.department) + ";";
     const ReplyRecord* r = ExecuteCommand(0x24, data);
     if (auto failed = Failure(r, 0, ItemStep("program", i))) {
+      // Nothing is printed before the receipt opens: a silent registrator here may simply be asked again.
+      if (failed->status == 504) return SilentBeforeAnything(ItemStep("program", i));
       if (r->errorText == kArticleSoldCode) failed->body["detail"] = kArticleRule;
       return *failed;
     }
