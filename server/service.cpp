@@ -88,7 +88,8 @@ Service::Service(cli::Options device, const std::string& journalPath)
     : device_(std::move(device)), journal_(journalPath) {}
 
 bool Service::OutcomeUnknown(const nlohmann::json& body) {
-  return body.is_object() && body.contains("outcome") && body["outcome"] == "unknown";
+  // A receipt left open (its annulment refused) is not settled either: a retry asks again.
+  return body.is_object() && body.contains("outcome") && (body["outcome"] == "unknown" || body["outcome"] == "open");
 }
 
 // Status byte 2 of the diagnostic reply holds the receipt state; field 10 the last receipt's
@@ -156,7 +157,8 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
 
   const bool oursOpen = fiscal ? (state.open() && !state.nonFiscal()) : state.nonFiscal();
   if (oursOpen) {
-    journal_.Step("undo");
+    // Closing a non-fiscal receipt whose lines were all printed completes it rather than undoes it.
+    journal_.Step(!fiscal && entry.step == "close" ? "close" : "undo");
     bool gone = false;
     // An annulment whose reply is lost may not have arrived: asked once more if still open.
     for (int attempt = 0; attempt < 2 && !gone; ++attempt) {
@@ -172,6 +174,7 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
       // Still open: the next request tries again; until then the answer says what to do.
       a.body[fiscal ? "annulled" : "closed"] = false;
       a.body["outcome"] = "open";
+      a.body["request"] = entry.request;
       a.body["detail"] = "the receipt is still open and could not be finished: annul it with POST /v1/receipts/open/annul";
       return a;
     }

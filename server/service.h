@@ -62,7 +62,7 @@ class Service {
   /// body of that answer), asking the registrator; never sends the request again.
   Answer ResolveOutcome(const nlohmann::json& unknownAnswer);
 
-  /// Answers whether an answer leaves the outcome of its request unknown.
+  /// Answers whether an answer leaves the outcome of its request unknown (or its receipt open).
   static bool OutcomeUnknown(const nlohmann::json& body);
 
  private:

@@ -84,6 +84,60 @@ TEST_F(ServerOutcome, ALostReplyInsideAReceiptIsSettledFromTheRegistrator) {
   EXPECT_EQ(Commands().front(), "24");
 }
 
+// The same for a non-fiscal receipt, which is closed rather than annulled.
+TEST_F(ServerOutcome, ALostReplyInANonFiscalReceiptIsSettledToo) {
+  struct Case {
+    std::uint8_t command;
+    sim::LineFault fault;
+    int status;
+    const char* outcome;
+    int closings;  // closing lines printed
+  };
+  const Case cases[] = {
+      {0x60, sim::LineFault::Drop, 409, "not printed", 0},
+      {0x61, sim::LineFault::Mute, 409, "closed", 1},
+      {0x65, sim::LineFault::Mute, 200, "printed", 1},
+      {0x65, sim::LineFault::Drop, 200, "printed", 1},  // not closed yet: closing it completes it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.command) + " " + std::to_string(static_cast<int>(c.fault)));
+    sim.faults().Clear();
+    sim.faults().Aim(c.command, c.fault, 1);
+    const std::string before = Tape();
+    const Result r = Post("/v1/non-fiscal", R"({"lines":["рядок"]})");
+    EXPECT_EQ(r.status, c.status) << r.body.dump();
+    EXPECT_EQ(r.body.value("outcome", ""), c.outcome);
+    EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);
+    // The header and the closing both print the same title.
+    EXPECT_EQ(Occurrences(Tape().substr(before.size()), "НЕФІСКАЛЬНИЙ ЧЕК"), c.closings ? 2 : 0);
+  }
+}
+
+// An annulment the registrator refuses leaves the receipt open: the answer says so, the next
+// request will not print over it, and a retry with the key settles it once the annulment goes through.
+TEST_F(ServerOutcome, AReceiptThatCannotBeAnnulledBlocksUntilItIs) {
+  const httplib::Headers key{{"Idempotency-Key", "till-2-order-1"}};
+  sim.faults().Aim(0x64, sim::LineFault::Mute, 1);
+  sim.faults().FailCommand(0x6B, sim::err::kPrinter);
+  Result r = Post("/v1/receipts", kTwoItems, key);
+  EXPECT_EQ(r.status, 409) << r.body.dump();
+  EXPECT_EQ(r.body["outcome"], "open");
+  EXPECT_EQ(r.body["annulled"], false);
+  EXPECT_EQ(ReceiptKind(), sim::kSaleReceipt);
+  r = Post("/v1/receipts", kTwoItems);
+  EXPECT_EQ(r.status, 409);
+  EXPECT_EQ(r.body["step"], "earlier receipt");
+  EXPECT_EQ(Count("63"), 1);
+  sim.faults().Clear();
+  r = Post("/v1/receipts", kTwoItems, key);
+  EXPECT_EQ(r.status, 409) << r.body.dump();
+  EXPECT_EQ(r.body["outcome"], "annulled");
+  EXPECT_EQ(r.replayed, "true");
+  EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);
+  EXPECT_EQ(Post("/v1/receipts", kTwoItems).status, 200);
+  EXPECT_EQ(Count("63"), 2);
+}
+
 // The registrator stays silent after the lost reply: 504 "unknown" and the receipt may stay open.
 // A retry with the same key asks the registrator again and answers the real outcome without
 // running the request again; the next request, even after a restart, finishes the receipt first.
