@@ -19,7 +19,7 @@ struct Options {
   double faultRate = 0.6;  // share of receipts that meet a fault
   int repeats = 1;         // the link's repeat count (the tool's default)
   int silencePasses = 4;   // silence that ends a wait: passes x read time-out
-  int readTimeoutMs = 20;
+  int readTimeoutMs = 25;
 };
 
 struct Figures {

@@ -199,6 +199,7 @@ std::optional<Answer> Service::FinishEarlier() {
   const Answer earlier{504, {{"message", "an earlier request lost the registrator's reply"}, {"step", "earlier receipt"}}};
   const Answer settled = Decide(earlier, kDefaultPassword, *state);
   if (!journal_.pending()) return std::nullopt;
+  if (settled.status == 504) return SilentBeforeAnything("earlier receipt");
   return Answer{409,
                 {{"message", "a receipt this service opened earlier is still open and could not be finished: annul it "
                              "with POST /v1/receipts/open/annul"},
