@@ -26,33 +26,49 @@ bool WriteWhole(int fd, const std::string& text) {
   return true;
 }
 
+// The pending record's fixed size: larger than any record (a total of at most 16 characters).
+constexpr std::size_t kRecordSize = 512;
+
+ordered_json ReadJson(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return ordered_json();
+  std::stringstream text;
+  text << in.rdbuf();
+  const ordered_json j = ordered_json::parse(text.str(), nullptr, false);
+  return j.is_discarded() ? ordered_json() : j;
+}
+
 }  // namespace
 
 ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
   if (path_.empty()) return;
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) return;
-  std::stringstream text;
-  text << in.rdbuf();
-  const ordered_json j = ordered_json::parse(text.str(), nullptr, false);
-  if (j.is_discarded() || !j.is_object()) return;
+  const ordered_json j = ReadJson(path_);
   try {
-    lastRequest_ = j.value("lastRequest", std::uint64_t{0});
-    if (j.contains("pending") && j["pending"].is_object()) {
-      const ordered_json& p = j["pending"];
-      pending_ = JournalEntry{p.at("request").get<std::uint64_t>(), p.at("seq").get<int>(),
-                              p.at("kind").get<std::string>(), p.at("step").get<std::string>(),
-                              p.value("total", std::string())};
-    }
-    if (j.contains("outcomes") && j["outcomes"].is_array()) {
-      for (const ordered_json& o : j["outcomes"]) {
-        outcomes_.emplace_back(o.at("request").get<std::uint64_t>(), Outcome{o.at("status").get<int>(), o.at("body")});
+    if (j.is_object()) {
+      lastRequest_ = j.value("lastRequest", std::uint64_t{0});
+      if (j.contains("pending") && j["pending"].is_object()) {
+        const ordered_json& p = j["pending"];
+        pending_ = JournalEntry{p.at("request").get<std::uint64_t>(), p.at("seq").get<int>(),
+                                p.at("kind").get<std::string>(), p.at("step").get<std::string>(),
+                                p.value("total", std::string())};
       }
+    }
+    const ordered_json o = ReadJson(path_ + ".outcomes");
+    if (o.is_array()) {
+      for (const ordered_json& e : o)
+        outcomes_.emplace_back(e.at("request").get<std::uint64_t>(), Outcome{e.at("status").get<int>(), e.at("body")});
     }
   } catch (const nlohmann::json::exception&) {
     // A damaged file keeps what could be read; the request counter still only grows.
   }
   while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
+  std::error_code ec;
+  fs::create_directories(fs::path(path_).parent_path(), ec);
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+
+ReceiptJournal::~ReceiptJournal() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool ReceiptJournal::Begin(const JournalEntry& entry) {
@@ -65,7 +81,7 @@ bool ReceiptJournal::Begin(const JournalEntry& entry) {
 void ReceiptJournal::Step(const std::string& step, const std::string& total) {
   if (!pending_) return;
   pending_->step = step;
-  if (!total.empty()) pending_->total = total;
+  if (!total.empty()) pending_->total = total.substr(0, 32);  // keeps the record within its size
   Save();
 }
 
@@ -73,6 +89,7 @@ void ReceiptJournal::Finish(const std::optional<Outcome>& outcome) {
   if (outcome && pending_) {
     outcomes_.emplace_back(pending_->request, *outcome);
     while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
+    SaveOutcomes();
   }
   pending_.reset();
   Save();
@@ -85,27 +102,36 @@ std::optional<Outcome> ReceiptJournal::Find(std::uint64_t request) const {
   return std::nullopt;
 }
 
-// Written to a new file that replaces the old one by rename: a crash leaves one or the other
-// whole. Readable by the owner only, like the other state files.
+// The pending record is small and rewritten in place on every step of every receipt, padded
+// with blanks to a fixed size, so that a step costs one write on a file kept open. A record torn
+// by a crash reads as no record: the receipt it named then counts as another program's, which is
+// left alone (409 saying how to annul it), never annulled by mistake.
 bool ReceiptJournal::Save() {
   if (path_.empty()) return true;
+  if (fd_ < 0) return false;
   ordered_json j = {{"lastRequest", lastRequest_}};
   if (pending_) {
     j["pending"] = {{"request", pending_->request}, {"seq", pending_->seq}, {"kind", pending_->kind},
                     {"step", pending_->step},       {"total", pending_->total}};
   }
+  std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (text.size() < kRecordSize) text.append(kRecordSize - text.size(), ' ');
+  return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+// The outcomes change only when a receipt was settled late: written to a new file that replaces
+// the old one by rename, so that a crash leaves one or the other whole.
+bool ReceiptJournal::SaveOutcomes() {
+  if (path_.empty()) return true;
   ordered_json outcomes = ordered_json::array();
   for (const auto& [number, outcome] : outcomes_)
     outcomes.push_back({{"request", number}, {"status", outcome.status}, {"body", outcome.body}});
-  j["outcomes"] = std::move(outcomes);
-
-  std::error_code ec;
-  fs::create_directories(fs::path(path_).parent_path(), ec);
-  const std::string temp = path_ + ".tmp" + std::to_string(::getpid());
+  const std::string file = path_ + ".outcomes";
+  const std::string temp = file + ".tmp" + std::to_string(::getpid());
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  const bool written = WriteWhole(fd, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-  if (::close(fd) != 0 || !written || std::rename(temp.c_str(), path_.c_str()) != 0) {
+  const bool written = WriteWhole(fd, outcomes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  if (::close(fd) != 0 || !written || std::rename(temp.c_str(), file.c_str()) != 0) {
     ::unlink(temp.c_str());
     return false;
   }

@@ -37,6 +37,9 @@ class ReceiptJournal {
   /// Reads the journal file (an empty path keeps the journal in memory only); a missing or
   /// unreadable file reads as an empty journal.
   explicit ReceiptJournal(std::string path);
+  ~ReceiptJournal();
+  ReceiptJournal(const ReceiptJournal&) = delete;
+  ReceiptJournal& operator=(const ReceiptJournal&) = delete;
 
   /// Answers the receipt the service opened and has not finished, if any.
   const std::optional<JournalEntry>& pending() const { return pending_; }
@@ -53,8 +56,10 @@ class ReceiptJournal {
 
  private:
   bool Save();
+  bool SaveOutcomes();
 
-  std::string path_;
+  std::string path_;  // the pending receipt and the request counter; the outcomes beside it
+  int fd_ = -1;       // the pending file, kept open: rewritten in place on every step
   std::uint64_t lastRequest_ = 0;
   std::optional<JournalEntry> pending_;
   std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;

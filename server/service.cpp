@@ -221,6 +221,11 @@ std::optional<Answer> Service::ForeignReceipt(const Answer& refusal) {
 // from the last read runs low, so that an ordinary receipt costs no extra exchange. Codes the
 // service programmed before take no new place.
 std::optional<Answer> Service::EnsureArticleRoom(const Receipt& receipt) {
+  // More codes than any article table holds: the registrator's table was cleared meanwhile.
+  if (knownCodes_.size() > kMaxKnownCodes) {
+    knownCodes_.clear();
+    freeArticles_.reset();
+  }
   std::set<std::int64_t> fresh;
   for (const Item& item : receipt.items) {
     if (!knownCodes_.count(item.code)) fresh.insert(item.code);

@@ -35,6 +35,8 @@ class Service {
   static constexpr std::size_t kMaxItems = 500;
   /// Free article places below which the count is read again before programming.
   static constexpr int kLowArticles = 100;
+  /// Article codes remembered as programmed, at most.
+  static constexpr std::size_t kMaxKnownCodes = 50000;
   /// Diagnostic reads that wait for a silent registrator after a lost reply.
   static constexpr int kRecoveryReads = 3;
 
