@@ -1,5 +1,5 @@
 // The receipt journal across restarts: the pending receipt, the request counter and the kept
-// outcomes survive; a torn record reads as no record, never as someone else's receipt of ours.
+// outcomes survive; a torn record reads as no record.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
