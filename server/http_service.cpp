@@ -280,8 +280,16 @@ void HttpService::Routes() {
             Message(res, 422, "this Idempotency-Key was used for a different request; nothing sent");
             return;
           }
-          res.status = stored->status;
           res.set_header("Idempotent-Replayed", "true");
+          // An answer that left the outcome unknown is asked of the registrator again, never re-run.
+          const json storedBody = json::parse(stored->body, nullptr, false);
+          if (Service::OutcomeUnknown(storedBody)) {
+            const Answer a = service_.ResolveOutcome(storedBody);
+            Reply(res, a.status, a.body);
+            if (a.status != 503) answers_.Keep(key, StoredAnswer{fingerprint, a.status, res.body});
+            return;
+          }
+          res.status = stored->status;
           res.set_content(stored->body, "application/json; charset=utf-8");
           return;
         }
@@ -326,6 +334,10 @@ void HttpService::Routes() {
   post("/v1/reports/z", [](const json& b) -> Operation {
     const std::string p = ReadPassword(b);
     return [p](Service& s) { return s.Report(p, 0); };
+  }, true);
+  post("/v1/receipts/open/annul", [](const json& b) -> Operation {
+    const std::string p = ReadPassword(b);
+    return [p](Service& s) { return s.AnnulOpenReceipt(p); };
   }, true);
   post("/v1/commands", [](const json& b) -> Operation {
     const RawCommand c = ReadRawCommand(b);

@@ -1,6 +1,7 @@
 #include "server/service.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "cli/device.h"
@@ -14,6 +15,18 @@ namespace kovrix::server {
 namespace {
 
 constexpr std::uint32_t kNoValidReply = ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM;
+// The diagnostic command does not check its password; the recovery dialog sends this one too.
+const std::string kDefaultPassword = "482916";
+// The registrator's error code for a changed article that has sales since the last Z report.
+const std::string kArticleSoldCode = "040A";
+
+const char* const kForeignReceipt =
+    "a receipt opened by another program (the desktop tool or kovrix-cli) is open on the registrator; "
+    "the service does not touch it: finish it where it was opened, or annul it with "
+    "POST /v1/receipts/open/annul";
+const char* const kArticleRule =
+    "an article code already sold this shift cannot change its price or name: the registrator refuses it "
+    "until the next Z report; give a new price or name a new code";
 
 std::string Format2(double v) {
   char buf[48];
@@ -30,6 +43,13 @@ std::string MessageOf(const ReplyRecord& record) {
   return "unknown error code " + Cp1251ToUtf8(record.errorText);
 }
 
+bool Silent(const ReplyRecord* record) { return (record->status & kNoValidReply) != 0; }
+
+bool Accepted(const ReplyRecord* record, int err) {
+  std::string text;
+  return err == 0 && !Silent(record) && GetErrorText(*record, text);
+}
+
 // The outcome of one command: nothing when it went through, else the answer that reports it.
 std::optional<Answer> Failure(const ReplyRecord* record, int err, const std::string& step) {
   if (err < 0) {
@@ -41,6 +61,12 @@ std::optional<Answer> Failure(const ReplyRecord* record, int err, const std::str
   return Answer{409, {{"error", Cp1251ToUtf8(record->errorText)}, {"message", MessageOf(*record)}, {"step", step}}};
 }
 
+// A read that changes nothing and found the registrator silent: the request may simply be sent
+// again, so it is answered as unavailable (and its answer is not kept for its key).
+Answer SilentBeforeAnything(const std::string& step) {
+  return Answer{503, {{"message", "the registrator does not answer; nothing was printed, try again"}, {"step", step}}};
+}
+
 Answer PortUnavailable(const cli::DeviceSession& session) { return Answer{503, {{"message", session.error()}}}; }
 
 Answer Done(const ReplyRecord& record) {
@@ -49,7 +75,199 @@ Answer Done(const ReplyRecord& record) {
 
 std::string ItemStep(const char* what, std::size_t i) { return std::string(what) + " item " + std::to_string(i + 1); }
 
+std::string ReceiptKindText(int byte) {
+  if ((byte & 0x0F) == 5) return "non-fiscal";
+  return (byte & 0x10) ? "return" : "fiscal";
+}
+
+std::uint8_t NextSequence() { return static_cast<std::uint8_t>(TheLink().SequenceCounter() + 1); }
+
 }  // namespace
+
+Service::Service(cli::Options device, const std::string& journalPath)
+    : device_(std::move(device)), journal_(journalPath) {}
+
+bool Service::OutcomeUnknown(const nlohmann::json& body) {
+  // A receipt left open (its annulment refused) is not settled either: a retry asks again.
+  return body.is_object() && body.contains("outcome") && (body["outcome"] == "unknown" || body["outcome"] == "open");
+}
+
+// Status byte 2 of the diagnostic reply holds the receipt state; field 10 the last receipt's
+// number. A silent registrator is asked again, up to `reads` times in all.
+std::optional<Service::ReceiptState> Service::ReadReceiptState(int reads) {
+  for (int i = 0; i < reads; ++i) {
+    int err = 0;
+    const ReplyRecord* r = GetDiagnosticInfo(kDefaultPassword, err);
+    if (err != 0) return std::nullopt;
+    if (Silent(r)) continue;
+    if (!Accepted(r, err)) return std::nullopt;
+    return ReceiptState{r->statusBytes[2] & 0x7F, Cp1251ToUtf8(r->field(10))};
+  }
+  return std::nullopt;
+}
+
+Answer Service::Unknown(const Answer& failure) {
+  Answer a{504, failure.body};
+  a.body.erase("annulled");
+  a.body.erase("closed");
+  a.body["outcome"] = "unknown";
+  if (journal_.pending()) a.body["request"] = journal_.pending()->request;
+  a.body["detail"] =
+      "the registrator stopped answering, so whether the receipt was printed is not known; the service finishes "
+      "it before its next request. Repeat this request with the same Idempotency-Key to learn its outcome: it is "
+      "never printed twice";
+  return a;
+}
+
+// After a lost reply the pending receipt is settled from what the registrator says once it
+// answers again: what is still open of ours is annulled (fiscal) or closed (non-fiscal), and the
+// last step sent tells a printed receipt from one that never was.
+Answer Service::Settle(const Answer& failure, const std::string& password) {
+  const auto state = ReadReceiptState(kRecoveryReads);
+  if (!state) return Unknown(failure);
+  return Decide(failure, password, *state);
+}
+
+Answer Service::Decide(const Answer& failure, const std::string& password, const ReceiptState& state) {
+  const JournalEntry entry = *journal_.pending();
+  const bool fiscal = entry.kind == "fiscal";
+  Answer a{409, failure.body};
+  a.body.erase("annulled");
+  a.body.erase("closed");
+  a.body.erase("outcome");
+  a.body.erase("request");
+  const auto finish = [&](Answer out) {
+    journal_.Finish(Outcome{out.status, out.body});
+    return out;
+  };
+  const auto undone = [&]() {
+    a.body[fiscal ? "annulled" : "closed"] = true;
+    a.body["outcome"] = fiscal ? "annulled" : "closed";
+    a.body["detail"] = fiscal ? "the receipt was annulled: nothing was sold" : "the non-fiscal receipt was closed";
+    return finish(a);
+  };
+  const auto printed = [&]() {
+    Answer ok{200, {{"error", "0000"}, {"message", ""}}};
+    if (fiscal) {
+      ok.body = {{"total", entry.total}, {"error", "0000"}, {"number", state.lastNumber}};
+    }
+    ok.body["outcome"] = "printed";
+    return finish(ok);
+  };
+
+  const bool oursOpen = fiscal ? (state.open() && !state.nonFiscal()) : state.nonFiscal();
+  if (oursOpen) {
+    // Closing a non-fiscal receipt whose lines were all printed completes it rather than undoes it.
+    journal_.Step(!fiscal && entry.step == "close" ? "close" : "undo");
+    bool gone = false;
+    // An annulment whose reply is lost may not have arrived: asked once more if still open.
+    for (int attempt = 0; attempt < 2 && !gone; ++attempt) {
+      int err = 0;
+      const ReplyRecord* r = fiscal ? Annulment(password, 0, err) : CloseNonFiscalReceipt(password, err);
+      gone = Accepted(r, err);
+      if (gone || err != 0 || !Silent(r)) break;
+      const auto after = ReadReceiptState(kRecoveryReads);
+      if (!after) return Unknown(failure);
+      gone = fiscal ? !(after->open() && !after->nonFiscal()) : !after->nonFiscal();
+    }
+    if (!gone) {
+      // Still open: the next request tries again; until then the answer says what to do.
+      a.body[fiscal ? "annulled" : "closed"] = false;
+      a.body["outcome"] = "open";
+      a.body["request"] = entry.request;
+      a.body["detail"] = "the receipt is still open and could not be finished: annul it with POST /v1/receipts/open/annul";
+      return a;
+    }
+    // A non-fiscal receipt whose every line was printed, closed now: it is complete.
+    if (!fiscal && entry.step == "close") return printed();
+    return undone();
+  }
+  if (entry.step == "close") return printed();
+  if (entry.step == "undo") return undone();
+  a.body[fiscal ? "annulled" : "closed"] = false;
+  a.body["outcome"] = "not printed";
+  a.body["detail"] = "the receipt was never opened: nothing was printed";
+  return finish(a);
+}
+
+// A receipt of ours left unfinished by an earlier request is finished before anything new is
+// sent, so that one silence never blocks the till.
+std::optional<Answer> Service::FinishEarlier() {
+  if (!journal_.pending()) return std::nullopt;
+  const auto state = ReadReceiptState(1);
+  if (!state) return SilentBeforeAnything("earlier receipt");
+  const Answer earlier{504, {{"message", "an earlier request lost the registrator's reply"}, {"step", "earlier receipt"}}};
+  const Answer settled = Decide(earlier, kDefaultPassword, *state);
+  if (!journal_.pending()) return std::nullopt;
+  if (settled.status == 504) return SilentBeforeAnything("earlier receipt");
+  return Answer{409,
+                {{"message", "a receipt this service opened earlier is still open and could not be finished: annul it "
+                             "with POST /v1/receipts/open/annul"},
+                 {"step", "earlier receipt"},
+                 {"outcome", settled.body.value("outcome", "")}}};
+}
+
+// A refused opening may mean that a receipt is already open: if it is, and not ours, say so.
+std::optional<Answer> Service::ForeignReceipt(const Answer& refusal) {
+  const auto state = ReadReceiptState(1);
+  if (!state || !state->open()) return std::nullopt;
+  Answer a = refusal;
+  a.body["message"] = kForeignReceipt;
+  a.body["openReceipt"] = ReceiptKindText(state->byte);
+  return a;
+}
+
+// Free article places are read before the first programming and again only when the count kept
+// from the last read runs low, so that an ordinary receipt costs no extra exchange. Codes the
+// service programmed before take no new place.
+std::optional<Answer> Service::EnsureArticleRoom(const Receipt& receipt) {
+  // More codes than any article table holds: the registrator's table was cleared meanwhile.
+  if (knownCodes_.size() > kMaxKnownCodes) {
+    knownCodes_.clear();
+    freeArticles_.reset();
+  }
+  std::set<std::int64_t> fresh;
+  for (const Item& item : receipt.items) {
+    if (!knownCodes_.count(item.code)) fresh.insert(item.code);
+  }
+  int needed = static_cast<int>(fresh.size());
+  if (needed == 0) return std::nullopt;
+  if (!freeArticles_ || *freeArticles_ < needed + kLowArticles) {
+    int err = 0;
+    const ReplyRecord* r = GetFreeResources(receipt.password, err);
+    if (auto failed = Failure(r, err, "free resources")) {
+      if (failed->status == 504) return SilentBeforeAnything("free resources");
+      return failed;
+    }
+    const std::string& field = r->field(11);
+    char* end = nullptr;
+    const long n = std::strtol(field.c_str(), &end, 10);
+    // A registrator that does not report the count is left to refuse an article itself.
+    if (field.empty() || *end != '\0' || n < 0) return std::nullopt;
+    freeArticles_ = static_cast<int>(n);
+  }
+  if (*freeArticles_ < needed) {
+    // Only when short: codes the registrator already has need no new place.
+    for (std::int64_t code : fresh) {
+      const ReplyRecord* r = ExecuteCommand(0x25, receipt.password + ";" + std::to_string(code) + ";");
+      if (Silent(r)) return SilentBeforeAnything("find article");
+      if (Accepted(r, 0)) {
+        knownCodes_.insert(code);
+        --needed;
+      }
+    }
+  }
+  if (*freeArticles_ >= needed) return std::nullopt;
+  const std::string free = std::to_string(*freeArticles_);
+  const std::string need = std::to_string(needed);
+  return Answer{409,
+                {{"message", "the registrator has room for " + free + " more articles and this receipt needs " + need +
+                                 " new ones; nothing was programmed or printed. Reuse the codes already programmed: " +
+                                 kArticleRule},
+                 {"step", "free resources"},
+                 {"free", *freeArticles_},
+                 {"needed", needed}}};
+}
 
 Answer Service::DeviceInfo() {
   cli::DeviceSession session(device_);
@@ -69,8 +287,14 @@ Answer Service::DeviceInfo() {
 }
 
 Answer Service::PrintReceipt(const Receipt& receipt) {
+  if (receipt.items.size() > kMaxItems) {
+    return Answer{400, {{"message", "items has " + std::to_string(receipt.items.size()) + " entries; one receipt takes at most " +
+                                        std::to_string(kMaxItems)}}};
+  }
   cli::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
+  if (auto blocked = FinishEarlier()) return *blocked;
+  if (auto full = EnsureArticleRoom(receipt)) return *full;
   const std::string& psw = receipt.password;
   int err = 0;
 
@@ -79,11 +303,27 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
     const Item& item = receipt.items[i];
     const std::string data = psw + ";" + std::to_string(item.code) + ";" + item.name + ";" + Format2(item.price) +
                              ";" + std::to_string(item.taxGroup) + ";" + std::to_string(item.department) + ";";
-    if (auto failed = Failure(ExecuteCommand(0x24, data), 0, ItemStep("program", i))) return *failed;
+    const ReplyRecord* r = ExecuteCommand(0x24, data);
+    if (auto failed = Failure(r, 0, ItemStep("program", i))) {
+      // Nothing is printed before the receipt opens: a silent registrator here may simply be asked again.
+      if (failed->status == 504) return SilentBeforeAnything(ItemStep("program", i));
+      if (r->errorText == kArticleSoldCode) failed->body["detail"] = kArticleRule;
+      return *failed;
+    }
+    if (knownCodes_.insert(item.code).second && freeArticles_ && *freeArticles_ > 0) --*freeArticles_;
   }
 
+  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), "fiscal", "open", ""}))
+    return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
   const ReplyRecord* r = OpenFiscalReceipt(psw, receipt.operatorNumber, 1, receipt.isReturn ? 1 : 0, err);
-  if (auto failed = Failure(r, err, "open receipt")) return *failed;
+  if (auto failed = Failure(r, err, "open receipt")) {
+    if (failed->status == 504) return Settle(*failed, psw);
+    journal_.Finish();
+    if (failed->status == 409) {
+      if (auto foreign = ForeignReceipt(*failed)) return *foreign;
+    }
+    return *failed;
+  }
 
   // From here on a receipt is open: whatever stops the sequence annuls it, so none stays open.
   std::string total;
@@ -121,43 +361,71 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
       if (auto f = Failure(kovrix::Payment(psw, p.type, p.amount, err), err, "payment " + std::to_string(i + 1)))
         return f;
     }
+    journal_.Step("close", total);
     return Failure(CloseFiscalReceipt(psw, 0, err), err, "close receipt");
   };
   if (auto failed = run()) {
+    // A lost reply leaves the step's effect open: the registrator's state decides.
+    if (failed->status == 504) return Settle(*failed, psw);
+    journal_.Step("undo");
     int annulErr = 0;
     const ReplyRecord* a = Annulment(psw, 0, annulErr);
-    std::string text;
-    failed->body["annulled"] = annulErr == 0 && !(a->status & kNoValidReply) && GetErrorText(*a, text);
+    if (annulErr == 0 && Silent(a)) return Settle(*failed, psw);
+    failed->body["annulled"] = Accepted(a, annulErr);
+    // An annulment the registrator refused leaves the receipt to the next request's check.
+    if (Accepted(a, annulErr)) journal_.Finish();
     return *failed;
   }
+  journal_.Finish();
   return Answer{200, {{"total", total}, {"error", "0000"}}};
 }
 
 Answer Service::PrintNonFiscal(const NonFiscal& request) {
   cli::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
+  if (auto blocked = FinishEarlier()) return *blocked;
+  const std::string& psw = request.password;
   int err = 0;
-  const ReplyRecord* r = OpenNonFiscalReceipt(request.password, err);
-  if (auto failed = Failure(r, err, "open receipt")) return *failed;
+  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), "non-fiscal", "open", ""}))
+    return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
+  const ReplyRecord* r = OpenNonFiscalReceipt(psw, err);
+  if (auto failed = Failure(r, err, "open receipt")) {
+    if (failed->status == 504) return Settle(*failed, psw);
+    journal_.Finish();
+    if (failed->status == 409) {
+      if (auto foreign = ForeignReceipt(*failed)) return *foreign;
+    }
+    return *failed;
+  }
   for (std::size_t i = 0; i < request.lines.size(); ++i) {
-    r = PrintText(request.password, request.lines[i], err);
+    r = PrintText(psw, request.lines[i], err);
     if (auto failed = Failure(r, err, "line " + std::to_string(i + 1))) {
+      if (failed->status == 504) return Settle(*failed, psw);
       // A non-fiscal receipt cannot be annulled; closing it is what leaves nothing open.
+      journal_.Step("undo");
       int closeErr = 0;
-      const ReplyRecord* c = CloseNonFiscalReceipt(request.password, closeErr);
-      std::string text;
-      failed->body["closed"] = closeErr == 0 && !(c->status & kNoValidReply) && GetErrorText(*c, text);
+      const ReplyRecord* c = CloseNonFiscalReceipt(psw, closeErr);
+      if (closeErr == 0 && Silent(c)) return Settle(*failed, psw);
+      failed->body["closed"] = Accepted(c, closeErr);
+      if (Accepted(c, closeErr)) journal_.Finish();
       return *failed;
     }
   }
-  r = CloseNonFiscalReceipt(request.password, err);
-  if (auto failed = Failure(r, err, "close receipt")) return *failed;
+  journal_.Step("close");
+  r = CloseNonFiscalReceipt(psw, err);
+  if (auto failed = Failure(r, err, "close receipt")) {
+    if (failed->status == 504) return Settle(*failed, psw);
+    failed->body["closed"] = false;
+    return *failed;
+  }
+  journal_.Finish();
   return Done(*r);
 }
 
 Answer Service::CashInOut(const Cash& request) {
   cli::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
+  if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
   const ReplyRecord* r = kovrix::CashInOut(request.password, request.operatorNumber, request.amount, err);
   if (auto failed = Failure(r, err, request.amount < 0 ? "cash out" : "cash in")) return *failed;
@@ -169,6 +437,7 @@ Answer Service::CashInOut(const Cash& request) {
 Answer Service::Report(const std::string& password, int type) {
   cli::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
+  if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
   const ReplyRecord* r = PrintReport(password, type, err);
   if (auto failed = Failure(r, err, type == 0 ? "Z report" : "X report")) return *failed;
@@ -181,7 +450,49 @@ Answer Service::Raw(const RawCommand& command) {
   const ReplyRecord* r = ExecuteCommand(command.code, command.data);
   std::string text;
   const int status = (r->status & kNoValidReply) ? 504 : GetErrorText(*r, text) ? 200 : 409;
-  return Answer{status, cli::ReplyJson(*r)};
+  Answer a{status, cli::ReplyJson(*r)};
+  if (status != 200) {
+    char step[16];
+    std::snprintf(step, sizeof step, "command %02X", command.code & 0xFF);
+    a.body["step"] = step;
+  }
+  return a;
+}
+
+Answer Service::AnnulOpenReceipt(const std::string& password) {
+  cli::DeviceSession session(device_);
+  if (!session.open()) return PortUnavailable(session);
+  const auto state = ReadReceiptState(1);
+  if (!state) return SilentBeforeAnything("receipt state");
+  if (!state->open()) return Answer{409, {{"message", "no receipt is open on the registrator"}, {"step", "receipt state"}}};
+  const bool nonFiscal = state->nonFiscal();
+  // The open receipt may be the one of ours still pending: from now on it counts as undone.
+  const bool ours = journal_.pending() && (journal_.pending()->kind == "non-fiscal") == nonFiscal;
+  if (ours) journal_.Step("undo");
+  int err = 0;
+  const ReplyRecord* r = nonFiscal ? CloseNonFiscalReceipt(password, err) : Annulment(password, 0, err);
+  if (auto failed = Failure(r, err, nonFiscal ? "close receipt" : "annul receipt")) return *failed;
+  // One of ours, if it was pending, is now settled: a retry of its request learns so.
+  if (ours) {
+    const Answer earlier{504, {{"message", "the receipt was finished on request"}, {"step", "earlier receipt"}}};
+    if (const auto after = ReadReceiptState(1)) Decide(earlier, password, *after);
+  }
+  return Answer{200, {{nonFiscal ? "closed" : "annulled", true}, {"receipt", ReceiptKindText(state->byte)}}};
+}
+
+Answer Service::ResolveOutcome(const nlohmann::json& unknownAnswer) {
+  const auto original = [&] { return Answer{504, nlohmann::ordered_json(unknownAnswer)}; };
+  if (!unknownAnswer.contains("request") || !unknownAnswer["request"].is_number_unsigned()) return original();
+  const std::uint64_t request = unknownAnswer["request"].get<std::uint64_t>();
+  if (const auto kept = journal_.Find(request)) return Answer{kept->status, kept->body};
+  if (!journal_.pending() || journal_.pending()->request != request) return original();
+  cli::DeviceSession session(device_);
+  if (!session.open()) return PortUnavailable(session);
+  Answer failure = original();
+  failure.body.erase("detail");
+  const auto state = ReadReceiptState(1);
+  if (!state) return Unknown(failure);
+  return Decide(failure, kDefaultPassword, *state);
 }
 
 }  // namespace kovrix::server

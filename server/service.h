@@ -3,12 +3,23 @@
 // it takes the port (lock, open, frame sequence shared with kovrix-cli), sends its commands and
 // lets the port go again. Answers carry the HTTP status and the JSON body. Not thread-safe: the
 // caller runs one operation at a time.
+//
+// A receipt never stays half-open and its outcome is never hidden: when a reply is lost inside a
+// receipt, the service reads the receipt state from the registrator once it answers again (within
+// a bounded wait), finishes what it opened (annuls a fiscal receipt, closes a non-fiscal one) and
+// answers what happened. Only when the registrator stays silent is the answer 504 with
+// "outcome":"unknown"; the receipt journal then lets a later request finish the receipt, and a
+// retry of the request learn its outcome.
 
+#include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/options.h"
+#include "server/receipt_journal.h"
 #include "server/request.h"
 
 namespace kovrix::server {
@@ -20,8 +31,19 @@ struct Answer {
 
 class Service {
  public:
-  /// The port, speed, repeat count and session log come from the options.
-  explicit Service(cli::Options device) : device_(std::move(device)) {}
+  /// Items of one receipt request at most.
+  static constexpr std::size_t kMaxItems = 500;
+  /// Free article places below which the count is read again before programming.
+  static constexpr int kLowArticles = 100;
+  /// Article codes remembered as programmed, at most.
+  static constexpr std::size_t kMaxKnownCodes = 50000;
+  /// Diagnostic reads that wait for a silent registrator after a lost reply.
+  static constexpr int kRecoveryReads = 3;
+
+  /// The port, speed, repeat count and session log come from the options; the receipt journal
+  /// lives in journalPath (empty: in memory only).
+  explicit Service(cli::Options device) : Service(device, ReceiptJournalPath(device.port)) {}
+  Service(cli::Options device, const std::string& journalPath);
 
   /// Diagnostic information: model, version, serial, fiscalised, status bytes, status word.
   Answer DeviceInfo();
@@ -35,9 +57,38 @@ class Service {
   Answer Report(const std::string& password, int type);
   /// One raw exchange, answered with the command-line client's JSON object.
   Answer Raw(const RawCommand& command);
+  /// Annuls the fiscal receipt open on the registrator, or closes the non-fiscal one, whoever
+  /// opened it; 409 when none is open.
+  Answer AnnulOpenReceipt(const std::string& password);
+  /// Answers the real outcome of a receipt request whose answer said "outcome":"unknown" (the
+  /// body of that answer), asking the registrator; never sends the request again.
+  Answer ResolveOutcome(const nlohmann::json& unknownAnswer);
+
+  /// Answers whether an answer leaves the outcome of its request unknown (or its receipt open).
+  static bool OutcomeUnknown(const nlohmann::json& body);
 
  private:
+  struct ReceiptState {
+    int byte = 0;            // status byte 2, top bit cleared
+    std::string lastNumber;  // the last fiscal receipt's number
+    int low() const { return byte & 0x0F; }
+    bool open() const { return low() != 0; }
+    bool nonFiscal() const { return low() == 5; }
+  };
+
+  std::optional<ReceiptState> ReadReceiptState(int reads);
+  std::optional<Answer> FinishEarlier();
+  Answer Settle(const Answer& failure, const std::string& password);
+  Answer Decide(const Answer& failure, const std::string& password, const ReceiptState& state);
+  Answer Unknown(const Answer& failure);
+  std::optional<Answer> EnsureArticleRoom(const Receipt& receipt);
+  std::optional<Answer> ForeignReceipt(const Answer& refusal);
+
   cli::Options device_;
+  ReceiptJournal journal_;
+  bool checkBeforeNext_ = false;
+  std::optional<int> freeArticles_;
+  std::set<std::int64_t> knownCodes_;
 };
 
 }  // namespace kovrix::server

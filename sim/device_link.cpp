@@ -60,8 +60,9 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
     entry.outcome = outcome;
     journal_.Add(entry);
   };
-  // A restarting registrator, like one in the USB storage mode, hears nothing on the line.
-  if (device_.state().usbStorage || std::chrono::steady_clock::now() < bootedAt_) {
+  // A restarting registrator, like one in the USB storage mode or one briefly out, hears nothing.
+  const auto now = std::chrono::steady_clock::now();
+  if (device_.state().usbStorage || now < bootedAt_ || now < deafUntil_) {
     record(Outcome::Offline);
     return std::nullopt;
   }
@@ -70,7 +71,11 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
     t.bytes = std::string(1, static_cast<char>(kNAK));
     return t;
   }
-  const auto step = faults_.TakeNext();
+  const bool repeat = havePrevious_ && frame.seq == previous_.seq && frame.command == previous_.command &&
+                      frame.data == previous_.data;
+  auto step = faults_.TakeNext();
+  const auto aimed = faults_.TakeAimed(frame.command, repeat);
+  if (!step) step = aimed;
   if (step && step->kind == LineFault::Nak) {
     record(Outcome::Naked);
     t.bytes = std::string(1, static_cast<char>(kNAK));
@@ -88,6 +93,7 @@ std::optional<Transmission> DeviceLink::Answer(const RequestFrame& frame) {
   }
   // A muted reply was executed but never sent: the journal shows no error field for it.
   if (step && step->kind == LineFault::Mute) entry.error.clear();
+  if (step && step->deafMs > 0) deafUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(step->deafMs);
   journal_.Add(entry);
   if (!step) return t;
   switch (step->kind) {

@@ -53,6 +53,7 @@ class DeviceLink {
   std::string previousError_;
   std::chrono::milliseconds bootTime_{2000};
   std::chrono::steady_clock::time_point bootedAt_{};  // frames before it find the device restarting
+  std::chrono::steady_clock::time_point deafUntil_{};  // frames before it find the device briefly out
 };
 
 }  // namespace kovrix::sim

@@ -70,6 +70,7 @@ void DeviceServer::Send(const Transmission& t, SteadyTime requestAt) {
     }
     requestAt = steady_clock::now();
   }
+  wireBytes_ += t.requestBytes + t.bytes.size();
   const int baud = paceBaud_;
   if (baud > 0) {
     // The reply is complete on the host's side one request wire time plus one reply wire time

@@ -40,6 +40,9 @@ class DeviceServer final : public PtyServer {
   /// only a host whose line runs at that speed, and bytes sent at another speed are lost, as on a
   /// real line. Until then (a fresh device) it hears a host at any speed.
   bool speedCheck() const { return speedCheck_; }
+  /// Answers the bytes of the request frames answered and of their replies so far: the line's
+  /// busy time at a baud rate is this times 10 bits over the rate.
+  std::uint64_t wireBytes() const { return wireBytes_; }
   /// Sets how long the registrator stays silent while it restarts (after F3h and fiscalisation).
   void setBootTime(std::chrono::milliseconds time) {
     std::lock_guard lock(mutex_);
@@ -59,6 +62,7 @@ class DeviceServer final : public PtyServer {
   DeviceLink link_;
   std::atomic<int> paceBaud_{0};
   std::atomic<bool> speedCheck_{false};
+  std::atomic<std::uint64_t> wireBytes_{0};
   SteadyTime frameStart_{};
   SteadyTime lastByte_{};
   SteadyTime lineFree_{};

@@ -12,6 +12,16 @@ void FaultPlan::SynBeforeReply(int ms, int n, int intervalMs) {
   for (int i = 0; i < n; ++i) steps_.push_back(FaultStep{LineFault::Syn, ms, intervalMs < 1 ? 1 : intervalMs});
 }
 
+void FaultPlan::Aim(std::uint8_t command, LineFault kind, int nth) {
+  std::lock_guard lock(mutex_);
+  aimed_.push_back(AimedFault{command, FaultStep{kind, 0, 20, 0}, nth < 0 ? 0 : nth, 0});
+}
+
+void FaultPlan::SilenceAfter(std::uint8_t command, int nth, int ms) {
+  std::lock_guard lock(mutex_);
+  aimed_.push_back(AimedFault{command, FaultStep{LineFault::Mute, 0, 20, ms < 0 ? 0 : ms}, nth < 0 ? 0 : nth, 0});
+}
+
 void FaultPlan::FailCommand(std::uint8_t command, ErrorCode code) {
   std::lock_guard lock(mutex_);
   failures_[command] = code;
@@ -39,6 +49,7 @@ void FaultPlan::ForceStatusBit(int byte, int bit, bool on) {
 void FaultPlan::Clear() {
   std::lock_guard lock(mutex_);
   steps_.clear();
+  aimed_.clear();
   failures_.clear();
   countedFailures_.clear();
   replacedData_.clear();
@@ -65,6 +76,30 @@ std::optional<std::string> FaultPlan::ReplacedData(std::uint8_t command) {
   std::string data = std::move(it->second.front());
   it->second.pop_front();
   return data;
+}
+
+std::optional<FaultStep> FaultPlan::TakeAimed(std::uint8_t command, bool repeat) {
+  std::lock_guard lock(mutex_);
+  std::optional<FaultStep> fired;
+  for (auto it = aimed_.begin(); it != aimed_.end();) {
+    if (it->command != command) {
+      ++it;
+      continue;
+    }
+    if (it->nth == 0) {
+      if (!fired) fired = it->step;
+      ++it;
+      continue;
+    }
+    // A counted fault aims at one new frame; the host's repeat of it finds the reply kept.
+    if (!repeat && ++it->seen == it->nth) {
+      if (!fired) fired = it->step;
+      it = aimed_.erase(it);
+      continue;
+    }
+    ++it;
+  }
+  return fired;
 }
 
 std::optional<ErrorCode> FaultPlan::CommandFailure(std::uint8_t command) {

@@ -1,7 +1,8 @@
 #pragma once
 // Faults the simulated registrator injects on demand, set from tests and from the command
 // line. Line faults apply to the next good frames, one step per frame, in the order queued;
-// command failures and status bits stay until cleared. Thread-safe.
+// aimed faults apply to the frames of one command (the n-th new one, or every one); command
+// failures and status bits stay until cleared. Thread-safe.
 
 #include <cstdint>
 #include <deque>
@@ -29,6 +30,7 @@ struct FaultStep {
   LineFault kind = LineFault::Nak;
   int synMs = 0;          // Syn: how long to stream
   int synIntervalMs = 20; // Syn: time between two SYN bytes
+  int deafMs = 0;         // the device then hears nothing for this long (a brief outage)
 };
 
 class FaultPlan {
@@ -37,6 +39,12 @@ class FaultPlan {
   void Queue(LineFault kind, int n = 1);
   /// Queues a SYN stream of ms milliseconds before each of the next n replies.
   void SynBeforeReply(int ms, int n = 1, int intervalMs = 20);
+  /// Spoils the reply to the nth new frame of the command (1 = the first from now; a repeat of a
+  /// frame does not count), or to every frame of it, repeats included, when nth is 0.
+  void Aim(std::uint8_t command, LineFault kind, int nth = 0);
+  /// Executes the nth new frame of the command (0 = every), sends no reply, and hears nothing
+  /// more for ms milliseconds: the device is briefly silent at that step.
+  void SilenceAfter(std::uint8_t command, int nth, int ms);
   /// Answers the command with the error code (without executing it) until cleared.
   void FailCommand(std::uint8_t command, ErrorCode code);
   /// Answers the next n requests of the command with the error code, then executes it again.
@@ -53,6 +61,9 @@ class FaultPlan {
   std::optional<FaultStep> TakeNext();
   /// Answers the replacement data text of the command's reply, if any; it is used up by asking.
   std::optional<std::string> ReplacedData(std::uint8_t command);
+  /// Takes the aimed step for a good frame of the command (repeat: the same frame as the last
+  /// one), if any; every aimed fault counts the frame whether or not it fires.
+  std::optional<FaultStep> TakeAimed(std::uint8_t command, bool repeat);
   /// Answers the forced error code of a command, if any; a counted failure is used up by asking.
   std::optional<ErrorCode> CommandFailure(std::uint8_t command);
   StatusMasks Masks() const;
@@ -60,6 +71,13 @@ class FaultPlan {
  private:
   mutable std::mutex mutex_;
   std::deque<FaultStep> steps_;
+  struct AimedFault {
+    std::uint8_t command = 0;
+    FaultStep step;
+    int nth = 0;   // 0 = every frame
+    int seen = 0;  // new frames of the command seen so far
+  };
+  std::deque<AimedFault> aimed_;
   std::map<std::uint8_t, ErrorCode> failures_;
   struct CountedFailure {
     ErrorCode code;

@@ -9,7 +9,9 @@ std::string SimUsage() {
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
          "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...\n"
          "       kovrix-sim --version | --help\n"
-         "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n";
+         "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n"
+         "       nak:CC@n drop:CC@n mute:CC@n badsum:CC@n garble:CC@n cut:CC@n silent:CC@n:MS\n"
+         "       (the reply to the n-th command CC from the start, hexadecimal CC; @* = every one)\n";
 }
 
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error) {
@@ -82,6 +84,24 @@ std::optional<int> Count(const std::string& text, int lo, int hi) {
   return static_cast<int>(*n);
 }
 
+// CC@n or CC@*: a command in hexadecimal and which of its frames (0 = every).
+bool ParseAim(const std::string& text, std::uint8_t& command, int& nth) {
+  const std::size_t at = text.find('@');
+  if (at == std::string::npos || at == 0 || at > 2) return false;
+  const auto code = ParseHex(text.substr(0, at));
+  if (!code) return false;
+  const std::string which = text.substr(at + 1);
+  if (which == "*") {
+    nth = 0;
+  } else {
+    const auto n = Count(which, 1, 100000);
+    if (!n) return false;
+    nth = *n;
+  }
+  command = static_cast<std::uint8_t>(*code);
+  return true;
+}
+
 }  // namespace
 
 bool ApplyFault(const std::string& text, FaultPlan& plan) {
@@ -93,13 +113,28 @@ bool ApplyFault(const std::string& text, FaultPlan& plan) {
       {"nak", LineFault::Nak},       {"drop", LineFault::Drop}, {"mute", LineFault::Mute},
       {"badsum", LineFault::BadChecksum}, {"garble", LineFault::Garble}, {"cut", LineFault::Cut},
   };
+  std::uint8_t command = 0;
+  int nth = 0;
   for (const auto& [name, fault] : kCounted) {
+    if (kind == name && arg.find('@') != std::string::npos) {
+      if (!ParseAim(arg, command, nth)) return false;
+      plan.Aim(command, fault, nth);
+      return true;
+    }
     if (kind == name) {
       const auto n = Count(arg, 1, 100000);
       if (!n) return false;
       plan.Queue(fault, *n);
       return true;
     }
+  }
+  if (kind == "silent") {
+    const std::size_t second = arg.find(':');
+    if (second == std::string::npos || !ParseAim(arg.substr(0, second), command, nth)) return false;
+    const auto ms = Count(arg.substr(second + 1), 1, 600000);
+    if (!ms) return false;
+    plan.SilenceAfter(command, nth, *ms);
+    return true;
   }
   if (kind == "syn") {
     const std::size_t second = arg.find(':');

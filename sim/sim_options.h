@@ -33,7 +33,9 @@ std::string SimUsage();
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error);
 
 /// Applies one fault switch to the plan: nak:N, drop:N, mute:N, badsum:N, garble:N, cut:N,
-/// syn:MS[:N], fail:CC=EEEE (command in hex, error field as sent), status:B.b=0|1.
+/// syn:MS[:N], fail:CC=EEEE (command in hex, error field as sent), status:B.b=0|1; aimed at one
+/// command (hex CC, the n-th frame of it or @* every one): nak:CC@n, drop:CC@n, mute:CC@n,
+/// badsum:CC@n, garble:CC@n, cut:CC@n, and silent:CC@n:MS (executed, unanswered, then deaf MS ms).
 /// Answers false, changing nothing, when the text is not one of these.
 bool ApplyFault(const std::string& text, FaultPlan& plan);
 

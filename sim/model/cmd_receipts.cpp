@@ -135,6 +135,34 @@ void NoteUndelivered(Device& d) {
   if (d.s.modem.undelivered++ == 0) d.s.modem.firstUndelivered = d.Now();
 }
 
+// A subtotal discount or surcharge belongs to no tax group: it is spread over the groups in
+// proportion to their sales, the cents left by rounding going to the largest group, so that the
+// turnover by group adds up to what the customer paid.
+void SpreadOverGroups(const Receipt& r, std::int64_t amount, std::array<std::int64_t, 5>& byGroup) {
+  std::array<std::int64_t, 5> base{};
+  std::int64_t whole = 0;
+  for (const ReceiptItem& item : r.items) {
+    if (item.annulled) continue;
+    base[static_cast<std::size_t>(item.taxGroup)] += item.amount + item.discount;
+    whole += item.amount + item.discount;
+  }
+  std::size_t largest = 0;
+  for (std::size_t g = 1; g < base.size(); ++g) {
+    if (base[g] > base[largest]) largest = g;
+  }
+  if (whole <= 0) {
+    byGroup[largest] += amount;
+    return;
+  }
+  std::int64_t spread = 0;
+  for (std::size_t g = 0; g < base.size(); ++g) {
+    const std::int64_t share = amount * base[g] / whole;
+    byGroup[g] += share;
+    spread += share;
+  }
+  byGroup[largest] += amount - spread;
+}
+
 // Books a paid sale or return receipt into the shift, the bases and the till.
 void BookSaleReceipt(Device& d) {
   Receipt& r = d.s.receipt;
@@ -153,7 +181,11 @@ void BookSaleReceipt(Device& d) {
   }
   for (const Adjustment& adj : r.adjustments) {
     t.adjustments += sign * adj.amount;
-    if (adj.taxGroup >= 0) byGroup[static_cast<std::size_t>(adj.taxGroup)] += adj.amount;
+    if (adj.taxGroup >= 0) {
+      byGroup[static_cast<std::size_t>(adj.taxGroup)] += adj.amount;
+    } else {
+      SpreadOverGroups(r, adj.amount, byGroup);
+    }
   }
   const std::int64_t change = d.ReceiptPaid() - d.ReceiptTotal();
   auto& byType = r.isReturn ? t.returnPayments : t.salePayments;

@@ -132,5 +132,32 @@ TEST_F(SimDeviceLink, SynStreamsAndTheUsbStorageModeAreCarriedOut) {
   EXPECT_EQ(journal.Entries()[2].outcome, Outcome::Offline);
 }
 
+// Faults aimed at one command: the n-th new frame of it (a repeat does not count, and gets the
+// kept reply), or every frame of it; other commands pass untouched.
+TEST_F(SimDeviceLink, AimedFaultsHitTheChosenFrameOfOneCommand) {
+  const std::string cashIn = "482916;1;10.00;";
+  faults.Aim(0x6E, LineFault::Mute, 2);
+  faults.Aim(0x21, LineFault::Drop);
+  EXPECT_EQ(Send(0x30, 0x6E, cashIn).size(), 1u);   // the first cash in: answered
+  EXPECT_TRUE(Send(0x31, 0x6E, cashIn).empty());    // the second: executed, muted
+  EXPECT_EQ(Send(0x31, 0x6E, cashIn).size(), 1u);   // its repeat: the kept reply
+  EXPECT_EQ(Send(0x32, 0x6E, cashIn).size(), 1u);   // the third: answered, the aim is used up
+  EXPECT_EQ(model.s().cash, 3000);
+  for (std::uint8_t seq : {0x33, 0x34}) EXPECT_TRUE(Send(seq, 0x21, "482916;").empty()) << int(seq);
+  EXPECT_EQ(Outcomes(), (std::vector<Outcome>{Outcome::Executed, Outcome::Executed, Outcome::Repeated,
+                                              Outcome::Executed, Outcome::Dropped, Outcome::Dropped}));
+  faults.Clear();
+  EXPECT_EQ(Send(0x35, 0x21, "482916;").size(), 1u);
+}
+
+// A brief outage: the command runs unanswered and the device then hears nothing for a while.
+TEST_F(SimDeviceLink, SilenceAfterACommandLeavesTheDeviceDeafForAWhile) {
+  faults.SilenceAfter(0x6E, 1, 60000);
+  EXPECT_TRUE(Send(0x30, 0x6E, "482916;1;10.00;").empty());
+  EXPECT_EQ(model.s().cash, 1000);
+  EXPECT_TRUE(Send(0x31, 0x21, "482916;").empty());
+  EXPECT_EQ(Outcomes(), (std::vector<Outcome>{Outcome::Executed, Outcome::Offline}));
+}
+
 }  // namespace
 }  // namespace kovrix::sim

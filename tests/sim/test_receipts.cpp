@@ -176,5 +176,44 @@ TEST_F(SimReceipts, TextReceiptsPrintLinesAndReportsPrintInsideThem) {
   EXPECT_NE(tape.find("EAN-13 4006381333931 h50"), std::string::npos);
 }
 
+// The turnover the daily reports print is what the customers paid: subtotal discounts count,
+// and a return receipt's own subtotal discount counts in the return turnover.
+TEST_F(SimReceipts, DailyReportsCountSubtotalDiscountsInTheTurnover) {
+  struct Receipt {
+    const char* type;
+    std::vector<std::string> sales;
+    std::string subtotal;  // command and data of the subtotal adjustment
+    const char* total;
+  };
+  const std::vector<Receipt> day = {
+      {"0", {"482916;1;2.000;12.50;"}, "73:482916;-24.00;", "19.00;"},
+      {"0", {"482916;1;14.000;12.50;", "482916;2;1.000;3.00;"}, "74:482916;-1.32;", "176.68;"},
+      {"1", {"482916;1;1.000;12.50;"}, "73:482916;-10.00;", "11.25;"},
+  };
+  for (const Receipt& r : day) {
+    ASSERT_EQ(m.Code(0x63, std::string("482916;1;1;") + r.type + ";"), "0000");
+    for (const std::string& sale : r.sales) ASSERT_EQ(m.Code(0x64, sale), "0000");
+    ASSERT_EQ(m.Code(r.subtotal[1] == '3' ? 0x73 : 0x74, r.subtotal.substr(3)), "0000");
+    ASSERT_EQ(Total(), r.total);
+    ASSERT_EQ(m.Code(0x67, "482916;0;200.00;"), "0000");
+    ASSERT_EQ(m.Code(0x65, "482916;0;"), "0000");
+  }
+  const ShiftTotals& t = m.s().shift.totals;
+  EXPECT_EQ(t.sales[0] + t.sales[1], 19568);
+  EXPECT_EQ(t.sales[1], 298);  // 3.00 less its share of the 1.32 discount
+  EXPECT_EQ(t.returns[0], 1125);
+  ASSERT_EQ(m.Code(0xA1, "482916;1;"), "0000");  // X report
+  const std::string tape = m.Tape();
+  const std::string x = tape.substr(tape.rfind("X-ЗВІТ"));
+  const auto line = [&](const char* heading) {
+    const auto at = x.find(heading);
+    return at == std::string::npos ? std::string() : x.substr(at, x.find('\n', at) - at);
+  };
+  EXPECT_NE(line("ОБІГ ПРОДАЖУ").find("195.68"), std::string::npos) << x;
+  EXPECT_NE(line("ОБІГ ПОВЕРНЕННЯ").find("11.25"), std::string::npos) << x;
+  ASSERT_EQ(m.Code(0xA1, "482916;0;"), "0000");  // Z report: the same turnover goes to the fiscal memory
+  EXPECT_NE(m.Tape().rfind("195.68"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kovrix::sim

@@ -55,5 +55,25 @@ TEST(SimOptions, FaultSpecsFillThePlan) {
   EXPECT_EQ(plan.Masks().clear[5], 0x10);
 }
 
+TEST(SimOptions, AimedFaultSpecsNameACommandAndWhichOfItsFrames) {
+  FaultPlan plan;
+  for (const char* fault : {"mute:65@2", "drop:63@*", "cut:6B@1", "nak:64@3", "silent:6B@1:300"})
+    EXPECT_TRUE(ApplyFault(fault, plan)) << fault;
+  for (const char* fault : {"mute:65@", "mute:@2", "mute:123@1", "mute:65@0", "mute:XY@1", "silent:6B@1",
+                            "silent:6B:300", "silent:6B@1:0"})
+    EXPECT_FALSE(ApplyFault(fault, plan)) << fault;
+  EXPECT_FALSE(plan.TakeNext());  // nothing queued for the next frames of any command
+  EXPECT_FALSE(plan.TakeAimed(0x65, false));
+  EXPECT_EQ(plan.TakeAimed(0x65, false)->kind, LineFault::Mute);
+  EXPECT_FALSE(plan.TakeAimed(0x65, false));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(plan.TakeAimed(0x63, i > 0)->kind, LineFault::Drop);  // every one
+  EXPECT_EQ(plan.TakeAimed(0x6B, false)->kind, LineFault::Cut);  // the first aim that fires wins
+  const auto silent = plan.TakeAimed(0x6B, false);
+  EXPECT_FALSE(silent);  // the silence was counted on the same first frame and is used up
+  std::string error;
+  EXPECT_TRUE(ParseSimOptions({"--fault", "mute:65@2"}, error)) << error;
+  EXPECT_NE(SimUsage().find("mute:CC@n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kovrix::sim

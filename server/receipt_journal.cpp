@@ -1,0 +1,150 @@
+#include "server/receipt_journal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/port_state.h"
+
+namespace kovrix::server {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::ordered_json;
+
+bool WriteWhole(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The pending record's fixed size: larger than any record (a total of at most 16 characters).
+constexpr std::size_t kRecordSize = 512;
+
+ordered_json ReadJson(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return ordered_json();
+  std::stringstream text;
+  text << in.rdbuf();
+  const ordered_json j = ordered_json::parse(text.str(), nullptr, false);
+  return j.is_discarded() ? ordered_json() : j;
+}
+
+}  // namespace
+
+ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
+  if (path_.empty()) return;
+  const ordered_json j = ReadJson(path_);
+  try {
+    if (j.is_object()) {
+      lastRequest_ = j.value("lastRequest", std::uint64_t{0});
+      if (j.contains("pending") && j["pending"].is_object()) {
+        const ordered_json& p = j["pending"];
+        pending_ = JournalEntry{p.at("request").get<std::uint64_t>(), p.at("seq").get<int>(),
+                                p.at("kind").get<std::string>(), p.at("step").get<std::string>(),
+                                p.value("total", std::string())};
+      }
+    }
+    const ordered_json o = ReadJson(path_ + ".outcomes");
+    if (o.is_array()) {
+      for (const ordered_json& e : o)
+        outcomes_.emplace_back(e.at("request").get<std::uint64_t>(), Outcome{e.at("status").get<int>(), e.at("body")});
+    }
+  } catch (const nlohmann::json::exception&) {
+    // A damaged file keeps what could be read; the request counter still only grows.
+  }
+  while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
+  std::error_code ec;
+  fs::create_directories(fs::path(path_).parent_path(), ec);
+  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+
+ReceiptJournal::~ReceiptJournal() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool ReceiptJournal::Begin(const JournalEntry& entry) {
+  pending_ = entry;
+  if (Save()) return true;
+  pending_.reset();
+  return false;
+}
+
+void ReceiptJournal::Step(const std::string& step, const std::string& total) {
+  if (!pending_) return;
+  pending_->step = step;
+  if (!total.empty()) pending_->total = total.substr(0, 32);  // keeps the record within its size
+  Save();
+}
+
+void ReceiptJournal::Finish(const std::optional<Outcome>& outcome) {
+  if (outcome && pending_) {
+    outcomes_.emplace_back(pending_->request, *outcome);
+    while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
+    SaveOutcomes();
+  }
+  pending_.reset();
+  Save();
+}
+
+std::optional<Outcome> ReceiptJournal::Find(std::uint64_t request) const {
+  for (const auto& [number, outcome] : outcomes_) {
+    if (number == request) return outcome;
+  }
+  return std::nullopt;
+}
+
+// The pending record is small and rewritten in place on every step of every receipt, padded
+// with blanks to a fixed size, so that a step costs one write on a file kept open. A record torn
+// by a crash reads as no record: the receipt it named then counts as another program's, which is
+// left alone (409 saying how to annul it), never annulled by mistake.
+bool ReceiptJournal::Save() {
+  if (path_.empty()) return true;
+  if (fd_ < 0) return false;
+  ordered_json j = {{"lastRequest", lastRequest_}};
+  if (pending_) {
+    j["pending"] = {{"request", pending_->request}, {"seq", pending_->seq}, {"kind", pending_->kind},
+                    {"step", pending_->step},       {"total", pending_->total}};
+  }
+  std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  if (text.size() < kRecordSize) text.append(kRecordSize - text.size(), ' ');
+  return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+// The outcomes change only when a receipt was settled late: written to a new file that replaces
+// the old one by rename, so that a crash leaves one or the other whole.
+bool ReceiptJournal::SaveOutcomes() {
+  if (path_.empty()) return true;
+  ordered_json outcomes = ordered_json::array();
+  for (const auto& [number, outcome] : outcomes_)
+    outcomes.push_back({{"request", number}, {"status", outcome.status}, {"body", outcome.body}});
+  const std::string file = path_ + ".outcomes";
+  const std::string temp = file + ".tmp" + std::to_string(::getpid());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const bool written = WriteWhole(fd, outcomes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  if (::close(fd) != 0 || !written || std::rename(temp.c_str(), file.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string ReceiptJournalPath(const std::string& port) {
+  const std::string dir = cli::StateDirectory();
+  const std::string device = cli::ResolvedDevicePath(port);
+  if (dir.empty() || device.empty()) return {};
+  std::string name = cli::StateFileName(device);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".seq") == 0) name.resize(name.size() - 4);
+  return dir + "/server-receipt-" + name + ".json";
+}
+
+}  // namespace kovrix::server

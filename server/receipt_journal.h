@@ -1,0 +1,72 @@
+#pragma once
+// What the service keeps about the receipt it is printing, in one small file in its state
+// directory, written before the receipt is opened ("receipt opened by request K at SEQ s"). A
+// receipt left open by a lost reply, a crash or a power cut is then known as the service's own
+// and finished later, while one opened by another program is left alone. The file also keeps
+// the last outcomes decided after the request had answered "unknown", so that a retry of that
+// request learns what became of it without running it again.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace kovrix::server {
+
+struct JournalEntry {
+  std::uint64_t request = 0;  // the service's running request number
+  int seq = 0;                // the link's frame sequence counter of the opening command
+  std::string kind;           // "fiscal" or "non-fiscal"
+  std::string step;           // the last step sent whose effect is open: "open", "close" or "annul"
+  std::string total;          // the receipt's total once the registrator printed it
+};
+
+/// One decided outcome: the HTTP status and body the request would have answered.
+struct Outcome {
+  int status = 0;
+  nlohmann::ordered_json body;
+};
+
+class ReceiptJournal {
+ public:
+  /// How many decided outcomes are kept for retries.
+  static constexpr std::size_t kKeptOutcomes = 64;
+
+  /// Reads the journal file (an empty path keeps the journal in memory only); a missing or
+  /// unreadable file reads as an empty journal.
+  explicit ReceiptJournal(std::string path);
+  ~ReceiptJournal();
+  ReceiptJournal(const ReceiptJournal&) = delete;
+  ReceiptJournal& operator=(const ReceiptJournal&) = delete;
+
+  /// Answers the receipt the service opened and has not finished, if any.
+  const std::optional<JournalEntry>& pending() const { return pending_; }
+  /// Answers a new request number (never one used before, also across restarts).
+  std::uint64_t NextRequest() { return ++lastRequest_; }
+  /// Records a receipt about to be opened; false when the file cannot be written.
+  bool Begin(const JournalEntry& entry);
+  /// Records the next step of the pending receipt (and its total once known).
+  void Step(const std::string& step, const std::string& total = {});
+  /// Ends the pending receipt; with an outcome, keeps it for a retry of the request.
+  void Finish(const std::optional<Outcome>& outcome = std::nullopt);
+  /// Answers the outcome kept for a request number, if any.
+  std::optional<Outcome> Find(std::uint64_t request) const;
+
+ private:
+  bool Save();
+  bool SaveOutcomes();
+
+  std::string path_;  // the pending receipt and the request counter; the outcomes beside it
+  int fd_ = -1;       // the pending file, kept open: rewritten in place on every step
+  std::uint64_t lastRequest_ = 0;
+  std::optional<JournalEntry> pending_;
+  std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;
+};
+
+/// Answers the journal file for a port: server-receipt-<device path>.json in the state directory,
+/// or an empty text when there is no state directory or no such device.
+std::string ReceiptJournalPath(const std::string& port);
+
+}  // namespace kovrix::server

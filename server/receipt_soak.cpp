@@ -1,0 +1,350 @@
+#include "server/receipt_soak.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include <httplib.h>
+
+#include "driver/codepage.h"
+#include "driver/driver.h"
+#include "server/http_service.h"
+#include "sim/device_server.h"
+#include "sim/model/values.h"
+
+namespace kovrix::server::soak {
+namespace {
+
+using nlohmann::json;
+
+struct Aimable {
+  sim::LineFault kind;
+  const char* name;
+};
+
+constexpr Aimable kLineFaults[] = {
+    {sim::LineFault::Nak, "NAK"},       {sim::LineFault::Drop, "drop"},   {sim::LineFault::Mute, "mute"},
+    {sim::LineFault::BadChecksum, "bad checksum"}, {sim::LineFault::Garble, "garbled"}, {sim::LineFault::Cut, "cut"},
+};
+
+// Twelve articles of fixed names and prices, so that programming them again never changes one.
+json Article(int k) {
+  static const char* const prices[] = {"2.50", "3.75", "10.00", "12.40", "7.99", "19.00"};
+  return {{"code", 7000 + k},
+          {"name", "ТОВАР " + std::to_string(k)},
+          {"price", prices[k % 6]},
+          {"taxGroup", k % 2},
+          {"department", 1}};
+}
+
+struct Sent {
+  int status = 0;
+  json body;
+  bool replayed = false;
+};
+
+class Session {
+ public:
+  Session(sim::DeviceServer& sim, HttpService& http, const Options& options, Figures& figures,
+          std::function<std::vector<std::string>()> tape)
+      : sim_(sim), http_(http), options_(options), figures_(figures), tape_(std::move(tape)), random_(options.seed) {}
+
+  void Work() {
+    for (int i = 1; i <= options_.receipts; ++i) OneReceipt(i);
+    Tally();
+  }
+
+ private:
+  bool Chance(double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < p; }
+  int Pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
+
+  Sent Post(const std::string& path, const std::string& body, const std::string& key) {
+    httplib::Client client("127.0.0.1", http_.port());
+    client.set_read_timeout(120, 0);
+    httplib::Headers headers;
+    if (!key.empty()) headers.emplace("Idempotency-Key", key);
+    auto res = client.Post(path.c_str(), headers, body, "application/json");
+    if (!res) return {};
+    return {res->status, json::parse(res->body, nullptr, false), res->get_header_value("Idempotent-Replayed") == "true"};
+  }
+
+  // Items, discounts (on an item or on the subtotal, never both kinds on one), a comment that
+  // marks the receipt on the tape, and cash or card-and-cash payments.
+  json MakeReceipt(int number, std::vector<std::uint8_t>& commands) {
+    json r = {{"items", json::array()}, {"payments", json::array()}};
+    const int items = 1 + Pick(3);
+    std::vector<int> chosen;
+    while (static_cast<int>(chosen.size()) < items) {
+      const int k = Pick(12);
+      if (std::find(chosen.begin(), chosen.end(), k) == chosen.end()) chosen.push_back(k);
+    }
+    commands = {0x24, 0x63};
+    for (int k : chosen) {
+      json item = Article(k);
+      item["quantity"] = Chance(0.3) ? "0.500" : std::to_string(1 + Pick(3)) + ".000";
+      commands.push_back(0x64);
+      if (Chance(0.2)) {
+        item["discountPercent"] = "-5.00";
+        commands.push_back(0x68);
+      } else if (Chance(0.1)) {
+        item["discountAmount"] = "-0.10";
+        commands.push_back(0x69);
+      }
+      r["items"].push_back(item);
+    }
+    if (Chance(0.2)) {
+      r["discountPercent"] = "-3.00";
+      commands.push_back(0x73);
+    } else if (Chance(0.1)) {
+      r["discountAmount"] = "-0.20";
+      commands.push_back(0x74);
+    }
+    char mark[24];
+    std::snprintf(mark, sizeof mark, "SOAK %06d", number);
+    r["comments"] = json::array({mark});
+    commands.insert(commands.end(), {0x61, 0x6D});
+    if (Chance(0.4)) r["payments"].push_back({{"type", 1}, {"amount", "1.00"}});
+    r["payments"].push_back({{"type", 0}, {"amount", "1000.00"}});
+    commands.insert(commands.end(), {0x67, 0x65});
+    return r;
+  }
+
+  // One fault on one of the receipt's commands, at times one on the annulment too, at times a
+  // refusal instead, and at times a registrator that then stays silent when asked. Answers
+  // whether the receipt meets a fault.
+  bool SetFaults(const std::vector<std::uint8_t>& commands) {
+    if (!Chance(options_.faultRate)) return false;
+    const std::uint8_t command = commands[static_cast<std::size_t>(Pick(static_cast<int>(commands.size())))];
+    if (Chance(0.1)) {
+      sim_.faults().FailCommandTimes(command, sim::err::kPayTypeDisabled, 1);
+      ++figures_.faults["refusal"];
+    } else if (Chance(0.2)) {
+      sim_.faults().SilenceAfter(command, 1, 50 + Pick(150));
+      ++figures_.faults["brief silence"];
+    } else {
+      const Aimable& f = kLineFaults[Pick(static_cast<int>(std::size(kLineFaults)))];
+      sim_.faults().Aim(command, f.kind, 1);
+      ++figures_.faults[f.name];
+    }
+    if (Chance(0.3)) {
+      if (Chance(0.3)) {
+        sim_.faults().SilenceAfter(0x6B, 1, 50 + Pick(150));
+        ++figures_.faults["brief silence in the annulment"];
+      } else {
+        const Aimable& f = kLineFaults[Pick(static_cast<int>(std::size(kLineFaults)))];
+        sim_.faults().Aim(0x6B, f.kind, 1);
+        ++figures_.faults[std::string(f.name) + " in the annulment"];
+      }
+    }
+    if (Chance(0.15)) {
+      sim_.faults().Aim(0x80, sim::LineFault::Drop);
+      ++figures_.faults["silent when asked"];
+    }
+    return true;
+  }
+
+  static bool Unknown(const Sent& s) { return s.status == 504 && s.body.value("outcome", "") == "unknown"; }
+
+  // A small request that makes the service finish an earlier receipt first; while the
+  // registrator is silent it answers 503 and the till tries again.
+  void NextRequest(const std::string& what) {
+    for (int i = 0; i < 3; ++i) {
+      const Sent other = Post("/v1/non-fiscal", R"({"lines":["між чеками"]})", "");
+      if (other.status == 503) continue;
+      if (other.status != 200)
+        figures_.offenders.push_back(what + ": the next request got " + std::to_string(other.status) + " " +
+                                     other.body.dump());
+      CheckNothingOpen(what + "'s next request");
+      return;
+    }
+  }
+
+  void CheckNothingOpen(const std::string& when) {
+    const int kind = sim_.withDevice([](sim::Registrator& r) { return static_cast<int>(r.state().receipt.kind); });
+    if (kind == sim::kNoReceipt) return;
+    ++figures_.leftOpen;
+    figures_.offenders.push_back("a receipt stayed open after " + when);
+  }
+
+  void OneReceipt(int number) {
+    std::vector<std::uint8_t> commands;
+    const json receipt = MakeReceipt(number, commands);
+    const bool faulted = SetFaults(commands);
+    // A till that meets trouble sends keys; some of the others do too.
+    const bool keyed = faulted || Chance(0.5);
+    const std::string key = keyed ? "soak-" + std::to_string(options_.seed) + "-" + std::to_string(number) : "";
+    const std::string what = "receipt " + std::to_string(number);
+    Sent answer = Post("/v1/receipts", receipt.dump(), key);
+    sim_.faults().Clear();
+    ++figures_.receipts;
+
+    if (Unknown(answer)) {
+      ++figures_.unknownFirst;
+      if (!keyed) {
+        // Without a key the till cannot ask; the service still finishes the receipt before its
+        // next request (here the line was too slow for the soak's short time-outs).
+        ++figures_.answers["504 unknown without a key"];
+        NextRequest(what);
+      } else {
+        // Half the time another request comes first and finishes the receipt before the retry.
+        if (Chance(0.5)) NextRequest(what);
+        for (int i = 0; i < 3 && Unknown(answer); ++i) answer = Post("/v1/receipts", receipt.dump(), key);
+        if (Unknown(answer)) {
+          ++figures_.unresolved;
+          figures_.offenders.push_back(what + ": still unknown after three retries");
+        } else {
+          ++figures_.resolvedOnRetry;
+        }
+      }
+    }
+    // 503 means nothing was printed and the request may be sent again: a till does so.
+    if (answer.status == 503) {
+      ++figures_.answers["503 at first, sent again"];
+      for (int i = 0; i < 3 && answer.status == 503; ++i) answer = Post("/v1/receipts", receipt.dump(), key);
+    }
+    // Once the registrator has answered, nothing may be left open.
+    if (!Unknown(answer) && answer.status != 503) CheckNothingOpen(what);
+    if (keyed && answer.status != 503 && Chance(0.2)) {
+      const Sent again = Post("/v1/receipts", receipt.dump(), key);
+      ++figures_.replays;
+      if (again.status != answer.status || again.body != answer.body || !again.replayed) {
+        ++figures_.replayMismatches;
+        figures_.offenders.push_back(what + ": the retry answered " + std::to_string(again.status) + " after " +
+                                     std::to_string(answer.status));
+      }
+    }
+    finals_.emplace_back(number, answer);
+  }
+
+  // Which receipt each closing and annulment on the tape belongs to: the last mark printed.
+  void Tally() {
+    const std::string closed = Utf8ToCp1251("ЧЕК №");
+    const std::string annulled = Utf8ToCp1251("ЧЕК АНУЛЬОВАНО");
+    std::map<std::string, int> printed;
+    std::string current;
+    for (const std::string& line : tape_()) {
+      if (const auto at = line.find("SOAK "); at != std::string::npos) {
+        current = line.substr(at, 11);
+      } else if (line.find(closed) != std::string::npos) {
+        ++printed[current];
+        current.clear();
+      } else if (line.find(annulled) != std::string::npos) {
+        current.clear();
+      }
+    }
+    for (const auto& [number, answer] : finals_) {
+      char mark[24];
+      std::snprintf(mark, sizeof mark, "SOAK %06d", number);
+      const int times = printed.count(mark) ? printed[mark] : 0;
+      const std::string outcome = answer.body.value("outcome", "");
+      std::string kind = std::to_string(answer.status);
+      if (answer.status == 200 && outcome == "printed") kind += " recovered";
+      if (answer.status == 409) kind += answer.body.value("annulled", false) ? " annulled" : " nothing printed";
+      if (answer.status == 504) kind += " " + outcome;
+      ++figures_.answers[kind];
+      if (times > 1) {
+        ++figures_.printedTwice;
+        figures_.offenders.push_back(std::string(mark) + " printed " + std::to_string(times) + " times");
+      }
+      const bool right = answer.status == 200 ? times == 1 : answer.status == 504 ? times <= 1 : times == 0;
+      if (!right) {
+        ++figures_.misreported;
+        figures_.offenders.push_back(std::string(mark) + " answered " + std::to_string(answer.status) + " " +
+                                     answer.body.dump() + " but printed " + std::to_string(times) + " times");
+      }
+    }
+  }
+
+  sim::DeviceServer& sim_;
+  HttpService& http_;
+  const Options& options_;
+  Figures& figures_;
+  std::function<std::vector<std::string>()> tape_;
+  std::mt19937 random_;
+  std::vector<std::pair<int, Sent>> finals_;
+};
+
+}  // namespace
+
+bool Run(const Options& options, Figures& figures, std::FILE* err) {
+  char dir[] = "/tmp/kovrix-server-soak-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    std::fprintf(err, "kovrix-server-soak: cannot make a state directory\n");
+    return false;
+  }
+  setenv("XDG_STATE_HOME", dir, 1);
+  std::mutex tapeMutex;
+  std::vector<std::string> tape;
+  sim::DeviceServer sim;
+  sim.withDevice([&](sim::Registrator& r) {
+    r.device().tape.SetSink([&](const std::string& line) {
+      std::lock_guard lock(tapeMutex);
+      tape.push_back(line);
+    });
+    return 0;
+  });
+  if (!sim.start()) {
+    std::fprintf(err, "kovrix-server-soak: cannot open a pseudo-terminal\n");
+    return false;
+  }
+  UseSerialLine(MakePosixSerialLine());
+  TheLink().SetTiming({options.silencePasses, options.readTimeoutMs, 0, 0});
+  TheLink().SetSleeper([](int) {});
+  ServerConfig config;
+  config.device.port = sim.slavePath();
+  config.device.baud = 115200;
+  config.device.repeats = options.repeats;
+  config.port = 0;
+  config.answersDirectory = std::string(dir) + "/answers";
+  bool ok = true;
+  {
+    HttpService http(config);
+    if (!http.Bind()) {
+      std::fprintf(err, "kovrix-server-soak: cannot listen on the loopback address\n");
+      ok = false;
+    } else {
+      std::thread serving([&] { http.Listen(); });
+      const auto start = std::chrono::steady_clock::now();
+      Session session(sim, http, options, figures, [&] {
+        std::lock_guard lock(tapeMutex);
+        return tape;
+      });
+      session.Work();
+      figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      http.Stop();
+      serving.join();
+    }
+  }
+  sim.stop();
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return ok;
+}
+
+void Print(const Options& options, const Figures& f, std::FILE* out) {
+  std::fprintf(out, "kovrix-server-soak: %d receipts, seed %u, %.0f%% with faults, %.1f s\n", f.receipts, options.seed,
+               options.faultRate * 100, f.seconds);
+  std::fprintf(out, "final answers:\n");
+  for (const auto& [kind, n] : f.answers) std::fprintf(out, "  %-24s %d\n", kind.c_str(), n);
+  std::fprintf(out, "faults set up:\n");
+  for (const auto& [kind, n] : f.faults) std::fprintf(out, "  %-32s %d\n", kind.c_str(), n);
+  std::fprintf(out, "504 unknown at first: %d, resolved on a retry with the same key: %d, unresolved: %d\n",
+               f.unknownFirst, f.resolvedOnRetry, f.unresolved);
+  std::fprintf(out, "keyed retries of settled requests: %d, answered otherwise: %d\n", f.replays, f.replayMismatches);
+  std::fprintf(out, "left open: %d, printed twice: %d, outcomes misreported: %d\n", f.leftOpen, f.printedTwice,
+               f.misreported);
+  for (std::size_t i = 0; i < f.offenders.size() && i < 20; ++i) std::fprintf(out, "  %s\n", f.offenders[i].c_str());
+}
+
+bool Passed(const Figures& f) {
+  return f.leftOpen == 0 && f.printedTwice == 0 && f.misreported == 0 && f.unresolved == 0 && f.replayMismatches == 0 &&
+         f.offenders.empty();
+}
+
+}  // namespace kovrix::server::soak

@@ -1,0 +1,111 @@
+#pragma once
+// A served HttpService whose registrator is the simulator on a pseudo-terminal, with the helpers
+// the outcome tests and the receipt soak share: HTTP calls, the commands the simulator received,
+// its tape and its receipt state.
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/codepage.h"
+#include "driver/driver.h"
+#include "server/http_service.h"
+#include "sim/device_server.h"
+
+namespace kovrix::server::test {
+
+class ServedSimulator : public ::testing::Test {
+ protected:
+  using json = nlohmann::json;
+
+  void SetUp() override {
+    char tmpl[] = "/tmp/kovrix-server-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    ASSERT_TRUE(sim.start());
+    UseSerialLine(MakePosixSerialLine());
+    TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
+    TheLink().SetSleeper([](int) {});
+    config.device.port = sim.slavePath();
+    config.device.baud = 115200;
+    config.device.repeats = 0;
+    config.port = 0;
+    config.answersDirectory = dir + "/answers";
+    Serve();
+  }
+  void TearDown() override {
+    Shut();
+    sim.stop();
+    std::filesystem::remove_all(dir);
+  }
+  void Serve() {
+    http = std::make_unique<HttpService>(config);
+    ASSERT_TRUE(http->Bind());
+    thread = std::thread([this] { http->Listen(); });
+  }
+  void Shut() {
+    if (!http) return;
+    http->Stop();
+    thread.join();
+    http.reset();
+  }
+  struct Result {
+    int status = 0;
+    json body;
+    std::string replayed;
+  };
+  Result Post(const std::string& path, const std::string& body, const httplib::Headers& headers = {}) {
+    httplib::Client c("127.0.0.1", http->port());
+    c.set_read_timeout(30, 0);
+    auto res = c.Post(path.c_str(), headers, body, "application/json");
+    if (!res) return {};
+    return {res->status, json::parse(res->body, nullptr, false), res->get_header_value("Idempotent-Replayed")};
+  }
+  /// The commands the simulator received, as "63" texts, in order.
+  std::vector<std::string> Commands() {
+    std::vector<std::string> out;
+    for (const auto& e : sim.journal().Entries()) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%02X", e.command);
+      out.push_back(buf);
+    }
+    return out;
+  }
+  int Count(const std::string& command) {
+    int n = 0;
+    for (const std::string& c : Commands()) n += c == command;
+    return n;
+  }
+  std::string Tape() {
+    std::string text;
+    for (const std::string& line : sim.tape()) text += Cp1251ToUtf8(line) + "\n";
+    return text;
+  }
+  static int Occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+    return n;
+  }
+  int ReceiptKind() {
+    return sim.withDevice([](sim::Registrator& r) { return static_cast<int>(r.state().receipt.kind); });
+  }
+  int ReceiptNumber() {
+    return sim.withDevice([](sim::Registrator& r) { return r.state().receiptNumber; });
+  }
+
+  std::string dir;
+  sim::DeviceServer sim;
+  ServerConfig config;
+  std::unique_ptr<HttpService> http;
+  std::thread thread;
+};
+
+}  // namespace kovrix::server::test
