@@ -286,6 +286,22 @@ Answer Service::DeviceInfo() {
                  {"status", r->status}}};
 }
 
+std::optional<Answer> Service::OpenJournaled(const char* kind, const std::string& psw,
+                                             const std::function<const ReplyRecord*(int&)>& open) {
+  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), kind, "open", ""}))
+    return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
+  int err = 0;
+  const ReplyRecord* r = open(err);
+  auto failed = Failure(r, err, "open receipt");
+  if (!failed) return std::nullopt;
+  if (failed->status == 504) return Settle(*failed, psw);
+  journal_.Finish();
+  if (failed->status == 409) {
+    if (auto foreign = ForeignReceipt(*failed)) return foreign;
+  }
+  return failed;
+}
+
 Answer Service::PrintReceipt(const Receipt& receipt) {
   if (receipt.items.size() > kMaxItems) {
     return Answer{400, {{"message", "items has " + std::to_string(receipt.items.size()) + " entries; one receipt takes at most " +
@@ -313,16 +329,10 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
     if (knownCodes_.insert(item.code).second && freeArticles_ && *freeArticles_ > 0) --*freeArticles_;
   }
 
-  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), "fiscal", "open", ""}))
-    return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
-  const ReplyRecord* r = OpenFiscalReceipt(psw, receipt.operatorNumber, 1, receipt.isReturn ? 1 : 0, err);
-  if (auto failed = Failure(r, err, "open receipt")) {
-    if (failed->status == 504) return Settle(*failed, psw);
-    journal_.Finish();
-    if (failed->status == 409) {
-      if (auto foreign = ForeignReceipt(*failed)) return *foreign;
-    }
-    return *failed;
+  if (auto notOpened = OpenJournaled("fiscal", psw, [&](int& e) {
+        return OpenFiscalReceipt(psw, receipt.operatorNumber, 1, receipt.isReturn ? 1 : 0, e);
+      })) {
+    return *notOpened;
   }
 
   // From here on a receipt is open: whatever stops the sequence annuls it, so none stays open.
@@ -386,17 +396,10 @@ Answer Service::PrintNonFiscal(const NonFiscal& request) {
   if (auto blocked = FinishEarlier()) return *blocked;
   const std::string& psw = request.password;
   int err = 0;
-  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), "non-fiscal", "open", ""}))
-    return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
-  const ReplyRecord* r = OpenNonFiscalReceipt(psw, err);
-  if (auto failed = Failure(r, err, "open receipt")) {
-    if (failed->status == 504) return Settle(*failed, psw);
-    journal_.Finish();
-    if (failed->status == 409) {
-      if (auto foreign = ForeignReceipt(*failed)) return *foreign;
-    }
-    return *failed;
+  if (auto notOpened = OpenJournaled("non-fiscal", psw, [&](int& e) { return OpenNonFiscalReceipt(psw, e); })) {
+    return *notOpened;
   }
+  const ReplyRecord* r = nullptr;
   for (std::size_t i = 0; i < request.lines.size(); ++i) {
     r = PrintText(psw, request.lines[i], err);
     if (auto failed = Failure(r, err, "line " + std::to_string(i + 1))) {

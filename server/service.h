@@ -12,6 +12,7 @@
 // retry of the request learn its outcome.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/options.h"
+#include "driver/reply.h"
 #include "server/receipt_journal.h"
 #include "server/request.h"
 
@@ -83,6 +85,11 @@ class Service {
   Answer Unknown(const Answer& failure);
   std::optional<Answer> EnsureArticleRoom(const Receipt& receipt);
   std::optional<Answer> ForeignReceipt(const Answer& refusal);
+  /// Opens a receipt with open(err), its journal entry written first; answers how the request
+  /// ends when the receipt did not open (a lost reply settled from the registrator, a receipt of
+  /// another program named), nothing when it opened.
+  std::optional<Answer> OpenJournaled(const char* kind, const std::string& psw,
+                                      const std::function<const ReplyRecord*(int&)>& open);
 
   cli::Options device_;
   ReceiptJournal journal_;

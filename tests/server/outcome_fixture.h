@@ -17,46 +17,15 @@
 #include "driver/codepage.h"
 #include "driver/driver.h"
 #include "server/http_service.h"
+#include "tests/server/served_service.h"
 #include "sim/device_server.h"
 
 namespace kovrix::server::test {
 
-class ServedSimulator : public ::testing::Test {
+class ServedSimulator : public ServedService {
  protected:
   using json = nlohmann::json;
 
-  void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-server-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
-    ASSERT_TRUE(sim.start());
-    UseSerialLine(MakePosixSerialLine());
-    TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
-    TheLink().SetSleeper([](int) {});
-    config.device.port = sim.slavePath();
-    config.device.baud = 115200;
-    config.device.repeats = 0;
-    config.port = 0;
-    config.answersDirectory = dir + "/answers";
-    Serve();
-  }
-  void TearDown() override {
-    Shut();
-    sim.stop();
-    std::filesystem::remove_all(dir);
-  }
-  void Serve() {
-    http = std::make_unique<HttpService>(config);
-    ASSERT_TRUE(http->Bind());
-    thread = std::thread([this] { http->Listen(); });
-  }
-  void Shut() {
-    if (!http) return;
-    http->Stop();
-    thread.join();
-    http.reset();
-  }
   struct Result {
     int status = 0;
     json body;
@@ -101,11 +70,6 @@ class ServedSimulator : public ::testing::Test {
     return sim.withDevice([](sim::Registrator& r) { return r.state().receiptNumber; });
   }
 
-  std::string dir;
-  sim::DeviceServer sim;
-  ServerConfig config;
-  std::unique_ptr<HttpService> http;
-  std::thread thread;
 };
 
 }  // namespace kovrix::server::test

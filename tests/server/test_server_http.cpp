@@ -19,6 +19,7 @@
 #include "driver/driver.h"
 #include "server/http_service.h"
 #include "sim/device_server.h"
+#include "tests/server/served_service.h"
 
 namespace kovrix::server {
 namespace {
@@ -32,40 +33,8 @@ const char* kTwoItems = R"({"items":[
   "comments":["Дякуємо!"],
   "payments":[{"type":1,"amount":"10.00"},{"type":0,"amount":"20.00"}]})";
 
-class ServerHttp : public ::testing::Test {
+class ServerHttp : public ServedService {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-server-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
-    ASSERT_TRUE(sim.start());
-    UseSerialLine(MakePosixSerialLine());
-    TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
-    TheLink().SetSleeper([](int) {});
-    config.device.port = sim.slavePath();
-    config.device.baud = 115200;
-    config.device.repeats = 0;
-    config.port = 0;
-    config.answersDirectory = dir + "/answers";
-    Serve();
-  }
-  void TearDown() override {
-    Shut();
-    sim.stop();
-    fs::remove_all(dir);
-  }
-  void Serve() {
-    http = std::make_unique<HttpService>(config);
-    ASSERT_TRUE(http->Bind());
-    thread = std::thread([this] { http->Listen(); });
-  }
-  void Shut() {
-    if (!http) return;
-    http->Stop();
-    thread.join();
-    http.reset();
-  }
   httplib::Client Client() {
     httplib::Client c("127.0.0.1", http->port());
     c.set_read_timeout(20, 0);
@@ -105,11 +74,6 @@ class ServerHttp : public ::testing::Test {
     return sim.withDevice([](sim::Registrator& r) { return static_cast<int>(r.state().receipt.kind); });
   }
 
-  std::string dir;
-  sim::DeviceServer sim;
-  ServerConfig config;
-  std::unique_ptr<HttpService> http;
-  std::thread thread;
 };
 
 TEST_F(ServerHttp, AWholeReceiptWithADiscountAndTwoPayments) {

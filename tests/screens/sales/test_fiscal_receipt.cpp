@@ -23,6 +23,10 @@ const std::string kMayHaveCharged =
 // Two articles: bread in tax group 0, milk in tax group 1.
 const char* const kArticles = "1;Хліб;12.50;0;1;\r\n2;Молоко;20.00;1;2;\r\n";
 
+// What a message adds when the outcome of a payment or a close is unknown.
+const std::string kCheckState =
+    "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.";
+
 class FiscalReceiptTest : public test::SimScreenFixture {
  protected:
   void SetUp() override {
@@ -203,8 +207,6 @@ TEST_F(FiscalReceiptTest, PickingAnArticleFillsItsUnitPriceWhichStaysEditable) {
 }
 
 TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnknown) {
-  const std::string checkState =
-      "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.";
   OpenAndSell(0, "1");
   ASSERT_EQ(screen.ErrorCodeBox()->text(), "0000");
   TakeSent();
@@ -212,14 +214,14 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   server.faults().Queue(sim::LineFault::Mute);
   PayWith(0, "20.00");
   EXPECT_EQ(TakeMessages(),
-            Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + checkState});
+            Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + kCheckState});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----") << "not the 0000 of the sale before";
   EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
 
   server.faults().Queue(sim::LineFault::Mute);
   Click(screen.CloseReceiptButton());
   EXPECT_EQ(TakeMessages(),
-            Messages{"Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + checkState});
+            Messages{"Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + kCheckState});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 
@@ -238,7 +240,7 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   const Messages cardTimeout = TakeMessages();
   ASSERT_EQ(cardTimeout.size(), 1u);
   const std::string expected = "Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой "
-                               "неизвестен." + checkState + "\nОплата на терминале проведена, идентификатор транзакции: ";
+                               "неизвестен." + kCheckState + "\nОплата на терминале проведена, идентификатор транзакции: ";
   EXPECT_EQ(cardTimeout[0].substr(0, expected.size()), expected);
   EXPECT_GT(cardTimeout[0].size(), expected.size());  // the terminal's identifier follows
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
@@ -495,10 +497,14 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
        "Таймаут устройства! Ошибка надбавки-скидки!", "Ошибка надбавки-скидки"},
       {"total", 0x6D, [&] { Click(screen.TotalButton()); }, "Таймаут устройства! Ошибка печати итога!",
        "Ошибка печати итога"},
-      {"payment", 0x67, [&] { PayWith(0, "1.00"); }, "Таймаут устройства! Ошибка оплаты чека!", "Ошибка оплаты чека"},
-      {"card payment", 0x78, [&] { PayWith(1, "1.00"); }, "Таймаут устройства! Ошибка оплаты банковской картой!",
+      // A payment or a close without an answer may have been carried out: the outcome is unknown.
+      {"payment", 0x67, [&] { PayWith(0, "1.00"); },
+       "Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + kCheckState, "Ошибка оплаты чека"},
+      {"card payment", 0x78, [&] { PayWith(1, "1.00"); },
+       "Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен." + kCheckState,
        "Ошибка оплаты чека банковской картой"},
-      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); }, "Таймаут устройства! Ошибка закрыиия чека!",
+      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); },
+       "Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + kCheckState,
        "Ошибка закрытия чека"},
       {"annulment", 0x6B, [&] { Click(screen.AnnulEndButton()); }, "Таймаут устройства! Ошибка аннулирования!",
        "Ошибка аннулирования"},
@@ -551,11 +557,11 @@ TEST_F(FiscalReceiptTest, ReturnReceiptCommentAnnulmentBarcodeAndDisplay) {
   Click(screen.AnnulButton());
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x63, "000001;1;1;1;"},
                                            {0x61, "000001;Comment for printing;"},
-                                           {0x64, "482916;1;1.000;1.00;"},
+                                           {0x64, "482916;1;1.000;12.50;"},
                                            {0x6B, "000001;1;"},
                                            {0x6B, "000001;3;"},
                                            {0x6B, "000001;1;"},
-                                           {0x64, "482916;1;1.000;1.00;"},
+                                           {0x64, "482916;1;1.000;12.50;"},
                                            {0x6B, "000001;2;"},
                                            {0x6B, "000001;0;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
