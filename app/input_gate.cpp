@@ -1,5 +1,6 @@
 #include "app/input_gate.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -150,6 +151,12 @@ bool InputGate::Passes(QObject* watched, QEvent* event) const {
 }
 
 bool InputGate::eventFilter(QObject* watched, QEvent* event) {
+  // A double-click on a button is one click: the toolkit would deliver its second press as a
+  // second click, and a quick registrator would then pay or print twice.
+  if (event->type() == QEvent::MouseButtonDblClick && qobject_cast<QAbstractButton*>(watched) != nullptr) {
+    ++dropped_;
+    return true;
+  }
   if (depth_ == 0) return false;
   const bool closeRequest = event->type() == QEvent::Close && event->spontaneous();
   if (!closeRequest && !IsUserInput(event->type())) return false;

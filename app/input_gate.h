@@ -5,7 +5,8 @@
 // clicked during the wait is run afterwards. Input to the buttons that stop a run passes (marked with
 // MarkStop), and so do Esc and the close request of a window whose run they stop (MarkStopWindow).
 // A busy cursor shows from the first command of an action until control is back with the user: it
-// goes when the program next waits for input (the main loop, a message box).
+// goes when the program next waits for input (the main loop, a message box). A double-click on a
+// button counts as one click at all times.
 
 #include <QObject>
 #include <QTimer>

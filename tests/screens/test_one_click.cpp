@@ -238,6 +238,11 @@ TEST(InputGateTest, InsideARunOnlyTheProgramsQuestionsTakeInput) {
   }
   QTest::mouseClick(&button, Qt::LeftButton);
   EXPECT_EQ(clicks, 2);
+  // A double-click on a button (a press and release, then the second press coming as a double
+  // click) is one click, also when nothing is in progress.
+  QTest::mouseClick(&button, Qt::LeftButton);
+  QTest::mouseDClick(&button, Qt::LeftButton);
+  EXPECT_EQ(clicks, 3);
   QTest::qWait(10);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
