@@ -38,25 +38,10 @@ class ServedSimulator : public ServedService {
     if (!res) return {};
     return {res->status, json::parse(res->body, nullptr, false), res->get_header_value("Idempotent-Replayed")};
   }
-  /// The commands the simulator received, as "63" texts, in order.
-  std::vector<std::string> Commands() {
-    std::vector<std::string> out;
-    for (const auto& e : sim.journal().Entries()) {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%02X", e.command);
-      out.push_back(buf);
-    }
-    return out;
-  }
   int Count(const std::string& command) {
     int n = 0;
     for (const std::string& c : Commands()) n += c == command;
     return n;
-  }
-  std::string Tape() {
-    std::string text;
-    for (const std::string& line : sim.tape()) text += Cp1251ToUtf8(line) + "\n";
-    return text;
   }
   static int Occurrences(const std::string& text, const std::string& what) {
     int n = 0;

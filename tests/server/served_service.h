@@ -1,7 +1,8 @@
 #pragma once
 // The service under test: an HttpService on a loopback port whose registrator is the simulator on a
 // pseudo-terminal, with its state (answers, receipt journal, sequence) in a directory of its own.
-// The server test fixtures build on it.
+// The server test fixtures build on it, with the sample receipt and the simulator's journal and tape
+// as texts.
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,24 @@
 
 #include <filesystem>
 #include <memory>
+#include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "driver/codepage.h"
 #include "driver/driver.h"
 #include "server/http_service.h"
 #include "sim/device_server.h"
 
 namespace kovrix::server {
+
+/// A receipt of two items with a discount, a comment, a card and a cash payment.
+inline const char* const kTwoItems = R"({"items":[
+  {"code":101,"name":"Хліб","price":"10.00","taxGroup":0,"department":1,"quantity":"2.000","discountPercent":"-5.00"},
+  {"code":102,"name":"Сіль","price":3.5,"taxGroup":1,"quantity":"1.000"}],
+  "comments":["Дякуємо!"],
+  "payments":[{"type":1,"amount":"10.00"},{"type":0,"amount":"20.00"}]})";
 
 class ServedService : public ::testing::Test {
  protected:
@@ -51,6 +62,22 @@ class ServedService : public ::testing::Test {
     http->Stop();
     thread.join();
     http.reset();
+  }
+
+  /// The commands the simulator received, as "63" texts, in order.
+  std::vector<std::string> Commands() {
+    std::vector<std::string> out;
+    for (const auto& e : sim.journal().Entries()) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%02X", e.command);
+      out.push_back(buf);
+    }
+    return out;
+  }
+  std::string Tape() {
+    std::string text;
+    for (const std::string& line : sim.tape()) text += Cp1251ToUtf8(line) + "\n";
+    return text;
   }
 
   std::string dir;

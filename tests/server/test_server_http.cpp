@@ -27,12 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-const char* kTwoItems = R"({"items":[
-  {"code":101,"name":"Хліб","price":"10.00","taxGroup":0,"department":1,"quantity":"2.000","discountPercent":"-5.00"},
-  {"code":102,"name":"Сіль","price":3.5,"taxGroup":1,"quantity":"1.000"}],
-  "comments":["Дякуємо!"],
-  "payments":[{"type":1,"amount":"10.00"},{"type":0,"amount":"20.00"}]})";
-
 class ServerHttp : public ServedService {
  protected:
   httplib::Client Client() {
@@ -54,21 +48,6 @@ class ServerHttp : public ServedService {
     auto res = Client().Get(path.c_str());
     if (!res) return {};
     return {res->status, json::parse(res->body, nullptr, false), {}};
-  }
-  /// The commands the simulator received, as "63" texts, in order.
-  std::vector<std::string> Commands() {
-    std::vector<std::string> out;
-    for (const auto& e : sim.journal().Entries()) {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%02X", e.command);
-      out.push_back(buf);
-    }
-    return out;
-  }
-  std::string Tape() {
-    std::string text;
-    for (const std::string& line : sim.tape()) text += Cp1251ToUtf8(line) + "\n";
-    return text;
   }
   int ReceiptKind() {
     return sim.withDevice([](sim::Registrator& r) { return static_cast<int>(r.state().receipt.kind); });

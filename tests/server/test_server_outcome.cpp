@@ -12,12 +12,6 @@ namespace {
 using test::ServedSimulator;
 using nlohmann::json;
 
-const char* kTwoItems = R"({"items":[
-  {"code":101,"name":"Хліб","price":"10.00","taxGroup":0,"department":1,"quantity":"2.000","discountPercent":"-5.00"},
-  {"code":102,"name":"Сіль","price":3.5,"taxGroup":1,"quantity":"1.000"}],
-  "comments":["Дякуємо!"],
-  "payments":[{"type":1,"amount":"10.00"},{"type":0,"amount":"20.00"}]})";
-
 class ServerOutcome : public ServedSimulator {};
 
 // One lost or spoilt reply at each kind of step: the answer says what the registrator did, and
