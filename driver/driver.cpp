@@ -15,7 +15,7 @@ ExchangeWatcher*& WatcherSlot() {
 
 std::unique_ptr<Link>& LinkSlot() {
   static std::unique_ptr<Link> link = [] {
-    auto made = std::make_unique<Link>(MakePosixSerialLine(), &TheLog());
+    auto made = std::make_unique<Link>(MakeSerialLine(), &TheLog());
     made->SetExchangeWatcher(WatcherSlot());
     return made;
   }();

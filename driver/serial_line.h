@@ -43,6 +43,11 @@ std::string PortPath(const std::string& port);
 /// Answers a termios-backed line (on Windows, the Win32 communications line).
 std::unique_ptr<SerialLine> MakePosixSerialLine();
 
+/// Answers the driver's default line: "tcp://HOST:PORT" and "rfc2217://HOST:PORT" open over a
+/// socket (LastNetworkOpenFailure tells why such an open failed), any other name as
+/// MakePosixSerialLine's line.
+std::unique_ptr<SerialLine> MakeSerialLine();
+
 /// Why the last open of a system line in this process failed.
 enum class PortOpenFailure {
   None,   // the last open succeeded (or none was tried)

@@ -1,0 +1,135 @@
+// Winsock for the network line.
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+
+#include "driver/socket_io.h"
+
+namespace kovrix::net {
+namespace {
+
+// Winsock must be started once per process before the first call.
+bool Started() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+
+int MsLeft(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+std::string ErrorText(int error) {
+  switch (error) {
+    case WSAECONNREFUSED: return "connection refused";
+    case WSAETIMEDOUT: return "timed out";
+    case WSAEHOSTUNREACH: return "host unreachable";
+    case WSAENETUNREACH: return "network unreachable";
+    default: return "socket error " + std::to_string(error);
+  }
+}
+
+Wait PollFor(Socket socket, short events, int timeoutMs) {
+  WSAPOLLFD p{static_cast<SOCKET>(socket), events, 0};
+  const int n = WSAPoll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+  if (n > 0) return Wait::Ready;
+  return n == 0 ? Wait::Timeout : Wait::Failed;
+}
+
+SOCKET ConnectOne(const addrinfo& ai, std::chrono::steady_clock::time_point deadline, int& error) {
+  const SOCKET s = ::socket(ai.ai_family, ai.ai_socktype, ai.ai_protocol);
+  if (s == INVALID_SOCKET) {
+    error = WSAGetLastError();
+    return INVALID_SOCKET;
+  }
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  if (::connect(s, ai.ai_addr, static_cast<int>(ai.ai_addrlen)) != 0) {
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+      error = WSAGetLastError();
+      closesocket(s);
+      return INVALID_SOCKET;
+    }
+    if (PollFor(static_cast<Socket>(s), POLLOUT, MsLeft(deadline)) != Wait::Ready) {
+      error = WSAETIMEDOUT;
+      closesocket(s);
+      return INVALID_SOCKET;
+    }
+    int soError = 0;
+    int length = sizeof soError;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) != 0) {
+      soError = WSAGetLastError();
+    }
+    if (soError != 0) {
+      error = soError;
+      closesocket(s);
+      return INVALID_SOCKET;
+    }
+  }
+  const BOOL one = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+  setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one), sizeof one);
+  return s;
+}
+
+}  // namespace
+
+Socket Connect(const std::string& host, int port, int timeoutMs, std::string& reason) {
+  if (!Started()) {
+    reason = "the network is not available";
+    return kNoSocket;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string service = std::to_string(port);
+  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) {
+    reason = "name not resolved";
+    if (found) freeaddrinfo(found);
+    return kNoSocket;
+  }
+  int error = WSAETIMEDOUT;
+  SOCKET s = INVALID_SOCKET;
+  for (const addrinfo* ai = found; ai != nullptr && s == INVALID_SOCKET; ai = ai->ai_next) {
+    if (MsLeft(deadline) == 0) {
+      error = WSAETIMEDOUT;
+      break;
+    }
+    s = ConnectOne(*ai, deadline, error);
+  }
+  freeaddrinfo(found);
+  if (s == INVALID_SOCKET) {
+    reason = ErrorText(error);
+    return kNoSocket;
+  }
+  return static_cast<Socket>(s);
+}
+
+Wait WaitReadable(Socket socket, int timeoutMs) { return PollFor(socket, POLLRDNORM, timeoutMs); }
+Wait WaitWritable(Socket socket, int timeoutMs) { return PollFor(socket, POLLWRNORM, timeoutMs); }
+
+long Receive(Socket socket, void* buffer, std::size_t size) {
+  const int n = recv(static_cast<SOCKET>(socket), static_cast<char*>(buffer), static_cast<int>(size), 0);
+  if (n >= 0) return n;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
+}
+
+long Send(Socket socket, const void* bytes, std::size_t size) {
+  const int n = send(static_cast<SOCKET>(socket), static_cast<const char*>(bytes), static_cast<int>(size), 0);
+  if (n >= 0) return n;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
+}
+
+void Close(Socket socket) {
+  if (socket != kNoSocket) closesocket(static_cast<SOCKET>(socket));
+}
+
+}  // namespace kovrix::net
