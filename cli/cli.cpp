@@ -36,7 +36,7 @@ std::string UsageText() {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options options;
-  LoadProfileDefaults(options, "fpinit.ini");
+  session::LoadProfileDefaults(options, "fpinit.ini");
   std::string error;
   if (!ParseOptions(args, options, error)) {
     err << "kovrix-cli: " << error << " (see --help)\n";

@@ -25,7 +25,7 @@ int RunCall(Context& context) {
   if (!ParseCallArgs(*entry, std::vector<std::string>(args.begin() + 1, args.end()), values, error))
     return Fail(context, error);
 
-  DeviceSession session(context.options);
+  session::DeviceSession session(context.options);
   if (!OpenOrReport(session, context)) return kExitUsage;
   int err = 0;
   const ReplyRecord* record = entry->invoke(CallArgs(std::move(values)), err);

@@ -38,7 +38,7 @@ int RunExec(Context& context) {
     return Fail(context, "exec: DATA is " + std::to_string(data.size()) + " bytes, one frame carries at most " +
                              std::to_string(kMaxFrameData));
 
-  DeviceSession session(context.options);
+  session::DeviceSession session(context.options);
   if (!OpenOrReport(session, context)) return kExitUsage;
   return ReportReply(*ExecuteCommand(code, data), context);
 }

@@ -1,14 +1,11 @@
 #include "cli/options.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
-#include "app/private_profile.h"
-#include "driver/serial_line.h"
+#include "session/device_options.h"
 
 namespace kovrix::cli {
 namespace {
+
+using session::ParseDecimalInt;
 
 enum class Opt { Port, Baud, Repeats, Log, Json, SeqReset, Help, Version };
 
@@ -82,27 +79,6 @@ bool Apply(const OptionName& o, const std::string& value, Options& options, std:
 }
 
 }  // namespace
-
-void LoadProfileDefaults(Options& options, const std::string& iniPath) {
-  options.port = GetPrivateProfileString("Communication", "Port", options.port, kMaxPortPath + 1, iniPath);
-  const int speed = ProfileTextToInt(GetPrivateProfileString("Communication", "Speed", "", 10, iniPath));
-  if (speed > 0) options.baud = speed;
-  options.repeats = GetPrivateProfileInt("Fiscal Printer", "Reply", options.repeats, iniPath);
-  if (options.repeats < 0) options.repeats = 0;
-  if (GetPrivateProfileInt("LogFile", "Log", 0, iniPath) != 0) {
-    options.logFile = GetPrivateProfileString("LogFile", "LogName", "Kovrix.log", 300, iniPath);
-  }
-}
-
-bool ParseDecimalInt(const std::string& text, int& value) {
-  if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < INT_MIN || parsed > INT_MAX) return false;
-  value = static_cast<int>(parsed);
-  return true;
-}
 
 bool ParseOptions(const std::vector<std::string>& argv, Options& options, std::string& error) {
   std::size_t i = 0;

@@ -64,9 +64,9 @@ int RunScript(Context& context) {
   // Checked before the port is opened, so that a wrong name costs nothing on the line.
   if (!std::ifstream(file)) return Fail(context, "script: cannot open " + file);
 
-  std::unique_ptr<DeviceSession> session;
+  std::unique_ptr<session::DeviceSession> session;
   if (!context.options.port.empty()) {
-    session = std::make_unique<DeviceSession>(context.options);
+    session = std::make_unique<session::DeviceSession>(context.options);
     if (!OpenOrReport(*session, context)) return kExitUsage;
   }
   CliScriptHost host(context.out, context.err);

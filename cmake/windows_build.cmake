@@ -21,5 +21,6 @@ file(COPY /usr/include/nlohmann DESTINATION ${KOVRIX_JSON_INCLUDE})
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${KOVRIX_JSON_INCLUDE})
 
+add_subdirectory(session)
 add_subdirectory(cli)
 add_subdirectory(tests/windows)

@@ -10,7 +10,7 @@
 
 #include <httplib.h>
 
-#include "cli/render.h"
+#include "session/render.h"
 #include "server/sha256.h"
 
 namespace kovrix::server {
@@ -23,7 +23,7 @@ using Reader = std::function<Operation(const json&)>;
 
 void Reply(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
   res.status = status;
-  res.set_content(cli::DumpJson(body) + "\n", "application/json; charset=utf-8");
+  res.set_content(session::DumpJson(body) + "\n", "application/json; charset=utf-8");
 }
 
 void Message(httplib::Response& res, int status, const std::string& message) {
@@ -57,7 +57,7 @@ StoredAnswer Unfinished(const std::string& fingerprint) {
       {"message", "the request with this Idempotency-Key did not finish; its outcome is unknown, check the "
                   "registrator before selling again"},
       {"outcome", "unknown"}};
-  return StoredAnswer{fingerprint, 504, cli::DumpJson(body) + "\n"};
+  return StoredAnswer{fingerprint, 504, session::DumpJson(body) + "\n"};
 }
 
 }  // namespace

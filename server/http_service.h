@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "session/device_options.h"
 #include "server/connection.h"
 #include "server/idempotency.h"
 #include "server/service.h"
@@ -20,7 +20,7 @@
 namespace kovrix::server {
 
 struct ServerConfig {
-  cli::Options device;            // port, speed, repeat count, session log
+  session::DeviceOptions device;            // port, speed, repeat count, session log
   std::string host = "127.0.0.1";
   int port = 8720;                // 0 = any free port
   std::string token;              // empty = no Authorization needed

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/port_state.h"
+#include "session/port_state.h"
 #include "kovrix_version.h"
 #include "server/options.h"
 
@@ -14,7 +14,7 @@ using namespace kovrix::server;
 
 int main(int argc, char** argv) {
   ServerOptions options;
-  kovrix::cli::LoadProfileDefaults(options.config.device, "fpinit.ini");
+  kovrix::session::LoadProfileDefaults(options.config.device, "fpinit.ini");
   std::string error;
   if (!ParseServerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
     std::cerr << "kovrix-server: " << error << "\n";
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     std::cerr << "kovrix-server: no port given (use -p PORT)\n";
     return kExitUsage;
   }
-  const std::string state = kovrix::cli::StateDirectory();
+  const std::string state = kovrix::session::StateDirectory();
   if (!state.empty()) options.config.answersDirectory = state + "/server-answers";
 
   // SIGINT and SIGTERM are taken by one thread with sigwait, so that stopping happens outside a

@@ -32,11 +32,11 @@ bool SplitListen(const std::string& text, std::string& host, int& port) {
   if (colon == std::string::npos || colon == 0) return false;
   host = text.substr(0, colon);
   if (host.find(':') != std::string::npos && !(host.front() == '[' && host.back() == ']')) return false;
-  return cli::ParseDecimalInt(text.substr(colon + 1), port) && port >= 0 && port <= 65535;
+  return session::ParseDecimalInt(text.substr(colon + 1), port) && port >= 0 && port <= 65535;
 }
 
 bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
-  cli::Options& device = options.config.device;
+  session::DeviceOptions& device = options.config.device;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -74,12 +74,12 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       }
       device.port = value;
     } else if (name == "-b" || name == "--baud") {
-      if (!cli::ParseDecimalInt(value, device.baud) || device.baud <= 0) {
+      if (!session::ParseDecimalInt(value, device.baud) || device.baud <= 0) {
         error = "option --baud: '" + value + "' is not a positive integer";
         return false;
       }
     } else if (name == "--repeats") {
-      if (!cli::ParseDecimalInt(value, device.repeats) || device.repeats < 0) {
+      if (!session::ParseDecimalInt(value, device.repeats) || device.repeats < 0) {
         error = "option --repeats: '" + value + "' is not a non-negative integer";
         return false;
       }

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/port_state.h"
+#include "session/port_state.h"
 
 namespace kovrix::server {
 namespace {
@@ -139,10 +139,10 @@ bool ReceiptJournal::SaveOutcomes() {
 }
 
 std::string ReceiptJournalPath(const std::string& port) {
-  const std::string dir = cli::StateDirectory();
-  const std::string device = cli::ResolvedDevicePath(port);
+  const std::string dir = session::StateDirectory();
+  const std::string device = session::ResolvedDevicePath(port);
   if (dir.empty() || device.empty()) return {};
-  std::string name = cli::StateFileName(device);
+  std::string name = session::StateFileName(device);
   if (name.size() > 4 && name.compare(name.size() - 4, 4, ".seq") == 0) name.resize(name.size() - 4);
   return dir + "/server-receipt-" + name + ".json";
 }

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
-#include "cli/device.h"
-#include "cli/render.h"
+#include "session/device_session.h"
+#include "session/render.h"
 #include "driver/codepage.h"
 #include "driver/commands.h"
 #include "driver/driver.h"
@@ -53,7 +53,7 @@ bool Accepted(const ReplyRecord* record, int err) {
 // The outcome of one command: nothing when it went through, else the answer that reports it.
 std::optional<Answer> Failure(const ReplyRecord* record, int err, const std::string& step) {
   if (err < 0) {
-    return Answer{400, {{"message", "the command refused its arguments: " + cli::RefusalText(step, err)}, {"step", step}}};
+    return Answer{400, {{"message", "the command refused its arguments: " + session::RefusalText(step, err)}, {"step", step}}};
   }
   if (record->status & kNoValidReply) return Answer{504, {{"message", MessageOf(*record)}, {"step", step}}};
   std::string text;
@@ -67,7 +67,7 @@ Answer SilentBeforeAnything(const std::string& step) {
   return Answer{503, {{"message", "the registrator does not answer; nothing was printed, try again"}, {"step", step}}};
 }
 
-Answer PortUnavailable(const cli::DeviceSession& session) { return Answer{503, {{"message", session.error()}}}; }
+Answer PortUnavailable(const session::DeviceSession& session) { return Answer{503, {{"message", session.error()}}}; }
 
 Answer Done(const ReplyRecord& record) {
   return Answer{200, {{"error", Cp1251ToUtf8(record.errorText)}, {"message", ""}}};
@@ -84,7 +84,7 @@ std::uint8_t NextSequence() { return static_cast<std::uint8_t>(TheLink().Sequenc
 
 }  // namespace
 
-Service::Service(cli::Options device, const std::string& journalPath)
+Service::Service(session::DeviceOptions device, const std::string& journalPath)
     : device_(std::move(device)), journal_(journalPath) {}
 
 bool Service::OutcomeUnknown(const nlohmann::json& body) {
@@ -270,7 +270,7 @@ std::optional<Answer> Service::EnsureArticleRoom(const Receipt& receipt) {
 }
 
 Answer Service::DeviceInfo() {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   int err = 0;
   const ReplyRecord* r = GetDiagnosticInfo("482916", err);
@@ -307,7 +307,7 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
     return Answer{400, {{"message", "items has " + std::to_string(receipt.items.size()) + " entries; one receipt takes at most " +
                                         std::to_string(kMaxItems)}}};
   }
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   if (auto full = EnsureArticleRoom(receipt)) return *full;
@@ -391,7 +391,7 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
 }
 
 Answer Service::PrintNonFiscal(const NonFiscal& request) {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   const std::string& psw = request.password;
@@ -426,7 +426,7 @@ Answer Service::PrintNonFiscal(const NonFiscal& request) {
 }
 
 Answer Service::CashInOut(const Cash& request) {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
@@ -438,7 +438,7 @@ Answer Service::CashInOut(const Cash& request) {
 }
 
 Answer Service::Report(const std::string& password, int type) {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
@@ -448,12 +448,12 @@ Answer Service::Report(const std::string& password, int type) {
 }
 
 Answer Service::Raw(const RawCommand& command) {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   const ReplyRecord* r = ExecuteCommand(command.code, command.data);
   std::string text;
   const int status = (r->status & kNoValidReply) ? 504 : GetErrorText(*r, text) ? 200 : 409;
-  Answer a{status, cli::ReplyJson(*r)};
+  Answer a{status, session::ReplyJson(*r)};
   if (status != 200) {
     char step[16];
     std::snprintf(step, sizeof step, "command %02X", command.code & 0xFF);
@@ -463,7 +463,7 @@ Answer Service::Raw(const RawCommand& command) {
 }
 
 Answer Service::AnnulOpenReceipt(const std::string& password) {
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   const auto state = ReadReceiptState(1);
   if (!state) return SilentBeforeAnything("receipt state");
@@ -489,7 +489,7 @@ Answer Service::ResolveOutcome(const nlohmann::json& unknownAnswer) {
   const std::uint64_t request = unknownAnswer["request"].get<std::uint64_t>();
   if (const auto kept = journal_.Find(request)) return Answer{kept->status, kept->body};
   if (!journal_.pending() || journal_.pending()->request != request) return original();
-  cli::DeviceSession session(device_);
+  session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   Answer failure = original();
   failure.body.erase("detail");

@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/options.h"
+#include "session/device_options.h"
 #include "driver/reply.h"
 #include "server/receipt_journal.h"
 #include "server/request.h"
@@ -44,8 +44,8 @@ class Service {
 
   /// The port, speed, repeat count and session log come from the options; the receipt journal
   /// lives in journalPath (empty: in memory only).
-  explicit Service(cli::Options device) : Service(device, ReceiptJournalPath(device.port)) {}
-  Service(cli::Options device, const std::string& journalPath);
+  explicit Service(session::DeviceOptions device) : Service(device, ReceiptJournalPath(device.port)) {}
+  Service(session::DeviceOptions device, const std::string& journalPath);
 
   /// Diagnostic information: model, version, serial, fiscalised, status bytes, status word.
   Answer DeviceInfo();
@@ -91,7 +91,7 @@ class Service {
   std::optional<Answer> OpenJournaled(const char* kind, const std::string& psw,
                                       const std::function<const ReplyRecord*(int&)>& open);
 
-  cli::Options device_;
+  session::DeviceOptions device_;
   ReceiptJournal journal_;
   bool checkBeforeNext_ = false;
   std::optional<int> freeArticles_;

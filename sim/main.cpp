@@ -1,5 +1,5 @@
-// kovrix-sim: serves a simulated registrator and a bank terminal on pseudo-terminals until
-// SIGINT or SIGTERM. Prints "registrator: <path>" and "terminal: <path>" once both serve.
+// kovrix-sim: serves a simulated registrator and a bank terminal on pseudo-terminals (the
+// registrator on a loopback TCP port with --tcp) until SIGINT or SIGTERM. Prints "registrator: <path>" and "terminal: <path>" once both serve.
 
 #include <signal.h>
 
@@ -61,6 +61,10 @@ int Serve(const SimOptions& o) {
       r.device().tape.SetSink([&tapeFile](const std::string& line) { tapeFile << line << '\n' << std::flush; });
       return 0;
     });
+  }
+  if (o.tcpPort >= 0 && !device.startTcp("127.0.0.1", o.tcpPort)) {
+    std::cerr << "kovrix-sim: cannot listen on 127.0.0.1:" << o.tcpPort << "\n";
+    return 1;
   }
   if (!device.start() || !terminal.start()) {
     std::cerr << "kovrix-sim: cannot open a pseudo-terminal\n";

@@ -83,14 +83,14 @@ TEST(ProfileDefaults, TakenFromTheInitialisationFileAndOverriddenByTheCommandLin
     std::remove(path.c_str());
     if (c.ini) std::ofstream(path, std::ios::binary) << c.ini;
     Options o;
-    LoadProfileDefaults(o, path);
+    session::LoadProfileDefaults(o, path);
     EXPECT_EQ(o.port, c.port) << (c.ini ? c.ini : "no file");
     EXPECT_EQ(o.baud, c.baud) << (c.ini ? c.ini : "no file");
     EXPECT_EQ(o.repeats, c.repeats) << (c.ini ? c.ini : "no file");
     EXPECT_EQ(o.logFile, c.log) << (c.ini ? c.ini : "no file");
   }
   Options o;
-  LoadProfileDefaults(o, path);
+  session::LoadProfileDefaults(o, path);
   std::string error;
   ASSERT_TRUE(ParseOptions({"-p", "ttyS0", "exec", "21"}, o, error));
   EXPECT_EQ(o.port, "ttyS0");

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "cli/port_state.h"
+#include "session/port_state.h"
 #include "cli/windows_ports.h"
 #include "driver/driver.h"
 #include "driver/serial_line.h"
@@ -95,37 +95,37 @@ class WindowsPortStateTest : public ::testing::Test {
 };
 
 TEST_F(WindowsPortStateTest, OneFilePerPortWhateverTheSpellingAndTheCounterIsKept) {
-  EXPECT_EQ(cli::ResolvedDevicePath("com12"), "\\\\.\\COM12");
-  EXPECT_EQ(cli::StateFileName("\\\\.\\COM12"), "%5C%5C.%5CCOM12.seq");
-  EXPECT_EQ(cli::StateFileName("a/b:c%d"), "a%2Fb%3Ac%25d.seq");
+  EXPECT_EQ(session::ResolvedDevicePath("com12"), "\\\\.\\COM12");
+  EXPECT_EQ(session::StateFileName("\\\\.\\COM12"), "%5C%5C.%5CCOM12.seq");
+  EXPECT_EQ(session::StateFileName("a/b:c%d"), "a%2Fb%3Ac%25d.seq");
   {
-    cli::PortState state;
-    ASSERT_EQ(state.Acquire("COM12", 0), cli::PortState::Lock::Held);
+    session::PortState state;
+    ASSERT_EQ(state.Acquire("COM12", 0), session::PortState::Lock::Held);
     EXPECT_EQ(state.counter(), 0);
     state.Store(254);
     state.Store(7);
   }
   EXPECT_TRUE(std::filesystem::exists(dir / "kovrix" / "%5C%5C.%5CCOM12.seq"));
   for (const char* spelling : {"com12", "\\\\.\\COM12"}) {
-    cli::PortState state;
-    ASSERT_EQ(state.Acquire(spelling, 0), cli::PortState::Lock::Held) << spelling;
+    session::PortState state;
+    ASSERT_EQ(state.Acquire(spelling, 0), session::PortState::Lock::Held) << spelling;
     EXPECT_EQ(state.counter(), 7) << spelling;
   }
-  cli::PortState other;
-  ASSERT_EQ(other.Acquire("COM3", 0), cli::PortState::Lock::Held);
+  session::PortState other;
+  ASSERT_EQ(other.Acquire("COM3", 0), session::PortState::Lock::Held);
   EXPECT_EQ(other.counter(), 0);
 }
 
 TEST_F(WindowsPortStateTest, ASecondHolderWaitsAndGetsBusyUntilTheFirstReleases) {
-  cli::PortState first;
-  ASSERT_EQ(first.Acquire("COM5", 0), cli::PortState::Lock::Held);
+  session::PortState first;
+  ASSERT_EQ(first.Acquire("COM5", 0), session::PortState::Lock::Held);
   first.Store(42);
-  cli::PortState second;
+  session::PortState second;
   const DWORD start = GetTickCount();
-  EXPECT_EQ(second.Acquire("com5", 100), cli::PortState::Lock::Busy);
+  EXPECT_EQ(second.Acquire("com5", 100), session::PortState::Lock::Busy);
   EXPECT_GE(GetTickCount() - start, 90u);
   first.Release();
-  ASSERT_EQ(second.Acquire("com5", 0), cli::PortState::Lock::Held);
+  ASSERT_EQ(second.Acquire("com5", 0), session::PortState::Lock::Held);
   EXPECT_EQ(second.counter(), 42);
 }
 
@@ -133,8 +133,8 @@ TEST_F(WindowsPortStateTest, ADamagedCounterReadsAsAFirstRun) {
   std::filesystem::create_directories(dir / "kovrix");
   for (const char* text : {"", "x7\n", "300\n", "-1\n", "12 junk"}) {
     std::ofstream(dir / "kovrix" / "%5C%5C.%5CCOM9.seq", std::ios::binary) << text;
-    cli::PortState state;
-    ASSERT_EQ(state.Acquire("COM9", 0), cli::PortState::Lock::Held);
+    session::PortState state;
+    ASSERT_EQ(state.Acquire("COM9", 0), session::PortState::Lock::Held);
     EXPECT_EQ(state.counter(), 0) << text;
   }
 }

@@ -18,10 +18,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "cli/port_state.h"
+#include "session/port_state.h"
 #include "driver/serial_line.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 namespace {
 
 std::string Utf8(const std::filesystem::path& path) {
@@ -134,4 +134,4 @@ void PortState::Release() {
   fd_ = -1;
 }
 
-}  // namespace kovrix::cli
+}  // namespace kovrix::session

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kovrix::cli {
+namespace kovrix::session {
 
 /// Answers the directory of the state files: $XDG_STATE_HOME/kovrix, else $HOME/.local/state/kovrix;
 /// empty when neither variable is set.
@@ -53,4 +53,4 @@ class PortState {
   std::string why_;
 };
 
-}  // namespace kovrix::cli
+}  // namespace kovrix::session

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "cli/render.h"
+#include "session/render.h"
 #include "driver/codepage.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 namespace {
 
 TEST(JsonString, EscapesQuotesBackslashesAndControlCharacters) {
@@ -72,4 +72,4 @@ TEST(RenderText, ReadableLinesInUtf8) {
 }
 
 }  // namespace
-}  // namespace kovrix::cli
+}  // namespace kovrix::session

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/port_state.h"
+#include "session/port_state.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 namespace {
 
 // A state directory and a stand-in device file of this test's own.
@@ -71,4 +71,4 @@ TEST(PortStateNames, DevicePathsMapToDistinctFileNames) {
 }
 
 }  // namespace
-}  // namespace kovrix::cli
+}  // namespace kovrix::session

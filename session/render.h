@@ -10,7 +10,7 @@
 
 #include "driver/reply.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 
 /// Answers the JSON text of a value on one line, control characters escaped with upper-case
 /// hexadecimal digits; broken UTF-8 is replaced, never thrown on.
@@ -38,4 +38,7 @@ std::string RenderRefusalJson(int err);
 /// numbered from 1, status bytes, status word and its flags.
 std::string RenderText(const ReplyRecord& record);
 
-}  // namespace kovrix::cli
+/// Answers what a negative argument-check code of a command API function means.
+std::string RefusalText(std::string_view function, int err);
+
+}  // namespace kovrix::session

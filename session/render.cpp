@@ -1,12 +1,13 @@
-#include "cli/render.h"
+#include "session/render.h"
 
 #include <cctype>
 #include <cstdio>
 
 #include "driver/codepage.h"
+#include "driver/commands.h"
 #include "driver/error_text.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 namespace {
 
 struct Flag {
@@ -138,4 +139,32 @@ std::string RenderText(const ReplyRecord& record) {
   return text + "\n";
 }
 
-}  // namespace kovrix::cli
+std::string RefusalText(std::string_view function, int err) {
+  switch (err) {
+    case ERR_EAN13_LENGTH:
+      return "the code is not 12 characters long";
+    case ERR_EAN13_NOT_DIGITS:
+      return "the code is not all digits";
+    case ERR_LOGO_LINE:
+      return "logo line number below 0";
+    case ERR_LOGO_DATA:
+      return "logo line data not 48 characters";
+    case ERR_HEADER_LINE:
+    case ERR_HEADER_LINE_READ:
+      return "line number outside 0..20";
+    case ERR_QUANTITY:  // the same code as ERR_PAYMENT_TYPE
+      return function == "Payment" ? "payment type outside 0..9" : "quantity not above 0";
+    case ERR_PRICE:
+      return "price below 0";
+    case ERR_AMOUNT:
+      return "amount not a finite number";
+    case ERR_SOURCE_TYPE:
+      return "source type not 0, 1, 2, 3 or 5";
+    case ERR_DATA_TOO_LONG:
+      return "data text longer than 219 bytes";
+    default:
+      return "argument error";
+  }
+}
+
+}  // namespace kovrix::session

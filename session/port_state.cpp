@@ -1,4 +1,4 @@
-#include "cli/port_state.h"
+#include "session/port_state.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,7 +15,7 @@
 
 #include "driver/serial_line.h"
 
-namespace kovrix::cli {
+namespace kovrix::session {
 
 std::string StateDirectory() {
   if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
@@ -107,4 +107,4 @@ void PortState::Release() {
   fd_ = -1;
 }
 
-}  // namespace kovrix::cli
+}  // namespace kovrix::session

@@ -1,0 +1,51 @@
+#include "session/device_session.h"
+
+#include "driver/driver.h"
+#include "driver/serial_line.h"
+#ifndef _WIN32
+#include "port/port_access.h"
+#endif
+
+namespace kovrix::session {
+
+DeviceSession::DeviceSession(const DeviceOptions& options) {
+  if (options.port.empty()) {
+    error_ = "no port given (use -p PORT)";
+    return;
+  }
+  const PortState::Lock lock = portState_.Acquire(options.port, kPortWaitMs);
+  if (lock == PortState::Lock::Busy) {
+    error_ = "port busy: another kovrix-cli run is using " + options.port;
+    return;
+  }
+  // The log name is passed as typed: it names a file here, not text for the device.
+  SetLogFileName(options.logFile);
+  if (OpenComPort(options.port, options.baud) != 0) {
+    error_ = LastPortOpenFailure() == PortOpenFailure::Busy ? "port busy: another program is using " + options.port
+                                                             : "cannot open port " + options.port;
+#ifndef _WIN32
+    // Lack of rights: name the device's group and how to join it.
+    if (const auto denial = CheckPortAccess(options.port)) {
+      error_ += ": " + PortAccessAdvice(*denial, AdviceLanguage::English);
+    }
+#endif
+    return;
+  }
+  SetRepeatCount(options.repeats);
+  if (lock == PortState::Lock::Held) {
+    TheLink().SetSequenceCounter(options.seqReset ? 0 : portState_.counter());
+    TheLink().SetSequenceObserver([this](std::uint8_t counter) { portState_.Store(counter); });
+  } else {
+    if (options.seqReset) TheLink().SetSequenceCounter(0);
+    // A missing device file is not worth a word: the open has already told.
+    if (!ResolvedDevicePath(options.port).empty()) warning_ = "frame sequence not kept: " + portState_.why();
+  }
+  open_ = true;
+}
+
+DeviceSession::~DeviceSession() {
+  if (open_) CloseComPort();
+  TheLink().SetSequenceObserver(nullptr);
+}
+
+}  // namespace kovrix::session
