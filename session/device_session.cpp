@@ -1,6 +1,8 @@
 #include "session/device_session.h"
 
 #include "driver/driver.h"
+#include "driver/network_port.h"
+#include "driver/network_serial_line.h"
 #include "driver/serial_line.h"
 #ifndef _WIN32
 #include "port/port_access.h"
@@ -21,6 +23,12 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
   // The log name is passed as typed: it names a file here, not text for the device.
   SetLogFileName(options.logFile);
   if (OpenComPort(options.port, options.baud) != 0) {
+    if (IsNetworkPortName(options.port)) {
+      const std::optional<NetworkPort> network = ParseNetworkPort(options.port);
+      error_ = "cannot connect to " + (network ? HostPortText(*network) : options.port) + ": " +
+               LastNetworkOpenFailure();
+      return;
+    }
     error_ = LastPortOpenFailure() == PortOpenFailure::Busy ? "port busy: another program is using " + options.port
                                                              : "cannot open port " + options.port;
 #ifndef _WIN32

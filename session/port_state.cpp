@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "driver/network_port.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::session {
@@ -26,6 +27,11 @@ std::string StateDirectory() {
 }
 
 std::string ResolvedDevicePath(const std::string& port) {
+  // A converter's port is one line whichever way it is reached: keyed by host and port.
+  if (IsNetworkPortName(port)) {
+    const std::optional<NetworkPort> network = ParseNetworkPort(port);
+    return network ? CanonicalNetworkName(*network) : std::string();
+  }
   char resolved[PATH_MAX];
   if (::realpath(PortPath(port).c_str(), resolved) == nullptr) return {};
   return resolved;

@@ -3,7 +3,8 @@
 // that a run never starts with the SEQ the previous run ended with (a registrator answers a frame
 // equal to the previous one from its memory, without executing it), and the lock that gives one
 // run at a time the port. One small file per port under $XDG_STATE_HOME/kovrix (or
-// ~/.local/state/kovrix), named after the port's resolved device path.
+// ~/.local/state/kovrix), named after the port's resolved device path (or, for a converter on the
+// network, after its host and port).
 
 #include <cstdint>
 #include <string>
@@ -15,7 +16,8 @@ namespace kovrix::session {
 std::string StateDirectory();
 
 /// Answers the device path a port name or path resolves to (links followed), or an empty text
-/// when no such device file exists.
+/// when no such device file exists; for a network port its canonical "tcp://HOST:PORT" (empty
+/// when the name is malformed).
 std::string ResolvedDevicePath(const std::string& port);
 
 /// Answers the state file's name for a resolved device path ("/" and "%" escaped).

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "session/port_state.h"
+#include "driver/network_port.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::session {
@@ -48,6 +49,11 @@ std::string StateDirectory() { return Utf8(StateDirectoryPath()); }
 
 std::string ResolvedDevicePath(const std::string& port) {
   if (port.empty()) return {};
+  // A converter's port is one line whichever way it is reached: keyed by host and port.
+  if (IsNetworkPortName(port)) {
+    const std::optional<NetworkPort> network = ParseNetworkPort(port);
+    return network ? CanonicalNetworkName(*network) : std::string();
+  }
   return PortPath(port);
 }
 

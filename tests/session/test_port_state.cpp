@@ -64,6 +64,26 @@ TEST_F(PortStateTest, ASecondHolderWaitsAndThenFindsThePortBusy) {
   EXPECT_EQ(second.Acquire(device, 60), PortState::Lock::Held);
 }
 
+// A converter's port is one line by host and port, however its name is written: raw or telnet,
+// any case; another port of the same converter is another line.
+TEST_F(PortStateTest, ANetworkPortKeepsItsCounterAndLockByHostAndPort) {
+  EXPECT_EQ(ResolvedDevicePath("RFC2217://Conv.lan:4001"), "tcp://conv.lan:4001");
+  EXPECT_EQ(StateFileName(ResolvedDevicePath("tcp://[::1]:4001")), "tcp:%2F%2F[::1]:4001.seq");
+  EXPECT_EQ(ResolvedDevicePath("tcp://conv.lan:0"), "");
+  PortState first;
+  ASSERT_EQ(first.Acquire("tcp://conv.lan:4001", 0), PortState::Lock::Held);
+  first.Store(42);
+  PortState second;
+  EXPECT_EQ(second.Acquire("rfc2217://CONV.lan:4001", 40), PortState::Lock::Busy);
+  EXPECT_EQ(second.Acquire("tcp://conv.lan:4002", 0), PortState::Lock::Held);
+  EXPECT_EQ(second.counter(), 0);
+  second.Release();
+  first.Release();
+  ASSERT_EQ(second.Acquire("rfc2217://conv.lan:4001", 0), PortState::Lock::Held);
+  EXPECT_EQ(second.counter(), 42);
+  EXPECT_EQ(PortState().Acquire("tcp://conv.lan:99999", 0), PortState::Lock::Unavailable);
+}
+
 TEST(PortStateNames, DevicePathsMapToDistinctFileNames) {
   EXPECT_EQ(StateFileName("/dev/ttyUSB0"), "%2Fdev%2FttyUSB0.seq");
   EXPECT_EQ(StateFileName("/dev/a%2Fb"), "%2Fdev%2Fa%252Fb.seq");
