@@ -11,6 +11,8 @@
 #include "app/text_codec.h"
 #include "driver/commands.h"
 #include "driver/driver.h"
+#include "driver/network_port.h"
+#include "driver/network_serial_line.h"
 #include "port/port_access.h"
 
 namespace kovrix {
@@ -45,8 +47,14 @@ void TForm1::Connect() {
   const int baud = speedList_->currentText().toInt();
   if (OpenComPort(QFile::encodeName(port).toStdString(), baud) == -1) {
     QString message = QStringLiteral("Невозможно подключить порт");
-    // Lack of rights: say which group owns the device and how to join it.
-    if (const auto denial = CheckPortAccess(QFile::encodeName(port).toStdString())) {
+    const std::string name = QFile::encodeName(port).toStdString();
+    if (IsNetworkPortName(name)) {
+      // A converter on the network: say which address failed and why; it has no device file.
+      const std::optional<NetworkPort> network = ParseNetworkPort(name);
+      message += QStringLiteral("\n  ") + QString::fromStdString(network ? HostPortText(*network) : name) +
+                 QStringLiteral(": ") + QString::fromStdString(LastNetworkOpenFailure());
+    } else if (const auto denial = CheckPortAccess(name)) {
+      // Lack of rights: say which group owns the device and how to join it.
       message += QStringLiteral("\n  ") + QString::fromStdString(PortAccessAdvice(*denial, AdviceLanguage::Russian));
     }
     ui_.ShowMessage(message);

@@ -34,6 +34,9 @@ class PtyServer {
   const std::string& slavePath() const { return slavePath_; }
   /// Answers how many times the server saw the host let go of the line.
   long hangUps() const { return hangUps_.load(); }
+  /// Answers the baud rate the host's side of the line is set to (see HostBaud); tests read what a
+  /// converter between host and line has set.
+  int hostBaud() const { return HostBaud(); }
 
  protected:
   /// Called in the server thread with bytes read from the line and the time they were read.

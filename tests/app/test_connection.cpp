@@ -10,6 +10,7 @@
 #include "screens/programming/registrator_params.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
+#include "support/ser2net_bridge.h"
 
 namespace kovrix {
 namespace {
@@ -237,6 +238,35 @@ TEST_F(ConnectionTest, APortOfTheFileThatIsNotListedIsTheOneConnected) {
   WriteIni("[Communication]\nPort=" + server->slavePath() + "\nSpeed=115200\n");
   TForm1& w = Start();
   EXPECT_EQ(w.PortBox()->currentText().toStdString(), server->slavePath());
+  Press(w.ConnectButton());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(w.State().connected);
+  EXPECT_EQ(Commands(), std::vector<int>{0x80});
+  EXPECT_EQ(Ini("Communication", "Port"), server->slavePath());
+}
+
+// A converter's network port typed into the port box: a refused one names the address and the
+// reason and leaves the file alone; one that answers is connected and kept in the file.
+TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
+  UseSerialLine(MakeSerialLine());  // the program's own line, which takes network names
+  server = std::make_unique<sim::DeviceServer>();
+  ASSERT_TRUE(server->startTcp("127.0.0.1", 0));
+  WriteIni("[Communication]\nPort=ttyS7\nSpeed=4800\n");
+  TForm1& w = Start();
+  sim::DeviceServer closed;
+  ASSERT_TRUE(closed.startTcp("127.0.0.1", 0));
+  const std::string refused = closed.slavePath();
+  closed.stop();
+  w.PortBox()->setEditText(QString::fromStdString(refused));
+  Press(w.ConnectButton());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].toStdString(),
+            "Невозможно подключить порт\n  " + refused.substr(6) + ": connection refused");
+  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+  EXPECT_EQ(Ini("Communication", "Port"), "ttyS7");
+
+  ui.ClearRecord();
+  w.PortBox()->setEditText(QString::fromStdString(server->slavePath()));
   Press(w.ConnectButton());
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_TRUE(w.State().connected);
@@ -520,6 +550,33 @@ TEST_F(ConnectionTest, ASpeedWrittenToTheRegistratorMovesTheMainWindowAndTheNext
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
   EXPECT_TRUE(w.State().connected);
+}
+
+// The same speed change with the registrator behind a converter on the network (ser2net, RFC 2217):
+// the screen's reopening of the port moves the converter's line to the new speed.
+TEST_F(ConnectionTest, ASpeedWrittenToARegistratorBehindAConverterMovesTheConvertersLine) {
+  if (test::Ser2netBridge::Program().empty()) GTEST_SKIP() << test::Ser2netBridge::kMissing;
+  UseSerialLine(MakeSerialLine());
+  TForm1& w = StartWith("Veltra KR-23");
+  test::Ser2netBridge bridge;
+  ASSERT_TRUE(bridge.Start(server->slavePath(), test::Ser2netBridge::Mode::Rfc2217)) << bridge.why();
+  w.PortBox()->setEditText(QString::fromStdString(bridge.PortName()));
+  Press(w.ConnectButton());
+  ASSERT_TRUE(w.State().connected) << (ui.messages.empty() ? "" : ui.messages[0].toStdString());
+  EXPECT_EQ(server->hostBaud(), 9600);
+  ui.onModal["TForm26"] = [](QDialog& dialog) {
+    auto* screen = qobject_cast<RegistratorParameters*>(&dialog);
+    ASSERT_NE(screen, nullptr);
+    QTest::mouseClick(screen->ReadButton(), Qt::LeftButton);
+    screen->SpeedList()->setCurrentText("38400");
+    QTest::mouseClick(screen->WriteButton(), Qt::LeftButton);
+  };
+  ui.ClearRecord();
+  w.Action("Параметры регистратора")->trigger();
+  EXPECT_EQ(ui.messages, (std::vector<QString>{"Успешно!", "Успешно!"}));
+  EXPECT_EQ(server->hostBaud(), 38400);
+  EXPECT_EQ(ExecuteCommand(0x21, "482916;")->errorText, "0000");
+  CloseComPort();
 }
 
 }  // namespace
