@@ -42,9 +42,12 @@ class Ser2netBridge {
 
   /// Serves the device on a free loopback port at the line speed (the speed a raw port keeps;
   /// over RFC 2217 the host sets its own); false when ser2net did not come up (why() tells).
-  bool Start(const std::string& device, Mode mode, int baud = 115200) {
+  /// charDelay false sends what the line brings at once, without ser2net's default gathering
+  /// wait of at least 1 ms.
+  bool Start(const std::string& device, Mode mode, int baud = 115200, bool charDelay = true) {
     Stop();
     mode_ = mode;
+    charDelay_ = charDelay;
     char tmpl[] = "/tmp/kovrix-ser2net-XXXXXX";
     if (::mkdtemp(tmpl) == nullptr) return Fail("no temporary directory");
     dir_ = tmpl;
@@ -112,7 +115,8 @@ class Ser2netBridge {
         << "  accepter: " << (mode_ == Mode::Raw ? "" : "telnet(rfc2217),") << "tcp,127.0.0.1," << port_ << "\n"
         << "  connector: serialdev," << device << "," << baud << "n81,local\n"
         << "  options:\n"
-        << "    kickolduser: true\n";
+        << "    kickolduser: true\n"
+        << "    chardelay: " << (charDelay_ ? "true" : "false") << "\n";
   }
 
   // Starts ser2net in the foreground and waits until it listens on the port (read from the
@@ -176,6 +180,7 @@ class Ser2netBridge {
   }
 
   Mode mode_ = Mode::Raw;
+  bool charDelay_ = true;
   std::string dir_;
   std::string why_;
   int port_ = 0;
