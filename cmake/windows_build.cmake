@@ -1,4 +1,4 @@
-# The Windows build: what runs without Qt, libudev and pseudo-terminals.
+# The Windows build: what runs without Qt and libudev (the simulator serves on loopback TCP ports).
 find_package(Threads REQUIRED)
 enable_testing()
 # localtime_r and the other thread-safe POSIX functions of the mingw-w64 C library.
@@ -21,6 +21,7 @@ file(COPY /usr/include/nlohmann DESTINATION ${KOVRIX_JSON_INCLUDE})
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${KOVRIX_JSON_INCLUDE})
 
+add_subdirectory(sim)
 add_subdirectory(session)
 add_subdirectory(cli)
 add_subdirectory(tests/windows)
