@@ -5,6 +5,7 @@ enable_testing()
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
 add_subdirectory(driver)
+add_subdirectory(port)
 add_subdirectory(monitor/script)
 
 # The initialisation-file module that kovrix-cli reads its defaults with (plain C++).
