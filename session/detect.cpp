@@ -30,10 +30,16 @@ constexpr int kRequestBytes = static_cast<int>(sizeof kDiagnosticData - 1) + 10;
 // Milliseconds that bytes take on a line at the baud rate (10 bits a byte), rounded up.
 int LineTimeMs(int bytes, int baud) { return static_cast<int>((bytes * 10000LL + baud - 1) / baud); }
 
-// The time after the request is written within which a reply must begin.
-int SilenceFor(int baud, const ProbeTiming& timing) {
-  return timing.silenceMs + (timing.allowLineTime ? LineTimeMs(kRequestBytes, baud) : 0);
+// The link's timing for one speed: the silence after the request within which a reply must begin
+// (with the request's own time on the line), cut into equal reads of at most the read slice.
+LinkTiming TimingFor(int baud, const ProbeTiming& timing) {
+  const int silenceMs =
+      std::max(1, timing.silenceMs + (timing.allowLineTime ? LineTimeMs(kRequestBytes, baud) : 0));
+  const int passes = std::max(1, (silenceMs + std::max(1, timing.readSliceMs) - 1) / std::max(1, timing.readSliceMs));
+  return {passes, (silenceMs + passes - 1) / passes, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0};
 }
+
+int SilenceMs(const LinkTiming& timing) { return timing.silencePasses * timing.readTimeoutMs; }
 
 // The port's line with a deadline: once it has passed, reads answer a time-out at once, so that a
 // line that never falls silent (noise at a wrong speed, an endless SYN stream) still ends the
@@ -137,12 +143,11 @@ DetectedPort ProbePort(const std::string& port, const std::vector<int>& speeds, 
       continue;
     }
     opened = true;
-    const int silenceMs = SilenceFor(baud, timing);
-    const int slice = std::max(1, std::min(timing.readSliceMs, silenceMs));
-    link.SetTiming({/*silencePasses*/ std::max(1, (silenceMs + slice - 1) / slice), slice, 0, 0});
+    const LinkTiming linkTiming = TimingFor(baud, timing);
+    link.SetTiming(linkTiming);
     // However the line behaves, the speed is given up after the silence and a whole reply's time.
     const int replyMs = timing.allowLineTime ? LineTimeMs(static_cast<int>(ReceiveMachine::kRawCapacity), baud) : 0;
-    line.SetDeadline(Clock::now() + std::chrono::milliseconds(2 * silenceMs + replyMs));
+    line.SetDeadline(Clock::now() + std::chrono::milliseconds(2 * SilenceMs(linkTiming) + replyMs));
     const ReplyRecord* record = link.ExecuteCommand(kDiagnosticCommand, kDiagnosticData);
     link.CloseComPort();
     if (record && (record->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0) {
@@ -167,7 +172,7 @@ std::vector<int> ProbeSpeeds() { return std::vector<int>(kBaudRates.rbegin(), kB
 int SilentPortBoundMs(const std::vector<int>& speeds, const ProbeTiming& timing) {
   int total = timing.lockWaitMs;
   for (const int baud : speeds)
-    if (baud > 0) total += SilenceFor(baud, timing);
+    if (baud > 0) total += SilenceMs(TimingFor(baud, timing));
   return total;
 }
 
