@@ -146,7 +146,7 @@ TEST(DetectCli, FindsTheSimulatorAndTheNextRunContinuesTheSequence) {
   options.port = silent;
   std::ostringstream out, err;
   Context context{options, out, err};
-  const session::ProbeTiming quick{/*silenceMs*/ 60, /*readSliceMs*/ 20, /*lockWaitMs*/ 50, /*allowLineTime*/ false};
+  const session::ProbeTiming quick{/*silenceMs*/ 150, /*readSliceMs*/ 50, /*lockWaitMs*/ 50, /*allowLineTime*/ false};
   const int status = Detect(context, {server.slavePath()},
                             [&](const std::vector<std::string>& ports, const std::vector<int>& speeds) {
                               return session::DetectRegistrators(ports, speeds, quick);

@@ -32,8 +32,10 @@ namespace {
 
 using sim::Outcome;
 
-// Short enough for a pseudo-terminal, which answers at once and ignores the line speed.
+// Short for lines where nothing answers; a pseudo-terminal ignores the line speed.
 constexpr ProbeTiming kQuick{/*silenceMs*/ 60, /*readSliceMs*/ 20, /*lockWaitMs*/ 50, /*allowLineTime*/ false};
+// Where the simulator answers: room for its thread to wake on a loaded machine.
+constexpr ProbeTiming kSim{/*silenceMs*/ 300, /*readSliceMs*/ 50, /*lockWaitMs*/ 50, /*allowLineTime*/ false};
 
 long ElapsedMs(std::chrono::steady_clock::time_point since) {
   return static_cast<long>(
@@ -139,7 +141,7 @@ class DetectTest : public ::testing::Test {
     if (state.Acquire(port, 0) != PortState::Lock::Held) return -1;
     return state.counter();
   }
-  DetectedPort DetectOne(const std::string& port, const ProbeTiming& timing = kQuick) {
+  DetectedPort DetectOne(const std::string& port, const ProbeTiming& timing = kSim) {
     const auto found = DetectRegistrators({port}, ProbeSpeeds(), timing);
     return found.size() == 1 ? found[0] : DetectedPort{};
   }
