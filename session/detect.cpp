@@ -35,7 +35,8 @@ int LineTimeMs(int bytes, int baud) { return static_cast<int>((bytes * 10000LL +
 LinkTiming TimingFor(int baud, const ProbeTiming& timing) {
   const int silenceMs =
       std::max(1, timing.silenceMs + (timing.allowLineTime ? LineTimeMs(kRequestBytes, baud) : 0));
-  const int passes = std::max(1, (silenceMs + std::max(1, timing.readSliceMs) - 1) / std::max(1, timing.readSliceMs));
+  const int slice = std::max(1, timing.readSliceMs);
+  const int passes = (silenceMs + slice - 1) / slice;
   return {passes, (silenceMs + passes - 1) / passes, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0};
 }
 
