@@ -1,15 +1,26 @@
-# The Windows build: what runs without Qt, libudev and pseudo-terminals.
+# The Windows build: the driver, the script engine, the simulator (on loopback TCP ports), kovrix-cli
+# and, with Qt for mingw-w64 (scripts/build-qt-windows, given as KOVRIX_QT_WINDOWS), the desktop tool.
 find_package(Threads REQUIRED)
 enable_testing()
 # localtime_r and the other thread-safe POSIX functions of the mingw-w64 C library.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
 add_subdirectory(driver)
+add_subdirectory(port)
 add_subdirectory(monitor/script)
+add_subdirectory(sim)
 
-# The initialisation-file module that kovrix-cli reads its defaults with (plain C++).
-add_library(kovrix_profile STATIC app/private_profile.cpp)
-target_include_directories(kovrix_profile PUBLIC ${PROJECT_SOURCE_DIR})
+set(KOVRIX_QT_WINDOWS "" CACHE PATH "Qt for mingw-w64, as scripts/build-qt-windows installs it")
+if(KOVRIX_QT_WINDOWS)
+  list(APPEND CMAKE_PREFIX_PATH ${KOVRIX_QT_WINDOWS})
+  list(APPEND CMAKE_FIND_ROOT_PATH ${KOVRIX_QT_WINDOWS})
+  find_package(Qt6 6.2 REQUIRED COMPONENTS Widgets Test)
+  add_subdirectory(app)
+else()
+  # The initialisation-file module that kovrix-cli reads its defaults with (plain C++).
+  add_library(kovrix_profile STATIC app/private_profile.cpp)
+  target_include_directories(kovrix_profile PUBLIC ${PROJECT_SOURCE_DIR})
+endif()
 
 # nlohmann/json is headers only: the host package's headers, copied alone so that the cross
 # compiler does not see the host's /usr/include.

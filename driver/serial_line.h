@@ -48,7 +48,7 @@ std::unique_ptr<SerialLine> MakePosixSerialLine();
 /// MakePosixSerialLine's line.
 std::unique_ptr<SerialLine> MakeSerialLine();
 
-/// Why the last open of a system line in this process failed.
+/// Why the last open of a system line on the calling thread failed.
 enum class PortOpenFailure {
   None,   // the last open succeeded (or none was tried)
   Busy,   // another program holds the port

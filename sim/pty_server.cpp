@@ -24,8 +24,9 @@ namespace {
 constexpr int kPollMs = 100;
 constexpr int kHangUpPauseMs = 2;
 
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
+template <class Fd>
+void CloseFd(Fd& fd) {
+  if (fd >= 0) ::close(static_cast<int>(fd));
   fd = -1;
 }
 
@@ -116,7 +117,7 @@ void PtyServer::stop() {
 
 bool PtyServer::Write(std::string_view bytes) {
   std::size_t done = 0;
-  const int out = Out();
+  const int out = static_cast<int>(listen_ >= 0 ? conn_ : master_);
   if (out < 0) return false;
   while (done < bytes.size() && !Stopping()) {
     // Over TCP a host gone mid-reply must not end the program with SIGPIPE.
@@ -212,7 +213,7 @@ void PtyServer::RunTcp() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   char buffer[4096];
   while (!Stopping()) {
-    pollfd fds[3] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {conn_, POLLIN, 0}};
+    pollfd fds[3] = {{static_cast<int>(listen_), POLLIN, 0}, {wake_[0], POLLIN, 0}, {static_cast<int>(conn_), POLLIN, 0}};
     const int n = ::poll(fds, conn_ >= 0 ? 3 : 2, kPollMs);
     if (Stopping()) break;
     if (n < 0 && errno != EINTR) break;
@@ -221,7 +222,7 @@ void PtyServer::RunTcp() {
       continue;
     }
     if (fds[0].revents & POLLIN) {
-      const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      const int fd = ::accept4(static_cast<int>(listen_), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd >= 0 && conn_ >= 0) {
         ::close(fd);  // the line is held by another host
       } else if (fd >= 0) {
@@ -231,7 +232,7 @@ void PtyServer::RunTcp() {
       }
     }
     if (conn_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-      const ssize_t got = ::read(conn_, buffer, sizeof buffer);
+      const ssize_t got = ::read(static_cast<int>(conn_), buffer, sizeof buffer);
       if (got > 0) {
         OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
       } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {

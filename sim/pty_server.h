@@ -1,12 +1,14 @@
 #pragma once
 // A server on the master side of a pseudo-terminal, in its own thread: hosts open the slave
-// path through an ordinary serial line. Or, where no pseudo-terminal serves, on a loopback TCP
-// port that hosts reach as the network port "tcp://127.0.0.1:PORT": one host at a time, as a
-// serial line held for exclusive use (a second connection is closed at once). Derived classes get the received bytes and write back;
+// path through an ordinary serial line. Or on a loopback TCP port that hosts reach as the
+// network port "tcp://127.0.0.1:PORT": one host at a time, as a serial line held for exclusive
+// use (a second connection is closed at once). Windows has no pseudo-terminals: there start()
+// serves on a free loopback TCP port. Derived classes get the received bytes and write back;
 // they must call stop() in their destructor, before their members go.
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -23,6 +25,7 @@ class PtyServer {
   virtual ~PtyServer();
 
   /// Opens a pseudo-terminal and starts serving; false when no pseudo-terminal can be opened.
+  /// On Windows: startTcp("127.0.0.1", 0).
   bool start();
   /// Listens on a loopback TCP port (0: any free one) and starts serving; false when the address
   /// cannot be bound. host is a numeric loopback address ("127.0.0.1" or "::1").
@@ -58,12 +61,12 @@ class PtyServer {
  private:
   void Run();
   void RunTcp();
-  /// Answers the descriptor replies are written to: the pseudo-terminal, or the connected host.
-  int Out() const { return listen_ >= 0 ? conn_ : master_; }
 
   int master_ = -1;
-  int listen_ = -1;  // the listening socket over TCP
-  int conn_ = -1;    // the connected host over TCP
+  // The listening socket and the connected host over TCP (-1: none); wide enough for a Windows
+  // socket handle.
+  std::intptr_t listen_ = -1;
+  std::intptr_t conn_ = -1;
   int wake_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<bool> stop_{false};

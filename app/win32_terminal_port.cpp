@@ -1,0 +1,38 @@
+// The trial open of the bank-terminal port on Windows: through the driver's own line, which opens
+// a COM port exclusively at 8N1 (or connects to a network port, where the simulated terminal
+// serves), and closes it again.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "app/terminal_port.h"
+#include "driver/serial_line.h"
+
+namespace kovrix {
+
+void PrepareTerminalPort(TerminalPortSettings& settings, const std::string& portName, int baud) {
+  settings.path = PortPath(portName);
+  settings.readIntervalTimeout = 0;
+  settings.readTotalTimeoutMultiplier = 0;
+  settings.readTotalTimeoutConstant = 5000;
+  settings.writeTotalTimeoutMultiplier = 0;
+  settings.writeTotalTimeoutConstant = 0;
+  settings.baudRate = baud;
+  settings.dataBits = 8;
+  settings.parity = 0;
+  settings.stopBits = 1;
+  settings.lastError = 0;
+
+  std::unique_ptr<SerialLine> line = MakePosixSerialLine();
+  SetLastError(0);
+  if (!line->open(settings.path, baud)) {
+    const DWORD error = GetLastError();
+    settings.lastError = error != 0 ? static_cast<int>(error) : ERROR_OPEN_FAILED;
+    return;
+  }
+  line->close();
+}
+
+}  // namespace kovrix
