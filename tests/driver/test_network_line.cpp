@@ -205,6 +205,7 @@ std::string Received(SerialLine& line, std::size_t count) {
 TEST(NetworkSerialLine, Rfc2217SetsTheLineAndEscapesTheDataBothWays) {
   Peer peer;
   std::string setup;
+  bool escapedArrived = false;
   peer.Serve([&](Peer& p) {
     setup = p.ReadUntil(Bytes({IAC, SB, 44, 12, 3, IAC, SE}));
     // Stale bytes before the speed answer are dropped; the answer comes in two pieces.
@@ -216,7 +217,9 @@ TEST(NetworkSerialLine, Rfc2217SetsTheLineAndEscapesTheDataBothWays) {
     p.Send("A" + Bytes({IAC, IAC}) + "B" + Bytes({IAC, WILL, 1, IAC, SB, 44}));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     p.Send(Bytes({107, 0x30, IAC, SE}) + "C");
-    p.ReadUntil("x" + Bytes({IAC, IAC}) + "y");
+    const std::string doubled = "x" + Bytes({IAC, IAC}) + "y";
+    const std::string all = p.ReadUntil(doubled);
+    escapedArrived = all.size() >= doubled.size() && all.compare(all.size() - doubled.size(), doubled.size(), doubled) == 0;
   });
   auto line = MakeNetworkSerialLine();
   ASSERT_TRUE(line->open(peer.Name("rfc2217://"), 9600)) << LastNetworkOpenFailure();
@@ -224,6 +227,7 @@ TEST(NetworkSerialLine, Rfc2217SetsTheLineAndEscapesTheDataBothWays) {
   EXPECT_EQ(Received(*line, 4), "A\xff" "BC");
   ASSERT_TRUE(line->write("x\xffy"));
   peer.Join();
+  EXPECT_TRUE(escapedArrived);
   for (const std::string& part : {Bytes({IAC, WILL, 44}), Bytes({IAC, SB, 44, 1, 0, 0, 0x25, 0x80, IAC, SE}),
                                   Bytes({IAC, SB, 44, 2, 8, IAC, SE}), Bytes({IAC, SB, 44, 3, 1, IAC, SE}),
                                   Bytes({IAC, SB, 44, 4, 1, IAC, SE})}) {
