@@ -25,7 +25,7 @@ void PrepareTerminalPort(TerminalPortSettings& settings, const std::string& port
   settings.stopBits = 1;
   settings.lastError = 0;
 
-  std::unique_ptr<SerialLine> line = MakePosixSerialLine();
+  std::unique_ptr<SerialLine> line = MakeSerialLine();
   SetLastError(0);
   if (!line->open(settings.path, baud)) {
     const DWORD error = GetLastError();

@@ -426,7 +426,7 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
     CompleteCardPayment(paymentType, amountText, CardPaymentData{{}, {}, {}, {}, ToCp1251(transaction)}, false);
     return;
   }
-  std::unique_ptr<SerialLine> line = MakePosixSerialLine();
+  std::unique_ptr<SerialLine> line = MakeSerialLine();
   const std::string path = state().terminal.path;
   if (path.empty() || !line->open(path, kTerminalBaud)) {
     ui().ShowMessage(kCardFailed);
