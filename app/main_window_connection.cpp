@@ -25,6 +25,28 @@ const QString kStateHeading = QStringLiteral("Проверка состояни�
 const QString kNoAnswerNote = QStringLiteral("   Регистратор не отвечает: проверьте кабель, порт и скорость.");
 constexpr int kNoAnswerCheckMs = 250;
 
+// The window speaks Russian: the network line's reasons (English, for the command line and the
+// service) are told in Russian; a reason not in the table keeps its own words.
+QString NetworkFailureText(const std::string& reason) {
+  static const std::pair<const char*, const char*> kTexts[] = {
+      {"connection refused", "соединение отклонено"},
+      {"timed out waiting for the converter", "преобразователь не подтвердил скорость линии"},
+      {"timed out", "время ожидания истекло"},
+      {"host unreachable", "узел недоступен"},
+      {"network unreachable", "сеть недоступна"},
+      {"the network is not available", "сеть недоступна"},
+      {"name not resolved", "имя узла не найдено"},
+      {"connection lost", "соединение потеряно"},
+      {"connection closed by the converter", "преобразователь закрыл соединение"},
+      {"the converter does not offer serial port control", "преобразователь не управляет линией (RFC 2217)"},
+      {"the converter cannot run its line", "преобразователь не поддерживает эту скорость"},
+  };
+  for (const auto& [english, russian] : kTexts) {
+    if (reason.rfind(english, 0) == 0) return QString::fromUtf8(russian);
+  }
+  return QString::fromStdString(reason);
+}
+
 }  // namespace
 
 void TForm1::ConnectToggle() {
@@ -52,7 +74,7 @@ void TForm1::Connect() {
       // A converter on the network: say which address failed and why; it has no device file.
       const std::optional<NetworkPort> network = ParseNetworkPort(name);
       message += QStringLiteral("\n  ") + QString::fromStdString(network ? HostPortText(*network) : name) +
-                 QStringLiteral(": ") + QString::fromStdString(LastNetworkOpenFailure());
+                 QStringLiteral(": ") + NetworkFailureText(LastNetworkOpenFailure());
     } else if (const auto denial = CheckPortAccess(name)) {
       // Lack of rights: say which group owns the device and how to join it.
       message += QStringLiteral("\n  ") + QString::fromStdString(PortAccessAdvice(*denial, AdviceLanguage::Russian));

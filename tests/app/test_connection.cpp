@@ -261,7 +261,7 @@ TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
   Press(w.ConnectButton());
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].toStdString(),
-            "Невозможно подключить порт\n  " + refused.substr(6) + ": connection refused");
+            "Невозможно подключить порт\n  " + refused.substr(6) + ": соединение отклонено");
   EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
   EXPECT_EQ(Ini("Communication", "Port"), "ttyS7");
 
