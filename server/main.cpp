@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     std::cout << "kovrix-server " << KOVRIX_VERSION << "\n";
     return kExitOk;
   }
-  if (options.config.device.port.empty()) {
+  if (options.config.registrators.empty() && options.config.device.port.empty()) {
     std::cerr << "kovrix-server: no port given (use -p PORT)\n";
     return kExitUsage;
   }
