@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
+#include <system_error>
 #include <thread>
 
 #include <httplib.h>
@@ -247,7 +248,12 @@ nlohmann::ordered_json HttpService::List() {
   std::vector<nlohmann::ordered_json> states(registrators_.size());
   std::vector<std::thread> readers;
   for (std::size_t i = 0; i < registrators_.size(); ++i) {
-    readers.emplace_back([this, i, &states] { states[i] = registrators_[i]->State(kStateTurnWait); });
+    try {
+      readers.emplace_back([this, i, &states] { states[i] = registrators_[i]->State(kStateTurnWait); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one is read here, after the others have started.
+      states[i] = registrators_[i]->State(kStateTurnWait);
+    }
   }
   for (std::thread& t : readers) t.join();
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
