@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -46,26 +45,37 @@ std::string PortIdentity(const std::string& port) {
   return port.find("://") != std::string::npos ? Lower(port) : port;
 }
 
-// Answers what the registrator would repeat of one already listed, or an empty text.
-std::string Duplicate(const std::vector<RegistratorConfig>& list, const RegistratorConfig& r) {
+// What a registrator would repeat of one already listed.
+enum class Repeated { Nothing, Id, Port, Log, TooMany };
+
+Repeated Duplicate(const std::vector<RegistratorConfig>& list, const RegistratorConfig& r, std::string& message) {
   for (const RegistratorConfig& other : list) {
-    if (other.id == r.id) return "the id '" + r.id + "' is given twice";
+    if (other.id == r.id) {
+      message = "the id '" + r.id + "' is given twice";
+      return Repeated::Id;
+    }
     if (PortIdentity(other.device.port) == PortIdentity(r.device.port)) {
-      return "the port " + r.device.port + " is given to both '" + other.id + "' and '" + r.id + "'";
+      message = "the port " + r.device.port + " is given to both '" + other.id + "' and '" + r.id + "'";
+      return Repeated::Port;
     }
     // Two logs appending to one file at the same time would mix their entries.
     if (!r.device.logFile.empty() && other.device.logFile == r.device.logFile) {
-      return "the log file " + r.device.logFile + " is given to both '" + other.id + "' and '" + r.id + "'";
+      message = "the log file " + r.device.logFile + " is given to both '" + other.id + "' and '" + r.id + "'";
+      return Repeated::Log;
     }
   }
-  if (list.size() >= kMaxRegistrators) return "more than " + std::to_string(kMaxRegistrators) + " registrators";
-  return {};
+  if (list.size() >= kMaxRegistrators) {
+    message = "more than " + std::to_string(kMaxRegistrators) + " registrators";
+    return Repeated::TooMany;
+  }
+  return Repeated::Nothing;
 }
 
 // One [registrator] section as it is read, with the line of each key for the messages.
 struct Section {
   int line = 0;
   std::optional<std::string> id, port, speed, repeats, log;
+  int idLine = 0, portLine = 0, logLine = 0;
 };
 
 }  // namespace
@@ -115,24 +125,30 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
   // A section is complete at the next one or at the end of the text.
   const auto close = [&]() {
     if (!section) return true;
-    const Section s = *section;
+    const Section sec = *section;
     section.reset();
-    if (!s.id) return fail(s.line, "the section has no id");
-    if (!s.port) return fail(s.line, "the section of '" + *s.id + "' has no port");
-    RegistratorConfig r{*s.id, defaults};
-    r.device.port = *s.port;
-    r.device.logFile = s.log.value_or("");
-    std::string why;
-    if (!CheckPort(r.device.port, why)) return fail(s.line, why);
-    if (s.speed && (!session::ParseDecimalInt(*s.speed, r.device.baud) || r.device.baud <= 0)) {
-      return fail(s.line, "speed '" + *s.speed + "' is not a positive integer");
-    }
-    if (s.repeats && (!session::ParseDecimalInt(*s.repeats, r.device.repeats) || r.device.repeats < 0)) {
-      return fail(s.line, "repeats '" + *s.repeats + "' is not a non-negative integer");
-    }
+    if (!sec.id) return fail(sec.line, "the section has no id");
+    if (!sec.port) return fail(sec.line, "the section of '" + *sec.id + "' has no port");
+    RegistratorConfig r{*sec.id, defaults};
+    r.device.port = *sec.port;
+    r.device.logFile = sec.log.value_or("");
+    if (sec.speed) session::ParseDecimalInt(*sec.speed, r.device.baud);
+    if (sec.repeats) session::ParseDecimalInt(*sec.repeats, r.device.repeats);
     std::vector<RegistratorConfig> all = out;
     all.insert(all.end(), read.begin(), read.end());
-    if (const std::string dup = Duplicate(all, r); !dup.empty()) return fail(s.line, dup);
+    std::string dup;
+    switch (Duplicate(all, r, dup)) {
+      case Repeated::Nothing:
+        break;
+      case Repeated::Id:
+        return fail(sec.idLine, dup);
+      case Repeated::Port:
+        return fail(sec.portLine, dup);
+      case Repeated::Log:
+        return fail(sec.logLine, dup);
+      case Repeated::TooMany:
+        return fail(sec.line, dup);
+    }
     read.push_back(std::move(r));
     return true;
   };
@@ -150,7 +166,8 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
         return fail(number, "unknown section " + line + "; each registrator is a [registrator] section");
       }
       if (!close()) return false;
-      section = Section{number, {}, {}, {}, {}, {}};
+      section = Section{};
+      section->line = number;
       continue;
     }
     const auto equals = line.find('=');
@@ -166,7 +183,19 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
                                                           : nullptr;
     if (!slot) return fail(number, "unknown key '" + key + "'; the keys are id, port, speed, repeats and log");
     if (*slot) return fail(number, "the key '" + key + "' is given twice in one section");
+    int n = 0;
+    std::string why;
     if (key == "id" && !ValidRegistratorId(value)) return fail(number, "'" + value + "' is not an id: " + kIdRule);
+    if (key == "port" && !CheckPort(value, why)) return fail(number, why);
+    if (key == "speed" && (!session::ParseDecimalInt(value, n) || n <= 0)) {
+      return fail(number, "speed '" + value + "' is not a positive integer");
+    }
+    if (key == "repeats" && (!session::ParseDecimalInt(value, n) || n < 0)) {
+      return fail(number, "repeats '" + value + "' is not a non-negative integer");
+    }
+    if (key == "id") section->idLine = number;
+    if (key == "port") section->portLine = number;
+    if (key == "log") section->logLine = number;
     *slot = value;
   }
   if (!close()) return false;
@@ -204,10 +233,7 @@ bool LoadRegistratorsFile(const std::string& path, const session::DeviceOptions&
 bool CheckRegistrators(const std::vector<RegistratorConfig>& list, std::string& error) {
   std::vector<RegistratorConfig> seen;
   for (const RegistratorConfig& r : list) {
-    if (const std::string dup = Duplicate(seen, r); !dup.empty()) {
-      error = dup;
-      return false;
-    }
+    if (Duplicate(seen, r, error) != Repeated::Nothing) return false;
     seen.push_back(r);
   }
   return true;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <httplib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <atomic>
 #include <chrono>
@@ -69,15 +72,15 @@ TEST(RegistratorsConfig, AFileIsReadOrRefusedWithItsLine) {
        "'-' (and not 'detect')"},
       {"[registrator]\nport = x\n[registrator]\nid = b\nport = y\n", "shop.conf:1: the section has no id"},
       {"[registrator]\nid = a\nport = x\n[registrator]\nid = b\n", "shop.conf:4: the section of 'b' has no port"},
-      {"[registrator]\nid = a\nport =\n", "shop.conf:1: the port is empty"},
-      {"[registrator]\nid = a\nport = x\nspeed = fast\n", "shop.conf:1: speed 'fast' is not a positive integer"},
-      {"[registrator]\nid = a\nport = x\nspeed = 0\n", "shop.conf:1: speed '0' is not a positive integer"},
-      {"[registrator]\nid = a\nport = x\nrepeats = -1\n", "shop.conf:1: repeats '-1' is not a non-negative integer"},
-      {"[registrator]\nid = a\nport = x\n[registrator]\nid = a\nport = y\n", "shop.conf:4: the id 'a' is given twice"},
+      {"[registrator]\nid = a\nport =\n", "shop.conf:3: the port is empty"},
+      {"[registrator]\nid = a\nport = x\nspeed = fast\n", "shop.conf:4: speed 'fast' is not a positive integer"},
+      {"[registrator]\nid = a\nport = x\nspeed = 0\n", "shop.conf:4: speed '0' is not a positive integer"},
+      {"[registrator]\nid = a\nport = x\nrepeats = -1\n", "shop.conf:4: repeats '-1' is not a non-negative integer"},
+      {"[registrator]\nid = a\nport = x\n[registrator]\nid = a\nport = y\n", "shop.conf:5: the id 'a' is given twice"},
       {"[registrator]\nid = a\nport = tcp://Till:1\n[registrator]\nid = b\nport = tcp://till:1\n",
-       "shop.conf:4: the port tcp://till:1 is given to both 'a' and 'b'"},
+       "shop.conf:6: the port tcp://till:1 is given to both 'a' and 'b'"},
       {"[registrator]\nid = a\nport = x\nlog = k.log\n[registrator]\nid = b\nport = y\nlog = k.log\n",
-       "shop.conf:5: the log file k.log is given to both 'a' and 'b'"},
+       "shop.conf:8: the log file k.log is given to both 'a' and 'b'"},
   };
   for (const Case& c : cases) {
     std::vector<RegistratorConfig> list;
@@ -136,6 +139,23 @@ TEST(RegistratorsConfig, TheCommandLineNamesThemOrRefusesAMix) {
   EXPECT_EQ(options.config.device.port, "ttyUSB3");
   fs::remove_all(dir);
 }
+
+#ifdef KOVRIX_SERVER_PROGRAM
+// The program refuses a wrong file with one line naming the file and the line, and serves nothing.
+TEST(RegistratorsConfig, TheProgramRefusesAWrongFileInOneLine) {
+  const fs::path file = fs::temp_directory_path() / ("kovrix-regconf-" + std::to_string(::getpid()) + ".conf");
+  std::ofstream(file) << "[registrator]\nid = a\nport = /dev/null\nspeed = 9600 baud\n";
+  FILE* out = ::popen((std::string(KOVRIX_SERVER_PROGRAM) + " --config " + file.string() + " 2>&1").c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  std::string text;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, out)) text += buf;
+  const int status = ::pclose(out);
+  fs::remove(file);
+  EXPECT_EQ(WEXITSTATUS(status), kExitUsage);
+  EXPECT_EQ(text, "kovrix-server: " + file.string() + ":4: speed '9600 baud' is not a positive integer\n");
+}
+#endif
 
 // The turn of a registrator, given up when it does not come in time, is skipped by those after it.
 TEST(TurnQueueTest, AWaiterThatGivesUpIsSkipped) {
