@@ -242,23 +242,23 @@ Registrator* HttpService::Addressed(const httplib::Request& req, httplib::Respon
   return nullptr;
 }
 
-// Each registrator's state is read in its own turn, all at once, so that a busy or silent one
-// holds the list up by its own bounded wait only, not by everybody's in a row.
-nlohmann::ordered_json HttpService::List() {
-  std::vector<nlohmann::ordered_json> states(registrators_.size());
-  std::vector<std::thread> readers;
+// Each registrator is asked in its own turn, all at once, so that a busy or silent one holds the
+// answer up by its own bounded wait only, not by everybody's in a row.
+nlohmann::ordered_json HttpService::Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask) {
+  std::vector<nlohmann::ordered_json> answers(registrators_.size());
+  std::vector<std::thread> askers;
   for (std::size_t i = 0; i < registrators_.size(); ++i) {
     try {
-      readers.emplace_back([this, i, &states] { states[i] = registrators_[i]->State(kStateTurnWait); });
+      askers.emplace_back([this, i, &answers, &ask] { answers[i] = ask(*registrators_[i]); });
     } catch (const std::system_error&) {
-      // No thread to be had: this one is read here, after the others have started.
-      states[i] = registrators_[i]->State(kStateTurnWait);
+      // No thread to be had: this one is asked here, after the others have started.
+      answers[i] = ask(*registrators_[i]);
     }
   }
-  for (std::thread& t : readers) t.join();
+  for (std::thread& t : askers) t.join();
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (auto& state : states) list.push_back(std::move(state));
-  return nlohmann::ordered_json{{"registrators", std::move(list)}};
+  for (auto& answer : answers) list.push_back(std::move(answer));
+  return list;
 }
 
 void HttpService::Routes() {
@@ -280,7 +280,10 @@ void HttpService::Routes() {
   get("/v1/openapi.json", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(OpenApiText(), "application/json; charset=utf-8");
   });
-  get("/v1/registrators", [this](const httplib::Request&, httplib::Response& res) { Reply(res, 200, List()); });
+  get("/v1/registrators", [this](const httplib::Request&, httplib::Response& res) {
+    const auto list = Gather([](Registrator& r) { return r.State(kStateTurnWait); });
+    Reply(res, 200, nlohmann::ordered_json{{"registrators", list}});
+  });
 
   // An endpoint of a registrator: the path as given is the first registrator's, and the same path
   // under /v1/registrators/{id} is that registrator's.

@@ -5,6 +5,7 @@
 // registrator's. Requests are checked whole before they queue; a bad one gets 400 and sends nothing.
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,8 +55,8 @@ class HttpService {
   /// Answers the registrator a request's path names (the first one when it names none); null,
   /// with the 404 answer given, when there is no such registrator.
   Registrator* Addressed(const httplib::Request& req, httplib::Response& res);
-  /// Answers the list of the registrators with their state.
-  nlohmann::ordered_json List();
+  /// Answers what `ask` answers of each registrator, in their order, asking them all at once.
+  nlohmann::ordered_json Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask);
   /// Refuses a request that fails the rules every request passes (Host, Origin, token, method,
   /// Content-Type) with its answer; true when it was refused.
   bool Refused(const httplib::Request& req, httplib::Response& res) const;
