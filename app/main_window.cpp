@@ -44,11 +44,19 @@
 #include "screens/service/fiscal_memory.h"
 #include "screens/service/logo_programming.h"
 #include "driver/driver.h"
+#include "driver/line_speeds.h"
 
 namespace kovrix {
 namespace {
 
-const QStringList kSpeeds = {"110", "300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
+// The speed boxes' entries, from the one list of line speeds.
+QStringList SpeedTexts() {
+  QStringList texts;
+  for (const int baud : kBaudRates) texts << QString::number(baud);
+  return texts;
+}
+
+const QStringList kSpeeds = SpeedTexts();
 
 const QColor kRed(255, 0, 0);
 

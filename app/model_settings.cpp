@@ -1,6 +1,6 @@
 #include "app/model_settings.h"
 
-#include <array>
+#include "driver/line_speeds.h"
 
 namespace kovrix {
 namespace {
@@ -60,9 +60,8 @@ std::string ProtocolVersionFor(int versionOverride, const std::string& reported,
 }
 
 int SpeedIndexOf(int baud) {
-  static const std::array<int, 11> kRates = {110, 300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-  for (std::size_t i = 0; i < kRates.size(); ++i) {
-    if (kRates[i] == baud) return static_cast<int>(i);
+  for (std::size_t i = 0; i < kBaudRates.size(); ++i) {
+    if (kBaudRates[i] == baud) return static_cast<int>(i);
   }
   return -1;
 }

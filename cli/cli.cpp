@@ -28,7 +28,8 @@ std::string UsageText() {
       "  --version         print the version\n"
       "\nTexts are typed and shown in UTF-8 and sent to the device in cp1251.\n"
       "JSON keys: command, error, ok, message, data, fields, statusBytes, status, noReply, nak,\n"
-      "badChecksum, sentFrame, rawReply; a refused call prints only err.\n"
+      "badChecksum, sentFrame, rawReply; a refused call prints only err. detect prints one array\n"
+      "of objects with port, state (found, busy, none, error), baud, model, version, serial, message.\n"
       "\nexit status: 0 success, 1 the device answered an error code, 2 no valid reply,\n"
       "3 usage, port or argument error (also: port busy, another run holds it for 5 s)\n";
   return text;

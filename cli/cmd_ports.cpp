@@ -4,11 +4,21 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/detect.h"
 #include "cli/subcommands.h"
 #include "port/device_registry.h"
 #include "port/usb_port.h"
 
 namespace kovrix::cli {
+
+std::vector<std::string> ListedPorts() {
+  std::vector<std::string> names;
+  const auto devices = SystemDeviceRegistry().PresentDevices(kPortsClassName);
+  if (!devices) return names;
+  for (const PortDevice& d : *devices)
+    if (d.portName && !d.portName->empty()) names.push_back(*d.portName);
+  return names;
+}
 
 /// Lists the serial ports (one per line: name, friendly name, and the USB registrator mark).
 int RunPorts(Context& context) {

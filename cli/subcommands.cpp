@@ -7,6 +7,7 @@ int RunExec(Context& context);
 int RunCall(Context& context);
 int RunScript(Context& context);
 int RunPorts(Context& context);
+int RunDetect(Context& context);
 
 const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> table = {
@@ -20,6 +21,14 @@ const std::vector<Subcommand>& Subcommands() {
        "\"Не выводить данные\"; SIGINT stops after the next command line",
        RunScript},
       {"ports", "", "list the serial ports of the system and mark the registrator's USB virtual COM port", RunPorts},
+      {"detect", "[--json]",
+       "find registrators on the ports 'ports' lists and on -p PORT: each speed of the speed list\n"
+       "      (115200 down to 110) is asked for the diagnostic information, fastest first; prints one\n"
+       "      line per port (speed, model, version, serial number, or busy/none/error and why);\n"
+       "      ports held by another run or program are left alone. A silent port costs about 6 s\n"
+       "      (11 speeds x 300 ms, plus the request's own time on the line at the slow speeds);\n"
+       "      exit status 0 when a registrator was found, 2 when none",
+       RunDetect},
   };
   return table;
 }

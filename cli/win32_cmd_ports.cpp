@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/detect.h"
 #include "cli/subcommands.h"
 #include "cli/windows_ports.h"
 
@@ -107,6 +108,8 @@ std::vector<WindowsPortDevice> PresentPortDevices() {
 }
 
 }  // namespace
+
+std::vector<std::string> ListedPorts() { return WindowsPortNames(SerialCommPorts(), PresentPortDevices()); }
 
 /// Lists the serial ports (one per line: name, friendly name, USB ids, the registrator mark).
 int RunPorts(Context& context) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
 
 #include "port/usb_port.h"
 
@@ -76,6 +77,18 @@ std::vector<std::string> WindowsPortLines(const std::vector<std::string>& serial
     lines.push_back(line);
   }
   return lines;
+}
+
+std::vector<std::string> WindowsPortNames(const std::vector<std::string>& serialCommPorts,
+                                          const std::vector<WindowsPortDevice>& devices) {
+  std::set<std::string, PortOrder> names;
+  for (const std::string& name : serialCommPorts) {
+    if (!name.empty()) names.insert(Upper(name));
+  }
+  for (const WindowsPortDevice& device : devices) {
+    if (!device.portName.empty()) names.insert(Upper(device.portName));
+  }
+  return {names.begin(), names.end()};
 }
 
 }  // namespace kovrix::cli

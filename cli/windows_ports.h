@@ -22,4 +22,8 @@ std::string UsbIdsOf(const std::string& hardwareId);
 std::vector<std::string> WindowsPortLines(const std::vector<std::string>& serialCommPorts,
                                           const std::vector<WindowsPortDevice>& devices);
 
+/// Answers the port names of either source once, in the order of WindowsPortLines.
+std::vector<std::string> WindowsPortNames(const std::vector<std::string>& serialCommPorts,
+                                          const std::vector<WindowsPortDevice>& devices);
+
 }  // namespace kovrix::cli

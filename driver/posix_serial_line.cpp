@@ -23,7 +23,8 @@ std::string PortPath(const std::string& port) {
 
 namespace {
 
-PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
+// Per thread: a probe on one thread must not read the outcome of an open on another.
+thread_local PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
 
 class PosixSerialLine final : public SerialLine {
  public:

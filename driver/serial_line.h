@@ -43,7 +43,7 @@ std::string PortPath(const std::string& port);
 /// Answers a termios-backed line (on Windows, the Win32 communications line).
 std::unique_ptr<SerialLine> MakePosixSerialLine();
 
-/// Why the last open of a system line in this process failed.
+/// Why the last open of a system line on the calling thread failed.
 enum class PortOpenFailure {
   None,   // the last open succeeded (or none was tried)
   Busy,   // another program holds the port

@@ -40,7 +40,8 @@ std::wstring Widen(const std::string& utf8) {
   return wide;
 }
 
-PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
+// Per thread: a probe on one thread must not read the outcome of an open on another.
+thread_local PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
 
 class Win32SerialLine final : public SerialLine {
  public:

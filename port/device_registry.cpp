@@ -3,14 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "port/linux_registry.h"
-
 namespace kovrix {
-
-DeviceRegistry& SystemDeviceRegistry() {
-  static LinuxDeviceRegistry registry;
-  return registry;
-}
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&

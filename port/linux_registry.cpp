@@ -66,4 +66,9 @@ StateChange LinuxDeviceRegistry::ChangeState(const PortDevice& device, bool enab
   return written && closed ? StateChange::Done : StateChange::NotApplied;
 }
 
+DeviceRegistry& SystemDeviceRegistry() {
+  static LinuxDeviceRegistry registry;
+  return registry;
+}
+
 }  // namespace kovrix

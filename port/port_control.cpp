@@ -34,6 +34,9 @@ constexpr char kNoEndChar[] = "End character is absent.\nError = -19";
 constexpr int kRealTimeNice = -20;
 
 constexpr int kDataBits[] = {5, 6, 7, 8};
+
+// The member holds the descriptor in a type wide enough for a Windows handle.
+int Fd(std::intptr_t fd) { return static_cast<int>(fd); }
 // Parity values in the line settings: none 0, odd 1, even 2, mark 3.
 constexpr int kParityCode[] = {0, 2, 3, 1};
 
@@ -61,7 +64,7 @@ TPortControl::~TPortControl() {
     RestorePriorities();
     system_->UnlockMemory();
   }
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) ::close(Fd(fd_));
 }
 
 int TPortControl::Succeed() {
@@ -161,16 +164,16 @@ int TPortControl::ClosePort() {
   if (fd_ < 0) return FailOwn(-1, kNotOpen);
   int code = 0;
   int error = 0;
-  if (::tcdrain(fd_) != 0) {
+  if (::tcdrain(Fd(fd_)) != 0) {
     code = -6;
     error = errno;
-  } else if (::tcflush(fd_, TCIOFLUSH) != 0) {
+  } else if (::tcflush(Fd(fd_), TCIOFLUSH) != 0) {
     code = -15;
     error = errno;
   }
   // The descriptor is released even when a step before failed or close reports an error
   // (Linux frees it in any case): a dead line must not keep the port.
-  if (::close(fd_) != 0 && code == 0) {
+  if (::close(Fd(fd_)) != 0 && code == 0) {
     code = -7;
     error = errno;
   }
@@ -198,7 +201,7 @@ int TPortControl::StartSession(bool purge) {
     RestorePriorities();
     return FailSystem(-12, e);
   }
-  if (purge && ::tcflush(fd_, TCIOFLUSH) != 0) {
+  if (purge && ::tcflush(Fd(fd_), TCIOFLUSH) != 0) {
     const int e = errno;
     system_->UnlockMemory();
     RestorePriorities();
@@ -214,7 +217,7 @@ int TPortControl::EndSession(bool purge) {
   if (int e = system_->WriteProcessPriority(savedNice_)) return FailSystem(-9, e);
   if (int e = system_->WriteThreadPriority(savedPolicy_, savedPriority_)) return FailSystem(-11, e);
   if (int e = system_->UnlockMemory()) return FailSystem(-13, e);
-  if (purge && ::tcflush(fd_, TCIOFLUSH) != 0) return FailSystem(-15, errno);
+  if (purge && ::tcflush(Fd(fd_), TCIOFLUSH) != 0) return FailSystem(-15, errno);
   sessionOpen_ = false;
   return Succeed();
 }
@@ -225,18 +228,18 @@ int TPortControl::WriteData(const char* buffer, std::size_t count, std::size_t& 
   written = 0;
   if (buffer == nullptr && count > 0) return FailSystem(-18, EFAULT);
   if (Buffering) {
-    const IoResult r = TimedWrite(fd_, buffer, count, applied_);
+    const IoResult r = TimedWrite(Fd(fd_), buffer, count, applied_);
     written = r.done;
     if (r.error) return FailSystem(-18, r.error);
   } else {
     for (std::size_t i = 0; i < count; ++i) {
-      const IoResult r = TimedWrite(fd_, buffer + i, 1, applied_);
+      const IoResult r = TimedWrite(Fd(fd_), buffer + i, 1, applied_);
       // A character that does not go out within the write time-out counts as a failed write.
       if (r.error || r.done != 1) return FailSystem(-18, r.error ? r.error : ETIMEDOUT);
       written = i + 1;
     }
   }
-  if (::tcdrain(fd_) != 0) return FailSystem(-6, errno);
+  if (::tcdrain(Fd(fd_)) != 0) return FailSystem(-6, errno);
   return Succeed();
 }
 
@@ -246,12 +249,12 @@ int TPortControl::ReadData(char* buffer, std::size_t count, std::size_t& read) {
   read = 0;
   if (buffer == nullptr && count > 0) return FailSystem(-17, EFAULT);
   if (!WaitEndChar) {
-    const IoResult r = TimedRead(fd_, buffer, count, applied_);
+    const IoResult r = TimedRead(Fd(fd_), buffer, count, applied_);
     read = r.done;
     return r.error ? FailSystem(-17, r.error) : Succeed();
   }
   while (read < count) {
-    const IoResult r = TimedRead(fd_, buffer + read, 1, applied_);
+    const IoResult r = TimedRead(Fd(fd_), buffer + read, 1, applied_);
     if (r.error) return FailSystem(-17, r.error);
     if (r.done == 0) return FailOwn(-19, kNoEndChar);
     if (buffer[read++] == EndChar) return Succeed();
@@ -265,8 +268,8 @@ int TPortControl::ClearError() {
   if (fd_ < 0) return FailOwn(-1, kNotOpen);
   if (!sessionOpen_) return FailOwn(-21, kNoSessionForClearError);
   int queued = 0;
-  if (::ioctl(fd_, TIOCINQ, &queued) != 0) return FailSystem(-14, errno);
-  if (::tcflush(fd_, TCIOFLUSH) != 0) return FailSystem(-15, errno);
+  if (::ioctl(Fd(fd_), TIOCINQ, &queued) != 0) return FailSystem(-14, errno);
+  if (::tcflush(Fd(fd_), TCIOFLUSH) != 0) return FailSystem(-15, errno);
   return Succeed();
 }
 
@@ -274,7 +277,7 @@ int TPortControl::SetPortTimeouts() {
   if (fd_ < 0) return FailOwn(-1, kNotOpenForTimeouts);
   // The time-outs live in the component (reads and writes wait through poll); applying them
   // fails only when the descriptor is no longer valid.
-  if (::fcntl(fd_, F_GETFL) < 0) return FailSystem(-5, errno);
+  if (::fcntl(Fd(fd_), F_GETFL) < 0) return FailSystem(-5, errno);
   applied_ = Timeout;
   return Succeed();
 }
@@ -286,14 +289,14 @@ int TPortControl::EscapeCommFunction(int function) {
   const int dtr = TIOCM_DTR;
   int result = -1;
   switch (function) {
-    case SETXOFF: result = ::tcflow(fd_, TCOOFF); break;  // act as if XOFF had come
-    case SETXON: result = ::tcflow(fd_, TCOON); break;
-    case SETRTS: result = ::ioctl(fd_, TIOCMBIS, &rts); break;
-    case CLRRTS: result = ::ioctl(fd_, TIOCMBIC, &rts); break;
-    case SETDTR: result = ::ioctl(fd_, TIOCMBIS, &dtr); break;
-    case CLRDTR: result = ::ioctl(fd_, TIOCMBIC, &dtr); break;
-    case SETBREAK: result = ::ioctl(fd_, TIOCSBRK); break;
-    case CLRBREAK: result = ::ioctl(fd_, TIOCCBRK); break;
+    case SETXOFF: result = ::tcflow(Fd(fd_), TCOOFF); break;  // act as if XOFF had come
+    case SETXON: result = ::tcflow(Fd(fd_), TCOON); break;
+    case SETRTS: result = ::ioctl(Fd(fd_), TIOCMBIS, &rts); break;
+    case CLRRTS: result = ::ioctl(Fd(fd_), TIOCMBIC, &rts); break;
+    case SETDTR: result = ::ioctl(Fd(fd_), TIOCMBIS, &dtr); break;
+    case CLRDTR: result = ::ioctl(Fd(fd_), TIOCMBIC, &dtr); break;
+    case SETBREAK: result = ::ioctl(Fd(fd_), TIOCSBRK); break;
+    case CLRBREAK: result = ::ioctl(Fd(fd_), TIOCCBRK); break;
     default: errno = EINVAL; break;  // RESETDEV resets printers only
   }
   return result == 0 ? Succeed() : FailSystem(-22, errno);
@@ -307,7 +310,7 @@ int TPortControl::ClearBuffers(int flags) {
   const bool input = flags & PURGE_RXCLEAR;
   if (!output && !input) return Succeed();
   const int queue = output && input ? TCIOFLUSH : output ? TCOFLUSH : TCIFLUSH;
-  return ::tcflush(fd_, queue) == 0 ? Succeed() : FailSystem(-23, errno);
+  return ::tcflush(Fd(fd_), queue) == 0 ? Succeed() : FailSystem(-23, errno);
 }
 
 int TPortControl::Unsupported() {
@@ -333,6 +336,8 @@ bool IsSerialPortName(const std::string& name) {
   }
   return number <= 511;
 }
+
+bool IsListedPortName(const std::string& name) { return name.compare(0, 3, "tty") == 0; }
 
 void TPortControl::SetNumPort(const std::string& name) {
   if (fd_ >= 0) return;

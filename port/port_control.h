@@ -8,8 +8,14 @@
 // pseudo-terminal such as /dev/pts/3) meaning itself; "the system's message" for an error is
 // strerror of errno; the FIFO settings that other platforms keep in the device's registry key
 // do not exist here, so those operations answer the code of an unsupported platform.
+//
+// Windows mapping (win32_port_control.cpp): a port is a communications device, "COM3" (or
+// "\\.\COM12"); the line settings, time-outs, escape functions and purges are the system's own;
+// the FIFO settings are values of the device's hardware key; the session raises the process to
+// the real-time class and the thread to time-critical priority.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -61,8 +67,8 @@ class TPortControl {
   const std::string& Port() const { return port_; }
 
   // Run-time state.
-  /// The open port's descriptor, -1 when closed.
-  int Handle() const { return fd_; }
+  /// The open port's descriptor (on Windows its handle as a number), -1 when closed.
+  std::intptr_t Handle() const { return fd_; }
   bool SessionOpen() const { return sessionOpen_; }
   /// errno of the last failure; 0 after success or a failure of the component's own.
   int LastError() const { return lastError_; }
@@ -145,7 +151,7 @@ class TPortControl {
   DeviceRegistry* registry_;
   SessionSystem* system_;
   std::string port_;
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;
   bool sessionOpen_ = false;
   int lastError_ = 0;
   std::string descr_;
@@ -157,8 +163,13 @@ class TPortControl {
 };
 
 /// Answers whether a name is a serial tty name: "tty", letters, and a number 0..511 written
-/// without leading zeros (ttyS0, ttyUSB12, ttyACM0, ttyAMA1).
+/// without leading zeros (ttyS0, ttyUSB12, ttyACM0, ttyAMA1). On Windows: "COM" and a number
+/// 1..256 without leading zeros, letter case ignored, with or without the "\\.\" prefix.
 bool IsSerialPortName(const std::string& name);
+
+/// Answers whether a listing answers a port name: one beginning with "tty" (on Windows, with
+/// "com", letter case ignored).
+bool IsListedPortName(const std::string& name);
 
 /// Answers the device path of a port: the name itself when it holds "/", else "/dev/" + name.
 std::string PortDevicePath(const std::string& port);

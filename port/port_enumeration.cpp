@@ -43,8 +43,8 @@ std::string TPortControl::EnumeratePorts() {
     const PortDevice& device = (*listing.devices)[listing.index];
     if (!device.portName) return "0";
     ++listing.index;
-    // Only tty devices are serial ports; other devices of the class are passed over.
-    if (device.portName->compare(0, 3, "tty") == 0) return *device.portName;
+    // Only serial ports are answered; other devices of the class are passed over.
+    if (IsListedPortName(*device.portName)) return *device.portName;
   }
 }
 

@@ -29,7 +29,9 @@ void DeviceServer::OnReceive(std::string_view bytes, SteadyTime at) {
   {
     std::lock_guard lock(mutex_);
     // At a speed other than its own the registrator hears only noise: nothing it can frame.
-    if (speedCheck_ && HostBaud() != device_.state().params.speed) {
+    // A network line (HostBaud -1) has no speed to differ.
+    const int hostBaud = HostBaud();
+    if (speedCheck_ && hostBaud >= 0 && hostBaud != device_.state().params.speed) {
       link_.ResetPartial();
       return;
     }

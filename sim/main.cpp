@@ -1,7 +1,5 @@
-// kovrix-sim: serves a simulated registrator and a bank terminal on pseudo-terminals until
-// SIGINT or SIGTERM. Prints "registrator: <path>" and "terminal: <path>" once both serve.
-
-#include <signal.h>
+// kovrix-sim: serves a simulated registrator and a bank terminal on pseudo-terminals (the
+// registrator on a loopback TCP port with --tcp) until SIGINT or SIGTERM. Prints "registrator: <path>" and "terminal: <path>" once both serve.
 
 #include <cstdio>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 #include "sim/sim_options.h"
+#include "sim/stop_wait.h"
 #include "sim/model/state_file.h"
 
 using namespace kovrix::sim;
@@ -40,7 +39,7 @@ std::optional<DeviceState> StartingState(const SimOptions& o) {
   return state;
 }
 
-int Serve(const SimOptions& o) {
+int Serve(const SimOptions& o, StopWait& stopWait) {
   const auto state = StartingState(o);
   if (!state) return 1;
   std::ofstream tapeFile;
@@ -62,6 +61,10 @@ int Serve(const SimOptions& o) {
       return 0;
     });
   }
+  if (o.tcpPort >= 0 && !device.startTcp("127.0.0.1", o.tcpPort)) {
+    std::cerr << "kovrix-sim: cannot listen on 127.0.0.1:" << o.tcpPort << "\n";
+    return 1;
+  }
   if (!device.start() || !terminal.start()) {
     std::cerr << "kovrix-sim: cannot open a pseudo-terminal\n";
     return 1;
@@ -78,12 +81,7 @@ int Serve(const SimOptions& o) {
   std::printf("registrator: %s\nterminal: %s\n", device.slavePath().c_str(), terminal.slavePath().c_str());
   std::fflush(stdout);
 
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  int received = 0;
-  sigwait(&signals, &received);
+  stopWait.Wait();
 
   device.stop();
   terminal.stop();
@@ -102,12 +100,8 @@ int Serve(const SimOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Block the stop signals before any thread starts, so that only sigwait takes them.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before any thread starts, so that only the wait takes the stop signals.
+  StopWait stopWait;
 
   std::string error;
   const auto options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
@@ -123,5 +117,7 @@ int main(int argc, char** argv) {
     std::cout << "kovrix-sim " KOVRIX_VERSION "\n";
     return 0;
   }
-  return Serve(*options);
+  const int status = Serve(*options, stopWait);
+  stopWait.Finished();
+  return status;
 }

@@ -1,15 +1,20 @@
 #include "sim/pty_server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <utility>
 
 namespace kovrix::sim {
@@ -19,8 +24,9 @@ namespace {
 constexpr int kPollMs = 100;
 constexpr int kHangUpPauseMs = 2;
 
-void CloseFd(int& fd) {
-  if (fd >= 0) ::close(fd);
+template <class Fd>
+void CloseFd(Fd& fd) {
+  if (fd >= 0) ::close(static_cast<int>(fd));
   fd = -1;
 }
 
@@ -57,6 +63,44 @@ bool PtyServer::start() {
   return true;
 }
 
+bool PtyServer::startTcp(const std::string& host, int port) {
+  if (running()) return true;
+  if (port < 0 || port > 65535) return false;
+  sockaddr_storage address{};
+  socklen_t length = 0;
+  const bool v6 = host.find(':') != std::string::npos;
+  if (v6) {
+    auto* a = reinterpret_cast<sockaddr_in6*>(&address);
+    a->sin6_family = AF_INET6;
+    a->sin6_port = htons(static_cast<std::uint16_t>(port));
+    if (inet_pton(AF_INET6, host.c_str(), &a->sin6_addr) != 1) return false;
+    length = sizeof *a;
+  } else {
+    auto* a = reinterpret_cast<sockaddr_in*>(&address);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(static_cast<std::uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &a->sin_addr) != 1) return false;
+    length = sizeof *a;
+  }
+  const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return false;
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    ::close(fd);
+    return false;
+  }
+  const int bound = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                             : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+  listen_ = fd;
+  slavePath_ = "tcp://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(bound);
+  stop_ = false;
+  thread_ = std::thread([this] { RunTcp(); });
+  return true;
+}
+
 void PtyServer::stop() {
   if (thread_.joinable()) {
     stop_ = true;
@@ -65,21 +109,27 @@ void PtyServer::stop() {
     thread_.join();
   }
   CloseFd(master_);
+  CloseFd(conn_);
+  CloseFd(listen_);
   CloseFd(wake_[0]);
   CloseFd(wake_[1]);
 }
 
 bool PtyServer::Write(std::string_view bytes) {
   std::size_t done = 0;
+  const int out = static_cast<int>(listen_ >= 0 ? conn_ : master_);
+  if (out < 0) return false;
   while (done < bytes.size() && !Stopping()) {
-    const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+    // Over TCP a host gone mid-reply must not end the program with SIGPIPE.
+    const ssize_t n = listen_ >= 0 ? ::send(out, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                                   : ::write(out, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EAGAIN) {
-      pollfd p{master_, POLLOUT, 0};
+      pollfd p{out, POLLOUT, 0};
       if (::poll(&p, 1, 1000) <= 0) return false;
       continue;
     }
@@ -108,6 +158,7 @@ bool PtyServer::SleepUntil(SteadyTime deadline) {
 
 int PtyServer::HostBaud() const {
   // The master side answers the line settings of the slave side, where the host set them.
+  if (listen_ >= 0) return -1;
   termios tio{};
   if (master_ < 0 || tcgetattr(master_, &tio) != 0) return 0;
   static const std::pair<speed_t, int> kRates[] = {
@@ -154,6 +205,41 @@ void PtyServer::Run() {
       hungUp = true;
       pollfd w{wake_[0], POLLIN, 0};
       ::poll(&w, 1, kHangUpPauseMs);
+    }
+  }
+}
+
+void PtyServer::RunTcp() {
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  char buffer[4096];
+  while (!Stopping()) {
+    pollfd fds[3] = {{static_cast<int>(listen_), POLLIN, 0}, {wake_[0], POLLIN, 0}, {static_cast<int>(conn_), POLLIN, 0}};
+    const int n = ::poll(fds, conn_ >= 0 ? 3 : 2, kPollMs);
+    if (Stopping()) break;
+    if (n < 0 && errno != EINTR) break;
+    if (n <= 0) {
+      OnIdle(std::chrono::steady_clock::now());
+      continue;
+    }
+    if (fds[0].revents & POLLIN) {
+      const int fd = ::accept4(static_cast<int>(listen_), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (fd >= 0 && conn_ >= 0) {
+        ::close(fd);  // the line is held by another host
+      } else if (fd >= 0) {
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        conn_ = fd;
+      }
+    }
+    if (conn_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+      const ssize_t got = ::read(static_cast<int>(conn_), buffer, sizeof buffer);
+      if (got > 0) {
+        OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
+      } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+        CloseFd(conn_);
+        OnHangUp();
+        ++hangUps_;
+      }
     }
   }
 }

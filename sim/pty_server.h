@@ -1,10 +1,14 @@
 #pragma once
 // A server on the master side of a pseudo-terminal, in its own thread: hosts open the slave
-// path through an ordinary serial line. Derived classes get the received bytes and write back;
+// path through an ordinary serial line. Or on a loopback TCP port that hosts reach as the
+// network port "tcp://127.0.0.1:PORT": one host at a time, as a serial line held for exclusive
+// use (a second connection is closed at once). Windows has no pseudo-terminals: there start()
+// serves on a free loopback TCP port. Derived classes get the received bytes and write back;
 // they must call stop() in their destructor, before their members go.
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -21,11 +25,15 @@ class PtyServer {
   virtual ~PtyServer();
 
   /// Opens a pseudo-terminal and starts serving; false when no pseudo-terminal can be opened.
+  /// On Windows: startTcp("127.0.0.1", 0).
   bool start();
+  /// Listens on a loopback TCP port (0: any free one) and starts serving; false when the address
+  /// cannot be bound. host is a numeric loopback address ("127.0.0.1" or "::1").
+  bool startTcp(const std::string& host, int port);
   /// Stops serving and closes the pseudo-terminal (the slave path disappears).
   void stop();
   bool running() const { return thread_.joinable(); }
-  /// Answers the path hosts open, such as /dev/pts/3 (empty before start).
+  /// Answers the path hosts open, such as /dev/pts/3 or tcp://127.0.0.1:40123 (empty before start).
   const std::string& slavePath() const { return slavePath_; }
   /// Answers how many times the server saw the host let go of the line.
   long hangUps() const { return hangUps_.load(); }
@@ -43,13 +51,19 @@ class PtyServer {
   /// Sleeps until the deadline; answers false at once when the server is stopping.
   bool SleepUntil(SteadyTime deadline);
   bool Stopping() const { return stop_.load(); }
-  /// Answers the baud rate the host has set on its side of the line (0 when it cannot be read).
+  /// Answers the baud rate the host has set on its side of the line (0 when it cannot be read,
+  /// -1 over TCP, where the line has no speed).
   int HostBaud() const;
 
  private:
   void Run();
+  void RunTcp();
 
   int master_ = -1;
+  // The listening socket and the connected host over TCP (-1: none); wide enough for a Windows
+  // socket handle.
+  std::intptr_t listen_ = -1;
+  std::intptr_t conn_ = -1;
   int wake_[2] = {-1, -1};
   std::thread thread_;
   std::atomic<bool> stop_{false};

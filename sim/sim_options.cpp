@@ -5,10 +5,12 @@
 namespace kovrix::sim {
 
 std::string SimUsage() {
-  return "usage: kovrix-sim [--link PATH] [--model NAME] [--fw-version TEXT] [--pace BAUD] [--tape FILE]\n"
+  return "usage: kovrix-sim [--link PATH | --tcp PORT] [--model NAME] [--fw-version TEXT] [--pace BAUD] [--tape FILE]\n"
          "                  [--terminal-link PATH] [--state FILE] [--flash-size BYTES]\n"
          "                  [--fault FAULT]... [--terminal-fault noack-start|noack-purchase|silent|decline]...\n"
          "       kovrix-sim --version | --help\n"
+         "--tcp PORT: serve the registrator on the loopback port 127.0.0.1:PORT (0: any free port),\n"
+         "            reached as the port tcp://127.0.0.1:PORT, instead of on a pseudo-terminal\n"
          "FAULT: nak:N drop:N mute:N badsum:N garble:N cut:N syn:MS[:N] fail:CC=EEEE status:B.b=0|1\n"
          "       nak:CC@n drop:CC@n mute:CC@n badsum:CC@n garble:CC@n cut:CC@n silent:CC@n:MS\n"
          "       (the reply to the n-th command CC from the start, hexadecimal CC; @* = every one)\n";
@@ -43,6 +45,13 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
       o.tape = v;
     } else if (a == "--state") {
       o.state = v;
+    } else if (a == "--tcp") {
+      const auto n = ParseInteger(v);
+      if (!n || *n < 0 || *n > 65535) {
+        error = "bad value for --tcp: " + v + " (a port number 0-65535)";
+        return std::nullopt;
+      }
+      o.tcpPort = static_cast<int>(*n);
     } else if (a == "--pace" || a == "--flash-size") {
       const auto n = ParseInteger(v);
       const std::int64_t lo = a == "--pace" ? 50 : 1024;
@@ -72,6 +81,10 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
       error = "unknown switch: " + a;
       return std::nullopt;
     }
+  }
+  if (o.tcpPort >= 0 && !o.link.empty()) {
+    error = "--link and --tcp exclude each other (a TCP port has no device path to link to)";
+    return std::nullopt;
   }
   return o;
 }

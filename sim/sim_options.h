@@ -18,6 +18,7 @@ struct SimOptions {
   std::string version;        // the protocol version the device reports (--fw-version)
   std::string tape;          // file the printed tape is appended to
   std::string state;         // state file loaded at start and saved at exit
+  int tcpPort = -1;          // serve the registrator on 127.0.0.1:tcpPort (0: any); -1: a pseudo-terminal
   int pace = 0;              // baud rate of the simulated line, 0 unpaced
   std::size_t flashSize = 65536;
   std::vector<std::string> faults;

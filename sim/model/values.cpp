@@ -1,8 +1,22 @@
 #include "sim/model/values.h"
 
+#include <chrono>
 #include <cstdio>
 
 namespace kovrix::sim {
+
+namespace {
+
+// Seconds since 1970 of a calendar time read as UTC (what timegm does, on every system).
+DeviceTime UtcSeconds(const std::tm& t) {
+  using namespace std::chrono;
+  const sys_days day = year{t.tm_year + 1900} / month{static_cast<unsigned>(t.tm_mon + 1)} /
+                       static_cast<unsigned>(t.tm_mday);
+  return static_cast<DeviceTime>(day.time_since_epoch().count()) * 86400 + t.tm_hour * 3600 + t.tm_min * 60 +
+         t.tm_sec;
+}
+
+}  // namespace
 
 std::optional<std::int64_t> ParseFixed(std::string_view text, int decimals) {
   bool negative = false;
@@ -158,7 +172,7 @@ std::optional<DeviceTime> ParseDeviceDate(std::string_view ddmmyy, std::string_v
   t.tm_mday = *d;
   t.tm_hour = hour;
   t.tm_min = minute;
-  return static_cast<DeviceTime>(timegm(&t));
+  return UtcSeconds(t);
 }
 
 std::tm Calendar(DeviceTime t) {
@@ -194,7 +208,7 @@ DeviceTime LocalWallClock() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return static_cast<DeviceTime>(timegm(&local));
+  return UtcSeconds(local);
 }
 
 }  // namespace kovrix::sim

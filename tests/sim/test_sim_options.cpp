@@ -16,7 +16,8 @@ TEST(SimOptions, SwitchesParseAndBadOnesAreNamed) {
   EXPECT_EQ(o->pace, 9600);
   EXPECT_EQ(o->faults, std::vector<std::string>{"nak:2"});
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--pace", "fast"}, {"--pace"}, {"--fault", "nak:0"}, {"--bogus", "1"}, {"--terminal-fault", "x"}}) {
+           {"--pace", "fast"}, {"--pace"}, {"--fault", "nak:0"}, {"--bogus", "1"}, {"--terminal-fault", "x"},
+           {"--tcp", "65536"}, {"--tcp", "-1"}, {"--tcp", "0", "--link", "/tmp/kr"}}) {
     EXPECT_FALSE(ParseSimOptions(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());
   }

@@ -114,6 +114,14 @@ TEST(SimProgramRun, AFiscalisedDeviceStaysFiscalisedBetweenRuns) {
   std::remove(tape.c_str());
 }
 
+TEST(SimProgramRun, OnALoopbackTcpPortItAnnouncesTheNetworkPort) {
+  SimProgram sim({"--tcp", "0"});
+  const std::string line = sim.Line();
+  EXPECT_EQ(line.rfind("registrator: tcp://127.0.0.1:", 0), 0u) << line;
+  EXPECT_EQ(sim.Line().rfind("terminal: /dev/", 0), 0u);
+  EXPECT_EQ(sim.Stop(), 0);
+}
+
 TEST(SimProgramRun, ABadSwitchOrStateFileIsRefused) {
   const std::string bogus = ::testing::TempDir() + "kovrix_sim_not_state" + std::to_string(getpid());
   FILE* f = std::fopen(bogus.c_str(), "wb");

@@ -154,6 +154,9 @@ TEST(WindowsPortList, PortsOfBothSourcesOnceInNumberOrderWithNamesIdsAndTheMark)
                 "COM33",
             }));
   EXPECT_TRUE(cli::WindowsPortLines({}, {}).empty());
+  // detect probes the same ports, by name, in the same order.
+  EXPECT_EQ(cli::WindowsPortNames({"COM2", "COM1", "COM10", "", "COM33"}, devices),
+            (std::vector<std::string>{"COM1", "COM2", "COM4", "COM10", "COM33"}));
 }
 
 TEST(WindowsPortList, UsbIdsComeOnlyFromAWholeVidAndPid) {
