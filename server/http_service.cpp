@@ -284,6 +284,12 @@ void HttpService::Routes() {
     const auto list = Gather([](Registrator& r) { return r.State(kStateTurnWait); });
     Reply(res, 200, nlohmann::ordered_json{{"registrators", list}});
   });
+  // The configured ports probed for registrators, each in its registrator's turn; one in use is
+  // reported busy and not probed.
+  get("/v1/registrators/detect", [this](const httplib::Request&, httplib::Response& res) {
+    const auto ports = Gather([](Registrator& r) { return r.Detect(); });
+    Reply(res, 200, nlohmann::ordered_json{{"ports", ports}});
+  });
 
   // An endpoint of a registrator: the path as given is the first registrator's, and the same path
   // under /v1/registrators/{id} is that registrator's.

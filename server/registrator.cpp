@@ -5,6 +5,7 @@
 #include "driver/codepage.h"
 #include "driver/error_text.h"
 #include "driver/commands.h"
+#include "session/detect.h"
 #include "session/device_session.h"
 
 namespace kovrix::server {
@@ -92,6 +93,23 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
   state["serial"] = Cp1251ToUtf8(r->field(3));
   state["receiptOpen"] = (r->statusBytes[2] & 0x0F) != 0;
   return state;
+}
+
+nlohmann::ordered_json Registrator::Detect() {
+  nlohmann::ordered_json entry{{"id", config_.id}};
+  // A registrator with a request running or waiting is in use: its port is not probed.
+  const Turn turn(*this, std::chrono::milliseconds(0));
+  if (!turn.held()) {
+    session::DetectedPort busy;
+    busy.port = config_.device.port;
+    busy.state = "busy";
+    busy.message = "the service is serving a request on this registrator";
+    entry.update(session::DetectedPortJson(busy));
+    return entry;
+  }
+  const std::vector<session::DetectedPort> found = session::DetectRegistrators({config_.device.port}, session::ProbeSpeeds());
+  if (!found.empty()) entry.update(session::DetectedPortJson(found.front()));
+  return entry;
 }
 
 }  // namespace kovrix::server

@@ -96,6 +96,11 @@ class Registrator {
   /// its turn did not come in time.
   nlohmann::ordered_json State(std::chrono::milliseconds wait);
 
+  /// Answers the registrator's entry of the detection: its port probed at each speed of the speed
+  /// list, fastest first, in its turn and only when nobody holds or awaits that turn; "busy" (not
+  /// probed) otherwise.
+  nlohmann::ordered_json Detect();
+
  private:
   RegistratorConfig config_;
   SessionLog log_;

@@ -331,6 +331,38 @@ TEST_F(TwoRegistrators, TheListTellsEachOnesState) {
   EXPECT_EQ(Get("/v1/registrators").body["registrators"][0]["receiptOpen"], false);
 }
 
+// Detection probes each configured port in its registrator's turn; a registrator serving a request
+// is reported busy and its port is left alone.
+TEST_F(TwoRegistrators, DetectionProbesOnlyThePortsNotInUse) {
+  Shut();
+  config.linkTiming.silencePasses = 40;  // 1.2 s of silence before a request to b gives up
+  Serve();
+  simB.faults().SilenceAfter(0x80, 1, 1500);
+  std::thread slow([&] { Get("/v1/registrators/b/device"); });
+  for (int i = 0; i < 200 && simB.journal().Size() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const Result busy = Get("/v1/registrators/detect");
+  slow.join();
+  ASSERT_EQ(busy.status, 200) << busy.body.dump();
+  const json& ports = busy.body["ports"];
+  ASSERT_EQ(ports.size(), 2u);
+  const std::string serialA = sim.withDevice([](sim::Registrator& r) { return r.state().serial; });
+  EXPECT_EQ(ports[0]["id"], "a");
+  EXPECT_EQ(ports[0]["port"], sim.slavePath());
+  EXPECT_EQ(ports[0]["state"], "found");
+  EXPECT_EQ(ports[0]["serial"], serialA);
+  EXPECT_EQ(ports[1]["id"], "b");
+  EXPECT_EQ(ports[1]["state"], "busy");
+  EXPECT_EQ(simB.journal().Size(), 1u);  // b's own request only: no probe
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // b hears again
+  const Result idle = Get("/v1/registrators/detect");
+  ASSERT_EQ(idle.status, 200);
+  EXPECT_EQ(idle.body["ports"][1]["state"], "found") << idle.body.dump();
+  EXPECT_EQ(idle.body["ports"][1]["serial"], "B0000002");
+  // The service's own requests go on after the probe.
+  EXPECT_EQ(Post("/v1/registrators/b/receipts", kTwoItems).status, 200);
+}
+
 // Every rule of the paths without an id holds under /v1/registrators/{id} too, and an unknown id is
 // a 404 that sends nothing.
 TEST_F(TwoRegistrators, UnknownIdsAndTheRulesOfTheNewPaths) {
