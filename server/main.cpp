@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (options.config.registrators.empty() && options.config.device.port.empty()) {
-    std::cerr << "kovrix-server: no port given (use -p PORT)\n";
+    std::cerr << "kovrix-server: no port given (use -p PORT, --registrator ID=PORT or --config FILE)\n";
     return kExitUsage;
   }
   const std::string state = kovrix::session::StateDirectory();
