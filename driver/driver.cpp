@@ -21,7 +21,7 @@ ExchangeWatcher*& WatcherSlot() {
 
 std::unique_ptr<Link>& LinkSlot() {
   static std::unique_ptr<Link> link = [] {
-    auto made = std::make_unique<Link>(MakePosixSerialLine(), &ProcessLog());
+    auto made = MakeLink(ProcessLog());
     made->SetExchangeWatcher(WatcherSlot());
     return made;
   }();
@@ -29,6 +29,9 @@ std::unique_ptr<Link>& LinkSlot() {
 }
 
 }  // namespace
+
+// The one place that says which line a link runs on: the process's link and every registrator's.
+std::unique_ptr<Link> MakeLink(SessionLog& log) { return std::make_unique<Link>(MakePosixSerialLine(), &log); }
 
 Link& TheLink() { return boundLink ? *boundLink : *LinkSlot(); }
 

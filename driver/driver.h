@@ -12,6 +12,10 @@
 
 namespace kovrix {
 
+/// Answers a new link over the driver's default line, as the process's link has, writing its
+/// session log to `log` (which must outlive it): the link of a registrator served on its own.
+std::unique_ptr<Link> MakeLink(SessionLog& log);
+
 /// Answers the link bound to the calling thread, else the process's link.
 Link& TheLink();
 /// Replaces the process's link's transport and resets that link to its start-up state (used by tests

@@ -47,10 +47,10 @@ bool ValidRegistratorId(const std::string& id) {
 
 Registrator::Registrator(RegistratorConfig config, std::string answersDirectory, const LinkTiming& timing)
     : config_(std::move(config)),
-      link_(MakePosixSerialLine(), &log_),
+      link_(MakeLink(log_)),
       service_(config_.device),
       answers_(std::move(answersDirectory)) {
-  link_.SetTiming(timing);
+  link_->SetTiming(timing);
   answers_.Prune();
 }
 
@@ -69,14 +69,14 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
     return state;
   }
   // A list must not wait out a silent registrator's full time-outs and repeats.
-  const LinkTiming kept = link_.Timing();
+  const LinkTiming kept = link_->Timing();
   LinkTiming bounded = kept;
   bounded.silencePasses = std::clamp(kStateSilenceMs / std::max(1, kept.readTimeoutMs), 1, kept.silencePasses);
-  link_.SetTiming(bounded);
+  link_->SetTiming(bounded);
   SetRepeatCount(0);
   int err = 0;
   const ReplyRecord* r = GetDiagnosticInfo("482916", err);
-  link_.SetTiming(kept);
+  link_->SetTiming(kept);
   std::string text;
   const bool answered = err == 0 && (r->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0;
   state["connected"] = answered;

@@ -5,6 +5,7 @@
 // Requests to different registrators run at the same time; requests to one take turns.
 
 #include <chrono>
+#include <memory>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -78,10 +79,10 @@ class Registrator {
   /// The registrator's turn, with its link and log bound to the calling thread while it is held.
   class Turn {
    public:
-    explicit Turn(Registrator& r) : turn_(r.queue_) { binding_.emplace(r.link_, r.log_); }
+    explicit Turn(Registrator& r) : turn_(r.queue_) { binding_.emplace(*r.link_, r.log_); }
     /// Gives up after `wait` (see TurnQueue::Turn); nothing is bound then.
     Turn(Registrator& r, std::chrono::milliseconds wait) : turn_(r.queue_, wait) {
-      if (turn_.held()) binding_.emplace(r.link_, r.log_);
+      if (turn_.held()) binding_.emplace(*r.link_, r.log_);
     }
     bool held() const { return turn_.held(); }
 
@@ -104,7 +105,7 @@ class Registrator {
  private:
   RegistratorConfig config_;
   SessionLog log_;
-  Link link_;
+  std::unique_ptr<Link> link_;
   TurnQueue queue_;
   Service service_;
   IdempotencyStore answers_;
