@@ -71,7 +71,7 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
   // A list must not wait out a silent registrator's full time-outs and repeats.
   const LinkTiming kept = link_->Timing();
   LinkTiming bounded = kept;
-  bounded.silencePasses = std::clamp(kStateSilenceMs / std::max(1, kept.readTimeoutMs), 1, kept.silencePasses);
+  bounded.silencePasses = std::clamp(kStateSilenceMs / std::max(1, kept.readTimeoutMs), 1, std::max(1, kept.silencePasses));
   link_->SetTiming(bounded);
   SetRepeatCount(0);
   int err = 0;
@@ -81,7 +81,9 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
   const bool answered = err == 0 && (r->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0;
   state["connected"] = answered;
   if (!answered) {
-    state["message"] = "the registrator does not answer";
+    state["message"] = (err == 0 && (r->status & ST_NO_REPLY) == 0)
+                           ? "the registrator's reply was spoilt (NAK or a wrong checksum)"
+                           : "the registrator does not answer";
     return state;
   }
   if (!GetErrorText(*r, text)) {
