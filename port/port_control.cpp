@@ -13,32 +13,20 @@
 #include <vector>
 
 #include "port/port_access.h"
+#include "port/port_control_texts.h"
 #include "port/port_io.h"
 
 namespace kovrix {
 namespace {
 
-constexpr char kNotOpen[] = "Port was not opened!\nError = -1";
-constexpr char kNotOpenForWrite[] = "Port was not opened.\nError = -1";
-constexpr char kNotOpenForTimeouts[] = "Port was not opened!\nError = -20";
-constexpr char kAlreadyOpen[] = "Port was opened!\nError = -20";
-constexpr char kSessionAlreadyOpen[] = "Session was opened!\nError = -16";
-constexpr char kNoSession[] = "Session was not opened.\nError = -21";
-constexpr char kNoSessionForRead[] = "Session was not opened!!\nError = -21";
-constexpr char kNoSessionForClearError[] = "Session was not opened\nError = -21";
-constexpr char kNoSessionForEnd[] = "Session was not opened!\nError = -21";
-constexpr char kNoEndChar[] = "End character is absent.\nError = -19";
+using namespace port_texts;
 
 // The real-time priority class of a process is the lowest nice value; a time-critical thread
 // runs first-in-first-out at the policy's highest priority.
 constexpr int kRealTimeNice = -20;
 
-constexpr int kDataBits[] = {5, 6, 7, 8};
-
 // The member holds the descriptor in a type wide enough for a Windows handle.
 int Fd(std::intptr_t fd) { return static_cast<int>(fd); }
-// Parity values in the line settings: none 0, odd 1, even 2, mark 3.
-constexpr int kParityCode[] = {0, 2, 3, 1};
 
 }  // namespace
 
@@ -47,46 +35,12 @@ std::string PortDevicePath(const std::string& port) {
   return "/dev/" + port;
 }
 
-unsigned TPortControl::RateOf(speed s) {
-  static constexpr unsigned kRates[] = {256000, 128000, 115200, 57600, 56000, 38400, 19200, 11400,
-                                        9600,   4800,   2400,   1200,  600,   300,   110};
-  const auto index = static_cast<std::size_t>(s);
-  return index < std::size(kRates) ? kRates[index] : 9600;
-}
-
-TPortControl::TPortControl() : TPortControl(SystemDeviceRegistry()) {}
-
-TPortControl::TPortControl(DeviceRegistry& registry, SessionSystem& system)
-    : registry_(&registry), system_(&system) {}
-
 TPortControl::~TPortControl() {
   if (sessionOpen_) {
     RestorePriorities();
     system_->UnlockMemory();
   }
   if (fd_ >= 0) ::close(Fd(fd_));
-}
-
-int TPortControl::Succeed() {
-  lastError_ = 0;
-  descr_.clear();
-  return 0;
-}
-
-int TPortControl::FailOwn(int code, const char* text) {
-  lastError_ = 0;
-  descr_ = EnableDescr && text ? text : "";
-  return code;
-}
-
-int TPortControl::FailSystem(int code, int error) {
-  lastError_ = error;
-  if (EnableDescr) {
-    ErrorString(static_cast<unsigned long>(error));
-  } else {
-    descr_.clear();
-  }
-  return code;
 }
 
 void TPortControl::ErrorString(unsigned long code) {

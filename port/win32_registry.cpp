@@ -129,6 +129,23 @@ std::optional<std::vector<PortDevice>> Win32DeviceRegistry::PresentDevices(const
   return devices;
 }
 
+void* Win32DeviceRegistry::OpenHardwareKey(const std::string& instanceId, bool write) const {
+  const auto open = reinterpret_cast<OpenDevNodeKeyFn>(openDevNodeKey_);
+  std::wstring id = WideFromUtf8(instanceId);
+  if (open == nullptr || id.empty()) return nullptr;
+  DeviceSet set(kPortsClassName);
+  if (!set.valid()) return nullptr;
+  SP_DEVINFO_DATA data{};
+  data.cbSize = sizeof data;
+  if (!SetupDiOpenDeviceInfoW(set.handle(), id.c_str(), nullptr, 0, &data)) return nullptr;
+  HKEY key = nullptr;
+  if (open(data.DevInst, write ? KEY_READ | KEY_WRITE : KEY_READ, 0, RegDisposition_OpenExisting, &key,
+           CM_REGISTRY_HARDWARE) != CR_SUCCESS) {
+    return nullptr;
+  }
+  return key;
+}
+
 StateChange Win32DeviceRegistry::ChangeState(const PortDevice& device, bool enable) {
   DeviceSet set(kPortsClassName);
   if (!set.valid()) return StateChange::NotPrepared;

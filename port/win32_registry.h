@@ -25,6 +25,10 @@ class Win32DeviceRegistry final : public DeviceRegistry {
   /// NotApplied when the installer refuses the change.
   StateChange ChangeState(const PortDevice& device, bool enable) override;
 
+  /// Opens the hardware key of the device with this instance id, for reading (and writing when
+  /// asked); answers the key (an HKEY the caller closes) or null.
+  void* OpenHardwareKey(const std::string& instanceId, bool write) const;
+
  private:
   void* cfgmgr32_ = nullptr;     // the library's module handle
   void* openDevNodeKey_ = nullptr;  // its CM_Open_DevNode_Key
