@@ -3,10 +3,16 @@
 namespace kovrix {
 namespace {
 
-SessionLog& TheLog() {
+// What the calling thread has bound; null: the process's own.
+thread_local Link* boundLink = nullptr;
+thread_local SessionLog* boundLog = nullptr;
+
+SessionLog& ProcessLog() {
   static SessionLog log;
   return log;
 }
+
+SessionLog& TheLog() { return boundLog ? *boundLog : ProcessLog(); }
 
 ExchangeWatcher*& WatcherSlot() {
   static ExchangeWatcher* watcher = nullptr;
@@ -15,7 +21,7 @@ ExchangeWatcher*& WatcherSlot() {
 
 std::unique_ptr<Link>& LinkSlot() {
   static std::unique_ptr<Link> link = [] {
-    auto made = std::make_unique<Link>(MakeSerialLine(), &TheLog());
+    auto made = MakeLink(ProcessLog());
     made->SetExchangeWatcher(WatcherSlot());
     return made;
   }();
@@ -24,16 +30,31 @@ std::unique_ptr<Link>& LinkSlot() {
 
 }  // namespace
 
-Link& TheLink() { return *LinkSlot(); }
+// The one place that says which line a link runs on: the process's link and every registrator's.
+std::unique_ptr<Link> MakeLink(SessionLog& log) { return std::make_unique<Link>(MakeSerialLine(), &log); }
+
+Link& TheLink() { return boundLink ? *boundLink : *LinkSlot(); }
 
 void UseSerialLine(std::unique_ptr<SerialLine> line) {
-  LinkSlot() = std::make_unique<Link>(std::move(line), &TheLog());
+  LinkSlot() = std::make_unique<Link>(std::move(line), &ProcessLog());
   LinkSlot()->SetExchangeWatcher(WatcherSlot());
 }
 
+// The watcher keeps the window painting while the window's own exchange runs: it belongs to the
+// process's link alone, whichever thread sets it.
 void SetExchangeWatcher(ExchangeWatcher* watcher) {
   WatcherSlot() = watcher;
-  TheLink().SetExchangeWatcher(watcher);
+  LinkSlot()->SetExchangeWatcher(watcher);
+}
+
+LinkBinding::LinkBinding(Link& link, SessionLog& log) : previousLink_(boundLink), previousLog_(boundLog) {
+  boundLink = &link;
+  boundLog = &log;
+}
+
+LinkBinding::~LinkBinding() {
+  boundLink = previousLink_;
+  boundLog = previousLog_;
 }
 
 int OpenComPort(const std::string& port, int baud) { return TheLink().OpenComPort(port, baud); }

@@ -1,6 +1,8 @@
 #pragma once
-// The driver's plain-function API over the one registrator link of the process.
-// Every function forwards to one Link instance; tests may replace its transport.
+// The driver's plain-function API over the registrator link of the process.
+// Every function forwards to one Link instance; tests may replace its transport. A thread that
+// serves a registrator of its own (the service serves several at once) binds that registrator's
+// link and session log for a while; every other thread keeps the process's link.
 
 #include <memory>
 #include <string>
@@ -10,13 +12,35 @@
 
 namespace kovrix {
 
-/// Answers the process's link.
+/// Answers a new link over the driver's default line, as the process's link has, writing its
+/// session log to `log` (which must outlive it): the link of a registrator served on its own.
+std::unique_ptr<Link> MakeLink(SessionLog& log);
+
+/// Answers the link bound to the calling thread, else the process's link.
 Link& TheLink();
-/// Replaces the link's transport and resets the link to its start-up state (used by tests and the simulator).
+/// Replaces the process's link's transport and resets that link to its start-up state (used by tests
+/// and the simulator); a bound link is left as it is.
 void UseSerialLine(std::unique_ptr<SerialLine> line);
 
-/// Sets who is told about the link's exchanges (kept when the transport is replaced); null: nobody.
+/// Sets who is told about the process's link's exchanges (kept when the transport is replaced);
+/// null: nobody. The watcher is the window's: a bound link never gets it.
 void SetExchangeWatcher(ExchangeWatcher* watcher);
+
+/// While it lives, makes TheLink(), every function below and the log functions answer the given
+/// link and session log on the thread that made it; the binding before it (or none) returns when it
+/// ends. Bindings nest, and end in the reverse order on the same thread. The link and the log
+/// must outlive the binding; the caller keeps any other thread off them meanwhile.
+class LinkBinding {
+ public:
+  LinkBinding(Link& link, SessionLog& log);
+  ~LinkBinding();
+  LinkBinding(const LinkBinding&) = delete;
+  LinkBinding& operator=(const LinkBinding&) = delete;
+
+ private:
+  Link* previousLink_;
+  SessionLog* previousLog_;
+};
 
 /// Opens the port (name such as ttyUSB0, or a path); answers 0, or -1 when it cannot be opened.
 int OpenComPort(const std::string& port, int baud);

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <system_error>
 #include <thread>
 
 #include <httplib.h>
@@ -60,6 +63,19 @@ StoredAnswer Unfinished(const std::string& fingerprint) {
   return StoredAnswer{fingerprint, 504, session::DumpJson(body) + "\n"};
 }
 
+// A path as a pattern that matches it alone.
+std::string Escaped(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c != '\0' && std::strchr(".^$|()[]{}*+?\\", c)) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// How long the list waits for a registrator's turn before it reports the registrator busy.
+constexpr std::chrono::milliseconds kStateTurnWait{2000};
+
 }  // namespace
 
 bool IsLoopback(const std::string& host) {
@@ -105,26 +121,27 @@ bool BearerMatches(const std::string& authorization, const std::string& token) {
   return SameText(from == std::string::npos ? std::string() : authorization.substr(from), token);
 }
 
-TurnQueue::Turn::Turn(TurnQueue& q) : q_(q) {
-  std::unique_lock lock(q_.mutex_);
-  const std::uint64_t mine = q_.next_++;
-  q_.cv_.wait(lock, [&] { return q_.serving_ == mine; });
-}
-
-TurnQueue::Turn::~Turn() {
-  {
-    std::lock_guard lock(q_.mutex_);
-    ++q_.serving_;
-  }
-  q_.cv_.notify_all();
+std::string PathWithoutId(const std::string& path) {
+  static const std::string prefix = "/v1/registrators/";
+  if (path.rfind(prefix, 0) != 0) return path;
+  const auto slash = path.find('/', prefix.size());
+  if (slash == std::string::npos) return path;
+  return "/v1" + path.substr(slash);
 }
 
 HttpService::HttpService(ServerConfig config)
-    : config_(std::move(config)),
-      http_(std::make_unique<BoundedServer>(config_.limits)),
-      service_(config_.device),
-      answers_(config_.answersDirectory) {
-  answers_.Prune();
+    : config_(std::move(config)), http_(std::make_unique<BoundedServer>(config_.limits)) {
+  if (config_.registrators.empty()) {
+    // The -p form: its answers stay where they were before several registrators could be served, so
+    // that a key given before an upgrade is still honoured after it.
+    registrators_.push_back(std::make_unique<Registrator>(RegistratorConfig{kDefaultRegistratorId, config_.device},
+                                                          config_.answersDirectory, config_.linkTiming));
+  } else {
+    for (const RegistratorConfig& r : config_.registrators) {
+      const std::string answers = config_.answersDirectory.empty() ? "" : config_.answersDirectory + "/" + r.id;
+      registrators_.push_back(std::make_unique<Registrator>(r, answers, config_.linkTiming));
+    }
+  }
   Routes();
 }
 
@@ -183,8 +200,8 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) c
     res.set_header("Access-Control-Allow-Origin", origin);
     res.set_header("Vary", "Origin");
     res.set_header("Access-Control-Expose-Headers", "Idempotent-Replayed");
-    if (req.method == "OPTIONS" && allowed_.count(req.path)) {
-      res.set_header("Access-Control-Allow-Methods", allowed_.at(req.path));
+    if (req.method == "OPTIONS" && allowed_.count(PathWithoutId(req.path))) {
+      res.set_header("Access-Control-Allow-Methods", allowed_.at(PathWithoutId(req.path)));
       res.set_header("Access-Control-Allow-Headers", "Content-Type, Authorization, Idempotency-Key");
       res.set_header("Access-Control-Max-Age", "600");
       res.status = 204;
@@ -197,7 +214,7 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) c
     Message(res, 401, "missing or wrong bearer token");
     return true;
   }
-  const auto known = allowed_.find(req.path);
+  const auto known = allowed_.find(PathWithoutId(req.path));
   if (known != allowed_.end()) {
     const std::string& methods = known->second;
     const bool takes = req.method == "POST" ? methods == "POST" : (req.method == "GET" || req.method == "HEAD") && methods != "POST";
@@ -215,6 +232,35 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) c
   return false;
 }
 
+Registrator* HttpService::Addressed(const httplib::Request& req, httplib::Response& res) {
+  if (req.matches.size() < 2 || !req.matches[1].matched) return registrators_.front().get();
+  const std::string id = req.matches[1].str();
+  for (const auto& r : registrators_) {
+    if (r->id() == id) return r.get();
+  }
+  Message(res, 404, "no registrator has the id '" + id.substr(0, 64) + "'; GET /v1/registrators lists them");
+  return nullptr;
+}
+
+// Each registrator is asked in its own turn, all at once, so that a busy or silent one holds the
+// answer up by its own bounded wait only, not by everybody's in a row.
+nlohmann::ordered_json HttpService::Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask) {
+  std::vector<nlohmann::ordered_json> answers(registrators_.size());
+  std::vector<std::thread> askers;
+  for (std::size_t i = 0; i < registrators_.size(); ++i) {
+    try {
+      askers.emplace_back([this, i, &answers, &ask] { answers[i] = ask(*registrators_[i]); });
+    } catch (const std::system_error&) {
+      // No thread to be had: this one is asked here, after the others have started.
+      answers[i] = ask(*registrators_[i]);
+    }
+  }
+  for (std::thread& t : askers) t.join();
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (auto& answer : answers) list.push_back(std::move(answer));
+  return list;
+}
+
 void HttpService::Routes() {
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     return Refused(req, res) ? httplib::Server::HandlerResponse::Handled : httplib::Server::HandlerResponse::Unhandled;
@@ -229,27 +275,50 @@ void HttpService::Routes() {
 
   auto get = [this](const std::string& path, httplib::Server::Handler handler) {
     allowed_[path] = "GET, HEAD";
-    http_->Get(path, std::move(handler));
+    http_->Get(Escaped(path), std::move(handler));
   };
   get("/v1/openapi.json", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(OpenApiText(), "application/json; charset=utf-8");
   });
-  get("/v1/device", [this](const httplib::Request&, httplib::Response& res) {
+  get("/v1/registrators", [this](const httplib::Request&, httplib::Response& res) {
+    const auto list = Gather([](Registrator& r) { return r.State(kStateTurnWait); });
+    Reply(res, 200, nlohmann::ordered_json{{"registrators", list}});
+  });
+  // The configured ports probed for registrators, each in its registrator's turn; one in use is
+  // reported busy and not probed.
+  get("/v1/registrators/detect", [this](const httplib::Request&, httplib::Response& res) {
+    const auto ports = Gather([](Registrator& r) { return r.Detect(); });
+    Reply(res, 200, nlohmann::ordered_json{{"ports", ports}});
+  });
+
+  // An endpoint of a registrator: the path as given is the first registrator's, and the same path
+  // under /v1/registrators/{id} is that registrator's.
+  auto ofRegistrator = [](const std::string& path) { return "/v1(?:/registrators/([^/]+))?" + Escaped(path.substr(3)); };
+
+  allowed_["/v1/device"] = "GET, HEAD";
+  http_->Get(ofRegistrator("/v1/device"), [this](const httplib::Request& req, httplib::Response& res) {
+    Registrator* r = Addressed(req, res);
+    if (!r) return;
     Answer a;
     {
-      TurnQueue::Turn turn(queue_);
-      a = service_.DeviceInfo();
+      const Registrator::Turn turn(*r);
+      a = r->service().DeviceInfo();
     }
     Reply(res, a.status, a.body);
   });
 
-  // A POST: the body is read and checked, then the request waits its turn; under the turn the
-  // stored answer of its Idempotency-Key is looked up, so a retry racing the first request
+  // A POST: the body is read and checked, then the request waits its registrator's turn; under the
+  // turn the stored answer of its Idempotency-Key is looked up, so a retry racing the first request
   // still finds its answer. Before anything is sent the key is written down as unfinished: a
-  // key that cannot be written would let a retry print again, so the request does not run.
-  auto post = [this](const std::string& path, Reader reader, bool bodyOptional) {
+  // key that cannot be written would let a retry print again, so the request does not run. The
+  // fingerprint names the path without the id: the first registrator's request is the same one
+  // by either path.
+  auto post = [this, ofRegistrator](const std::string& path, Reader reader, bool bodyOptional) {
     allowed_[path] = "POST";
-    http_->Post(path, [this, path, reader, bodyOptional](const httplib::Request& req, httplib::Response& res) {
+    http_->Post(ofRegistrator(path), [this, path, reader, bodyOptional](const httplib::Request& req, httplib::Response& res) {
+      Registrator* registrator = Addressed(req, res);
+      if (!registrator) return;
+      IdempotencyStore& answers = registrator->answers();
       Operation op;
       std::string fingerprint;
       try {
@@ -269,13 +338,14 @@ void HttpService::Routes() {
         Message(res, 400, "Idempotency-Key must be 1 to 128 printable ASCII characters");
         return;
       }
-      if (keyed && !answers_.usable()) {
+      if (keyed && !answers.usable()) {
         Message(res, 503, "no state directory to keep Idempotency-Key answers in; nothing sent");
         return;
       }
-      TurnQueue::Turn turn(queue_);
+      const Registrator::Turn turn(*registrator);
+      Service& service = registrator->service();
       if (keyed) {
-        if (const auto stored = answers_.Find(key)) {
+        if (const auto stored = answers.Find(key)) {
           if (stored->request != fingerprint) {
             Message(res, 422, "this Idempotency-Key was used for a different request; nothing sent");
             return;
@@ -284,9 +354,9 @@ void HttpService::Routes() {
           // An answer that left the outcome unknown is asked of the registrator again, never re-run.
           const json storedBody = json::parse(stored->body, nullptr, false);
           if (Service::OutcomeUnknown(storedBody)) {
-            const Answer a = service_.ResolveOutcome(storedBody);
+            const Answer a = service.ResolveOutcome(storedBody);
             Reply(res, a.status, a.body);
-            if (a.status != 503) answers_.Keep(key, StoredAnswer{fingerprint, a.status, res.body});
+            if (a.status != 503) answers.Keep(key, StoredAnswer{fingerprint, a.status, res.body});
             return;
           }
           res.status = stored->status;
@@ -295,20 +365,20 @@ void HttpService::Routes() {
         }
         // Not flushed to the disk: the note guards against a crash of the service, and the
         // flush would cost as much as a line of the receipt; the answer that replaces it is.
-        if (!answers_.Keep(key, Unfinished(fingerprint), /*durable*/ false)) {
+        if (!answers.Keep(key, Unfinished(fingerprint), /*durable*/ false)) {
           Message(res, 503, "the answer to this Idempotency-Key cannot be stored (is the state directory writable "
                             "and not full?); nothing sent");
           return;
         }
       }
-      const Answer a = op(service_);
+      const Answer a = op(service);
       Reply(res, a.status, a.body);
       if (!keyed) return;
       // Only answers of requests that reached the registrator are kept: one that found the port
       // unavailable sent nothing and may simply be repeated.
       if (a.status == 503) {
-        answers_.Forget(key);
-      } else if (!answers_.Keep(key, StoredAnswer{fingerprint, a.status, res.body})) {
+        answers.Forget(key);
+      } else if (!answers.Keep(key, StoredAnswer{fingerprint, a.status, res.body})) {
         std::cerr << "kovrix-server: warning: the answer for Idempotency-Key " << key
                   << " could not be kept; a retry will be told its outcome is unknown\n";
       }

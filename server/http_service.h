@@ -1,53 +1,37 @@
 #pragma once
-// The HTTP side of the service: routes, the bearer-token rule, the queue that lets one request at
-// a time reach the registrator, and the Idempotency-Key answers. Requests are checked whole before
-// they queue; a bad one gets 400 and sends nothing.
+// The HTTP side of the service: routes, the bearer-token rule, and for each registrator served the
+// queue that lets one request at a time reach it and its Idempotency-Key answers. Every endpoint of
+// a registrator answers under /v1/registrators/{id}/...; the paths without an id are the first
+// registrator's. Requests are checked whole before they queue; a bad one gets 400 and sends nothing.
 
 #include <atomic>
+#include <functional>
 #include <map>
-#include <condition_variable>
-#include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "session/device_options.h"
+#include "driver/link.h"
 #include "server/connection.h"
-#include "server/idempotency.h"
-#include "server/service.h"
+#include "server/registrator.h"
+#include "session/device_options.h"
 
 namespace kovrix::server {
 
+/// The id of the one registrator of the -p form.
+inline const char* const kDefaultRegistratorId = "1";
+
 struct ServerConfig {
-  session::DeviceOptions device;            // port, speed, repeat count, session log
+  session::DeviceOptions device;            // the -p form's one registrator, served when `registrators` is empty
+  std::vector<RegistratorConfig> registrators;  // several registrators; the first answers the paths without an id
+  LinkTiming linkTiming;                    // each registrator link's timing (tests shrink it)
   std::string host = "127.0.0.1";
   int port = 8720;                // 0 = any free port
   std::string token;              // empty = no Authorization needed
-  std::string answersDirectory;   // Idempotency-Key answers; empty = keys refused
+  std::string answersDirectory;   // Idempotency-Key answers, one subdirectory per registrator id
+                                  // (the -p form keeps them here itself); empty = keys refused
   std::vector<std::string> allowedOrigins;  // Origin headers accepted; any other Origin is refused
   ConnectionLimits limits;
-};
-
-/// Serves the requests one at a time in the order they arrive.
-class TurnQueue {
- public:
-  class Turn {
-   public:
-    explicit Turn(TurnQueue& q);
-    ~Turn();
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
-
-   private:
-    TurnQueue& q_;
-  };
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::uint64_t next_ = 0;
-  std::uint64_t serving_ = 0;
 };
 
 class HttpService {
@@ -68,21 +52,28 @@ class HttpService {
 
  private:
   void Routes();
+  /// Answers the registrator a request's path names (the first one when it names none); null,
+  /// with the 404 answer given, when there is no such registrator.
+  Registrator* Addressed(const httplib::Request& req, httplib::Response& res);
+  /// Answers what `ask` answers of each registrator, in their order, asking them all at once.
+  nlohmann::ordered_json Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask);
   /// Refuses a request that fails the rules every request passes (Host, Origin, token, method,
   /// Content-Type) with its answer; true when it was refused.
   bool Refused(const httplib::Request& req, httplib::Response& res) const;
 
   ServerConfig config_;
   std::unique_ptr<BoundedServer> http_;
-  std::map<std::string, std::string> allowed_;  // path -> the methods it takes, for 405
-  Service service_;
-  IdempotencyStore answers_;
-  TurnQueue queue_;
+  std::map<std::string, std::string> allowed_;  // path (without an id) -> the methods it takes, for 405
+  std::vector<std::unique_ptr<Registrator>> registrators_;
   int port_ = 0;
   std::atomic<bool> listening_{false};
   std::atomic<bool> listened_{false};
   std::atomic<bool> stopping_{false};
 };
+
+/// Answers the path an endpoint has for the first registrator: /v1/registrators/{id}/REST is
+/// /v1/REST; any other path is answered as it is.
+std::string PathWithoutId(const std::string& path);
 
 /// Answers the OpenAPI description of the service.
 const std::string& OpenApiText();

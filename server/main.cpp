@@ -28,8 +28,8 @@ int main(int argc, char** argv) {
     std::cout << "kovrix-server " << KOVRIX_VERSION << "\n";
     return kExitOk;
   }
-  if (options.config.device.port.empty()) {
-    std::cerr << "kovrix-server: no port given (use -p PORT)\n";
+  if (options.config.registrators.empty() && options.config.device.port.empty()) {
+    std::cerr << "kovrix-server: no port given (use -p PORT, --registrator ID=PORT or --config FILE)\n";
     return kExitUsage;
   }
   const std::string state = kovrix::session::StateDirectory();

@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "server/registrators_config.h"
+
 namespace kovrix::server {
 namespace {
 
@@ -18,8 +20,12 @@ std::string Trimmed(const std::string& s) {
 std::string ServerUsage() {
   return "usage: kovrix-server [-p PORT] [-b BAUD] [--repeats N] [--log FILE] [--listen HOST:PORT] "
          "[--token-file FILE] [--allow-origin ORIGIN]...\n"
+         "       kovrix-server (--registrator ID=PORT[@BAUD]... | --config FILE) [-b BAUD] [--repeats N] ...\n"
          "       kovrix-server --version | --help\n"
          "  serves the registrator on PORT as a local HTTP/JSON service (default 127.0.0.1:8720);\n"
+         "  several registrators are named with --registrator (repeated) or listed in a --config file, one\n"
+         "  [registrator] section each (id, port, speed, repeats, log); each is served at /v1/registrators/ID/,\n"
+         "  the first one also at /v1/. The -p form serves one registrator with the id 1.\n"
          "  options not given take their defaults from ./fpinit.ini; an address other than a loopback\n"
          "  one needs --token-file (a file only its owner may read), and then every request needs\n"
          "  'Authorization: Bearer TOKEN'. Requests from web pages (with an Origin header) are refused\n"
@@ -37,6 +43,10 @@ bool SplitListen(const std::string& text, std::string& host, int& port) {
 
 bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options, std::string& error) {
   session::DeviceOptions& device = options.config.device;
+  bool portGiven = false;
+  bool logGiven = false;
+  std::string configFile;
+  std::vector<std::string> specs;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -55,7 +65,8 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       continue;
     }
     const bool known = name == "-p" || name == "--port" || name == "-b" || name == "--baud" || name == "--repeats" ||
-                       name == "--log" || name == "--listen" || name == "--token-file" || name == "--allow-origin";
+                       name == "--log" || name == "--listen" || name == "--token-file" || name == "--allow-origin" ||
+                       name == "--registrator" || name == "--config";
     if (!known) {
       error = "unknown argument " + args[i];
       return false;
@@ -73,6 +84,15 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
         return false;
       }
       device.port = value;
+      portGiven = true;
+    } else if (name == "--registrator") {
+      specs.push_back(value);
+    } else if (name == "--config") {
+      if (!configFile.empty()) {
+        error = "option --config is given twice";
+        return false;
+      }
+      configFile = value;
     } else if (name == "-b" || name == "--baud") {
       if (!session::ParseDecimalInt(value, device.baud) || device.baud <= 0) {
         error = "option --baud: '" + value + "' is not a positive integer";
@@ -85,6 +105,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       }
     } else if (name == "--log") {
       device.logFile = value;
+      logGiven = true;
     } else if (name == "--listen") {
       if (!SplitListen(value, options.config.host, options.config.port)) {
         error = "option --listen: '" + value + "' is not HOST:PORT";
@@ -102,6 +123,29 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     }
   }
   if (options.help || options.version) return true;
+  if (!configFile.empty() || !specs.empty()) {
+    if (portGiven) {
+      error = "-p names the one registrator of a service; with --registrator or --config name every one there";
+      return false;
+    }
+    if (logGiven) {
+      error = "--log names the log of the -p form's registrator; give each registrator its log in a --config file";
+      return false;
+    }
+    // The speed and repeat count given here (or by fpinit.ini) are every registrator's defaults.
+    session::DeviceOptions defaults = device;
+    defaults.port.clear();
+    defaults.logFile.clear();
+    std::vector<RegistratorConfig>& list = options.config.registrators;
+    list.clear();
+    if (!configFile.empty() && !LoadRegistratorsFile(configFile, defaults, list, error)) return false;
+    for (const std::string& spec : specs) {
+      RegistratorConfig r;
+      if (!ParseRegistratorSpec(spec, defaults, r, error)) return false;
+      list.push_back(std::move(r));
+    }
+    if (!CheckRegistrators(list, error)) return false;
+  }
   if (!options.tokenFile.empty()) {
     // As ssh does for keys: a secret that others can read is no secret.
     struct stat st {};

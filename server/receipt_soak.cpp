@@ -293,10 +293,8 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
     std::fprintf(err, "kovrix-server-soak: cannot open a pseudo-terminal\n");
     return false;
   }
-  UseSerialLine(MakePosixSerialLine());
-  TheLink().SetTiming({options.silencePasses, options.readTimeoutMs, 0, 0});
-  TheLink().SetSleeper([](int) {});
   ServerConfig config;
+  config.linkTiming = {options.silencePasses, options.readTimeoutMs, 0, 0};
   config.device.port = sim.slavePath();
   config.device.baud = 115200;
   config.device.repeats = options.repeats;

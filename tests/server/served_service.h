@@ -43,6 +43,7 @@ class ServedService : public ::testing::Test {
     config.device.port = sim.slavePath();
     config.device.baud = 115200;
     config.device.repeats = 0;
+    config.linkTiming = TheLink().Timing();
     config.port = 0;
     config.answersDirectory = dir + "/answers";
     Serve();

@@ -268,8 +268,18 @@ TEST_F(ServerHttp, ServesItsOpenApiDescription) {
   const json doc = json::parse(res->body);
   EXPECT_EQ(doc["openapi"].get<std::string>().substr(0, 2), "3.");
   for (const char* path : {"/v1/device", "/v1/receipts", "/v1/non-fiscal", "/v1/cash", "/v1/reports/x",
-                           "/v1/reports/z", "/v1/commands", "/v1/openapi.json"})
+                           "/v1/reports/z", "/v1/commands", "/v1/openapi.json", "/v1/registrators",
+                           "/v1/registrators/{id}/receipts", "/v1/registrators/{id}/device"})
     EXPECT_TRUE(doc["paths"].contains(path)) << path;
+  // Every path described is served (a POST path answers GET with 405); the one registrator of the
+  // -p form has the id 1.
+  for (const auto& [path, item] : doc["paths"].items()) {
+    std::string served = path;
+    if (const auto at = served.find("{id}"); at != std::string::npos) served.replace(at, 4, "1");
+    auto answer = Client().Get(served.c_str());
+    ASSERT_TRUE(answer) << served;
+    EXPECT_NE(answer->status, 404) << served;
+  }
 }
 
 TEST_F(ServerHttp, WithATokenEveryRequestNeedsIt) {

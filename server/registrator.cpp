@@ -1,0 +1,117 @@
+#include "server/registrator.h"
+
+#include <algorithm>
+
+#include "driver/codepage.h"
+#include "driver/error_text.h"
+#include "driver/commands.h"
+#include "session/detect.h"
+#include "session/device_session.h"
+
+namespace kovrix::server {
+
+TurnQueue::Turn::Turn(TurnQueue& q) : q_(q), held_(true) {
+  std::unique_lock lock(q_.mutex_);
+  const std::uint64_t mine = q_.next_++;
+  q_.cv_.wait(lock, [&] { return q_.serving_ == mine; });
+}
+
+TurnQueue::Turn::Turn(TurnQueue& q, std::chrono::milliseconds wait) : q_(q) {
+  std::unique_lock lock(q_.mutex_);
+  const std::uint64_t mine = q_.next_++;
+  held_ = q_.cv_.wait_for(lock, wait, [&] { return q_.serving_ == mine; });
+  // Not yet served: the turn skips this place when it gets there.
+  if (!held_) q_.givenUp_.insert(mine);
+}
+
+TurnQueue::Turn::~Turn() {
+  if (!held_) return;
+  {
+    std::lock_guard lock(q_.mutex_);
+    q_.Advance();
+  }
+  q_.cv_.notify_all();
+}
+
+void TurnQueue::Advance() {
+  ++serving_;
+  while (givenUp_.erase(serving_) != 0) ++serving_;
+}
+
+bool ValidRegistratorId(const std::string& id) {
+  if (id.empty() || id.size() > 32 || id == "detect") return false;
+  return std::all_of(id.begin(), id.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+  });
+}
+
+Registrator::Registrator(RegistratorConfig config, std::string answersDirectory, const LinkTiming& timing)
+    : config_(std::move(config)),
+      link_(MakeLink(log_)),
+      service_(config_.device),
+      answers_(std::move(answersDirectory)) {
+  link_->SetTiming(timing);
+  answers_.Prune();
+}
+
+nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
+  nlohmann::ordered_json state{{"id", config_.id}, {"port", config_.device.port}, {"speed", config_.device.baud}};
+  const Turn turn(*this, wait);
+  state["busy"] = !turn.held();
+  if (!turn.held()) {
+    state["message"] = "the registrator is busy with other requests; its state was not read";
+    return state;
+  }
+  session::DeviceSession session(config_.device);
+  if (!session.open()) {
+    state["connected"] = false;
+    state["message"] = session.error();
+    return state;
+  }
+  // A list must not wait out a silent registrator's full time-outs and repeats.
+  const LinkTiming kept = link_->Timing();
+  LinkTiming bounded = kept;
+  bounded.silencePasses = std::clamp(kStateSilenceMs / std::max(1, kept.readTimeoutMs), 1, std::max(1, kept.silencePasses));
+  link_->SetTiming(bounded);
+  SetRepeatCount(0);
+  int err = 0;
+  const ReplyRecord* r = GetDiagnosticInfo("482916", err);
+  link_->SetTiming(kept);
+  std::string text;
+  const bool answered = err == 0 && (r->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0;
+  state["connected"] = answered;
+  if (!answered) {
+    state["message"] = (err == 0 && (r->status & ST_NO_REPLY) == 0)
+                           ? "the registrator's reply was spoilt (NAK or a wrong checksum)"
+                           : "the registrator does not answer";
+    return state;
+  }
+  if (!GetErrorText(*r, text)) {
+    state["message"] = "the registrator refused the diagnostic read: " + Cp1251ToUtf8(r->errorText);
+    return state;
+  }
+  state["model"] = Cp1251ToUtf8(r->field(1));
+  state["version"] = Cp1251ToUtf8(r->field(2));
+  state["serial"] = Cp1251ToUtf8(r->field(3));
+  state["receiptOpen"] = (r->statusBytes[2] & 0x0F) != 0;
+  return state;
+}
+
+nlohmann::ordered_json Registrator::Detect() {
+  nlohmann::ordered_json entry{{"id", config_.id}};
+  // A registrator with a request running or waiting is in use: its port is not probed.
+  const Turn turn(*this, std::chrono::milliseconds(0));
+  if (!turn.held()) {
+    session::DetectedPort busy;
+    busy.port = config_.device.port;
+    busy.state = "busy";
+    busy.message = "the service is serving a request on this registrator";
+    entry.update(session::DetectedPortJson(busy));
+    return entry;
+  }
+  const std::vector<session::DetectedPort> found = session::DetectRegistrators({config_.device.port}, session::ProbeSpeeds());
+  if (!found.empty()) entry.update(session::DetectedPortJson(found.front()));
+  return entry;
+}
+
+}  // namespace kovrix::server
