@@ -13,17 +13,7 @@
 namespace kovrix {
 
 void PrepareTerminalPort(TerminalPortSettings& settings, const std::string& portName, int baud) {
-  settings.path = PortPath(portName);
-  settings.readIntervalTimeout = 0;
-  settings.readTotalTimeoutMultiplier = 0;
-  settings.readTotalTimeoutConstant = 5000;
-  settings.writeTotalTimeoutMultiplier = 0;
-  settings.writeTotalTimeoutConstant = 0;
-  settings.baudRate = baud;
-  settings.dataBits = 8;
-  settings.parity = 0;
-  settings.stopBits = 1;
-  settings.lastError = 0;
+  SetTerminalSettings(settings, portName, baud);
 
   std::unique_ptr<SerialLine> line = MakeSerialLine();
   SetLastError(0);
