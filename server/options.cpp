@@ -46,7 +46,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
   bool portGiven = false;
   bool logGiven = false;
   std::string configFile;
-  std::vector<std::string> specs;
+  std::vector<std::string> registratorArgs;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::string value;
@@ -86,7 +86,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       device.port = value;
       portGiven = true;
     } else if (name == "--registrator") {
-      specs.push_back(value);
+      registratorArgs.push_back(value);
     } else if (name == "--config") {
       if (!configFile.empty()) {
         error = "option --config is given twice";
@@ -123,7 +123,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     }
   }
   if (options.help || options.version) return true;
-  if (!configFile.empty() || !specs.empty()) {
+  if (!configFile.empty() || !registratorArgs.empty()) {
     if (portGiven) {
       error = "-p names the one registrator of a service; with --registrator or --config name every one there";
       return false;
@@ -139,9 +139,9 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     std::vector<RegistratorConfig>& list = options.config.registrators;
     list.clear();
     if (!configFile.empty() && !LoadRegistratorsFile(configFile, defaults, list, error)) return false;
-    for (const std::string& spec : specs) {
+    for (const std::string& arg : registratorArgs) {
       RegistratorConfig r;
-      if (!ParseRegistratorSpec(spec, defaults, r, error)) return false;
+      if (!ParseRegistratorArgument(arg, defaults, r, error)) return false;
       list.push_back(std::move(r));
     }
     if (!CheckRegistrators(list, error)) return false;

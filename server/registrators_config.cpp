@@ -80,7 +80,7 @@ struct Section {
 
 }  // namespace
 
-bool ParseRegistratorSpec(const std::string& text, const session::DeviceOptions& defaults, RegistratorConfig& out,
+bool ParseRegistratorArgument(const std::string& text, const session::DeviceOptions& defaults, RegistratorConfig& out,
                           std::string& error) {
   const auto equals = text.find('=');
   if (equals == std::string::npos) {

@@ -29,7 +29,7 @@ inline constexpr std::size_t kMaxRegistrators = 64;
 inline constexpr std::size_t kMaxConfigBytes = 64 * 1024;
 
 /// Parses ID=PORT[@BAUD] over the defaults (speed, repeats); false with a one-line message.
-bool ParseRegistratorSpec(const std::string& text, const session::DeviceOptions& defaults, RegistratorConfig& out,
+bool ParseRegistratorArgument(const std::string& text, const session::DeviceOptions& defaults, RegistratorConfig& out,
                           std::string& error);
 
 /// Parses a configuration text over the defaults, appending its registrators; false with a

@@ -3,7 +3,6 @@
 // baud: measured time over pure wire time for 1000 exchanges of 21h and for 200 reads of 50
 // bytes of flash memory (F1h).
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,19 +11,14 @@
 
 #include "driver/frame.h"
 #include "driver/link.h"
+#include "sim/cpu_time.h"
 #include "sim/device_server.h"
 
 using namespace kovrix;
 using Clock = std::chrono::steady_clock;
+using sim::CpuSeconds;
 
 namespace {
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct Run {
   int exchanges = 0;

@@ -4,7 +4,6 @@
 // difference is what the converter path adds per exchange.
 // A measurement, not a test.
 
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -12,20 +11,15 @@
 
 #include "driver/link.h"
 #include "driver/network_serial_line.h"
+#include "sim/cpu_time.h"
 #include "sim/device_server.h"
 #include "support/ser2net_bridge.h"
 
 using namespace kovrix;
 using Clock = std::chrono::steady_clock;
+using sim::CpuSeconds;
 
 namespace {
-
-double CpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct Total {
   int exchanges = 0;

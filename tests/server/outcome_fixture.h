@@ -38,6 +38,13 @@ class ServedSimulator : public ServedService {
     if (!res) return {};
     return {res->status, json::parse(res->body, nullptr, false), res->get_header_value("Idempotent-Replayed")};
   }
+  Result Get(const std::string& path, const httplib::Headers& headers = {}) {
+    httplib::Client c("127.0.0.1", http->port());
+    c.set_read_timeout(30, 0);
+    auto res = c.Get(path.c_str(), headers);
+    if (!res) return {};
+    return {res->status, json::parse(res->body, nullptr, false), {}};
+  }
   int Count(const std::string& command) {
     int n = 0;
     for (const std::string& c : Commands()) n += c == command;

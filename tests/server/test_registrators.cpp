@@ -15,7 +15,7 @@
 
 #include "server/options.h"
 #include "server/registrators_config.h"
-#include "tests/server/served_service.h"
+#include "tests/server/outcome_fixture.h"
 
 namespace kovrix::server {
 namespace {
@@ -186,10 +186,10 @@ TEST(TurnQueueTest, AWaiterThatGivesUpIsSkipped) {
 
 // --- two registrators served at once ----------------------------------------------------------
 
-class TwoRegistrators : public ServedService {
+class TwoRegistrators : public test::ServedSimulator {
  protected:
   void SetUp() override {
-    ServedService::SetUp();
+    ServedSimulator::SetUp();
     ASSERT_TRUE(simB.start());
     simB.withDevice([](sim::Registrator& r) { return r.state().serial = "B0000002"; });
     Shut();
@@ -198,27 +198,8 @@ class TwoRegistrators : public ServedService {
     Serve();
   }
   void TearDown() override {
-    ServedService::TearDown();
+    ServedSimulator::TearDown();
     simB.stop();
-  }
-  struct Result {
-    int status = 0;
-    json body;
-    std::string replayed;
-  };
-  Result Post(const std::string& path, const std::string& body, const httplib::Headers& headers = {}) {
-    httplib::Client c("127.0.0.1", http->port());
-    c.set_read_timeout(20, 0);
-    auto res = c.Post(path.c_str(), headers, body, "application/json");
-    if (!res) return {};
-    return {res->status, json::parse(res->body, nullptr, false), res->get_header_value("Idempotent-Replayed")};
-  }
-  Result Get(const std::string& path, const httplib::Headers& headers = {}) {
-    httplib::Client c("127.0.0.1", http->port());
-    c.set_read_timeout(20, 0);
-    auto res = c.Get(path.c_str(), headers);
-    if (!res) return {};
-    return {res->status, json::parse(res->body, nullptr, false), {}};
   }
   static std::string TapeOf(sim::DeviceServer& s) {
     std::string text;
