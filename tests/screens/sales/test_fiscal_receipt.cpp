@@ -34,7 +34,9 @@ class FiscalReceiptTest : public test::SimScreenFixture {
     ASSERT_TRUE(terminal.start());
     state.terminal.path = terminal.slavePath();
     state.protocolVersion = "3.01";
-    screen.SetTerminalTiming({/*ackWaitMs*/ 300, /*totalMs*/ 3000, /*pollMs*/ 10});
+    // The acknowledgement wait leaves room for a simulator thread that a loaded machine (the whole
+    // suite runs two tests at a time under the sanitizers) wakes late; 300 ms once fell short.
+    screen.SetTerminalTiming({/*ackWaitMs*/ 1000, /*totalMs*/ 3000, /*pollMs*/ 10});
     ASSERT_TRUE(dir.isValid());
     articleFile = dir.filePath("goods.art");
     QFile file(articleFile);
