@@ -13,9 +13,7 @@
 #include "driver/receiver.h"
 #include "driver/serial_line.h"
 #include "session/port_state.h"
-#ifndef _WIN32
 #include "port/port_access.h"
-#endif
 
 namespace kovrix::session {
 namespace {
@@ -77,10 +75,8 @@ std::string OpenFailureText(const std::string& port) {
     return "cannot connect to " + (network ? HostPortText(*network) : port) + ": " + LastNetworkOpenFailure();
   }
   std::string text = "cannot open port " + port;
-#ifndef _WIN32
-  // Lack of rights: name the device's group and how to join it.
+  // Lack of rights: name the device's group and how to join it (Windows has no such group).
   if (const auto denial = CheckPortAccess(port)) text += ": " + PortAccessAdvice(*denial, AdviceLanguage::English);
-#endif
   return text;
 }
 

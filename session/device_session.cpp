@@ -4,9 +4,7 @@
 #include "driver/network_port.h"
 #include "driver/network_serial_line.h"
 #include "driver/serial_line.h"
-#ifndef _WIN32
 #include "port/port_access.h"
-#endif
 
 namespace kovrix::session {
 
@@ -31,12 +29,10 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
     }
     error_ = LastPortOpenFailure() == PortOpenFailure::Busy ? "port busy: another program is using " + options.port
                                                              : "cannot open port " + options.port;
-#ifndef _WIN32
-    // Lack of rights: name the device's group and how to join it.
+    // Lack of rights: name the device's group and how to join it (Windows has no such group).
     if (const auto denial = CheckPortAccess(options.port)) {
       error_ += ": " + PortAccessAdvice(*denial, AdviceLanguage::English);
     }
-#endif
     return;
   }
   SetRepeatCount(options.repeats);

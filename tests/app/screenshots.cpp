@@ -58,7 +58,7 @@ struct Session {
   bool Start(const Config& config, const QString& programDir) {
     if (!server.start() || !terminal.start()) return false;
     registry.Add("ttyS0", "Communications Port (ttyS0)").Add("ttyS1", "Communications Port (ttyS1)");
-    kovrix::UseSerialLine(kovrix::MakePosixSerialLine());
+    kovrix::UseSerialLine(kovrix::MakeSerialLine());
     window = std::make_unique<kovrix::TForm1>(registry, ui);
     window->State().programDir = programDir.toStdString();
     QDir(programDir).removeRecursively();

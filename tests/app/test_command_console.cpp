@@ -22,7 +22,7 @@ class CommandConsoleTest : public ::testing::Test {
     ASSERT_EQ(OpenComPort("ttyS0", 9600), 0);
     ui.ShowModal(console);
   }
-  void TearDown() override { UseSerialLine(MakePosixSerialLine()); }
+  void TearDown() override { UseSerialLine(MakeSerialLine()); }
 
   void Run(const QString& code, const QString& commandLine) {
     QTest::keyClicks(console.CodeBox(), code);

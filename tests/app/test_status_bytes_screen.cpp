@@ -69,7 +69,7 @@ TEST_F(StatusBytesScreenTest, ModemModelsRenameTheFirstTwoBitsOfByteFive) {
 TEST_F(StatusBytesScreenTest, RefreshAsksTheRegistratorAndKeepsTheBoxesOnAnError) {
   sim::DeviceServer server;
   ASSERT_TRUE(server.start());
-  UseSerialLine(MakePosixSerialLine());
+  UseSerialLine(MakeSerialLine());
   ASSERT_EQ(OpenComPort(server.slavePath(), 115200), 0);
   server.withDevice([](sim::Registrator& r) {
     r.state().paymentTypes.resize(6);

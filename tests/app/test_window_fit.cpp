@@ -171,7 +171,7 @@ class EveryScreenFits : public test::MainWindowFixture {
     CloseComPort();
     server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model)));
     EXPECT_TRUE(server->start());
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSerialLine());
     TForm1& w = Start();
     WritePrivateProfileString("Fiscal Printer", "ExtendedTax", extendedTax, ini);
     WritePrivateProfileString("Priority", "Level", level, ini);

@@ -1,6 +1,6 @@
 #pragma once
-// Screens against the simulated registrator: the simulator serves a pseudo-terminal, the
-// process's driver link opens it with shrunk timing and no repeats, and the screen works with
+// Screens against the simulated registrator: the simulator serves a pseudo-terminal (a loopback
+// TCP port on Windows), the process's driver link opens it with shrunk timing and no repeats, and the screen works with
 // the recording UI services and a main-window double. Texts are compared as UTF-8.
 
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ class SimScreenFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server.start());
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSerialLine());
     // Replies from the simulator's thread take milliseconds; 300 ms of silence means none comes.
     TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
     TheLink().SetSleeper([](int) {});

@@ -1,3 +1,4 @@
+#include <QDir>
 #include "screens/programming/comm_params.h"
 
 #include <QFile>
@@ -178,8 +179,9 @@ TEST_F(CommParamsTest, SettingsFileFillsTheBoxesAndSendsNothing) {
   Click(screen.LoadButton());
   Click(screen.LoadButton());
   EXPECT_EQ(TakeMessages(),
-            (Messages{"В файле " + shortFile.toStdString() + " меньше восьми строк. Настройки не загружены.",
-                      "Невозможно прочитать файл " + dir.filePath("missing.txt").toStdString() + ". Ошибка.",
+            (Messages{"В файле " + QDir::toNativeSeparators(shortFile).toStdString() + " меньше восьми строк. Настройки не загружены.",
+                      "Невозможно прочитать файл " + QDir::toNativeSeparators(dir.filePath("missing.txt")).toStdString() +
+                          ". Ошибка.",
                       "Файл не выбран. Ошибка."}));
   EXPECT_EQ(Boxes(), loaded);
   EXPECT_FALSE(screen.DhcpBox()->isChecked());

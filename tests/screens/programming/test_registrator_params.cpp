@@ -169,12 +169,15 @@ TEST_F(RegistratorParamsTest, ANewSpeedMovesTheLinkTheListAndTheIniFile) {
   EXPECT_EQ(TakeMessages(), Messages{"Успешно!"});
   EXPECT_EQ(screen.SpeedList()->currentText(), "9600");
 
-  // A host left at the old speed gets no answer.
+#ifndef _WIN32
+  // A host left at the old speed gets no answer (the loopback TCP port the simulator serves on
+  // Windows has no line speed to differ).
   CloseComPort();
   ASSERT_EQ(OpenComPort(server.slavePath(), 115200), 0);
   Click(screen.ReadButton());
   EXPECT_EQ(TakeMessages(), Messages{"Печать дневных отчетов:\n  Таймаут устройства! Ошибка!"});
   EXPECT_TRUE(TakeSent().empty());
+#endif
 }
 
 TEST_F(RegistratorParamsTest, RefusalsLeaveTheLinkAndTheFileAsTheyWere) {

@@ -23,7 +23,7 @@ class ReportMenuTest : public test::MainWindowFixture {
 
   /// Connects the window to a registrator of the model.
   TForm1& ConnectTo(const std::string& model) {
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSerialLine());
     server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model)));
     EXPECT_TRUE(server->start());
     TForm1& w = Start();

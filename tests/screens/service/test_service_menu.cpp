@@ -13,7 +13,7 @@ class ServiceMenuTest : public test::MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSerialLine());
     ASSERT_TRUE(server.start());
   }
   void TearDown() override {

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   sim::DeviceServer server;
   if (!server.start()) return 1;
-  UseSerialLine(MakePosixSerialLine());
+  UseSerialLine(MakeSerialLine());
   if (OpenComPort(server.slavePath(), kBaud) != 0) return 1;
   // "unpaced" as the argument measures the same transfers without pacing: the host's own time.
   const bool paced = !(argc == 2 && QByteArray(argv[1]) == "unpaced");
