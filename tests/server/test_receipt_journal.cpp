@@ -2,12 +2,11 @@
 // outcomes survive; a torn record reads as no record.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "server/receipt_journal.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 namespace {
@@ -15,9 +14,8 @@ namespace {
 class ReceiptJournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-journal-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = testing::MakeTestDirectory("kovrix-journal");
+    ASSERT_FALSE(dir.empty());
     path = dir + "/state/journal.json";
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
