@@ -35,7 +35,8 @@ set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_
 # cpp-httplib: the whole single header (the library is in it), copied alone like the JSON headers.
 # Debian's libcpp-httplib-dev installs the split form instead: declarations only, the library
 # itself compiled for Linux. Then the whole header of the same version (as in Debian's cpp-httplib
-# source package) is given as KOVRIX_HTTPLIB_HEADER; without it kovrix-server.exe is left out.
+# source package) is given as KOVRIX_HTTPLIB_HEADER; without it kovrix-server.exe and its HTTP
+# tests are left out (the service's kept state is built and tested all the same).
 # TLS stays off, so the library needs Winsock alone.
 set(KOVRIX_HTTPLIB_HEADER /usr/include/httplib.h CACHE FILEPATH "cpp-httplib's whole single header")
 set(KOVRIX_HTTPLIB_WHOLE FALSE)
@@ -59,7 +60,5 @@ endif()
 
 add_subdirectory(session)
 add_subdirectory(cli)
-if(KOVRIX_HTTPLIB_WHOLE)
-  add_subdirectory(server)
-endif()
+add_subdirectory(server)
 add_subdirectory(tests/windows)

@@ -17,10 +17,18 @@ std::string MakeTestDirectory(const std::string& prefix) {
 
 void UseStateHome(const std::string& dir) { ::setenv("XDG_STATE_HOME", dir.c_str(), 1); }
 
-bool OwnerOnlyFile(const std::string& path) {
+namespace {
+
+bool HasMode(const std::filesystem::path& path, unsigned mode) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600;
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == mode;
 }
+
+}  // namespace
+
+bool OwnerOnlyFile(const std::filesystem::path& path) { return HasMode(path, 0600); }
+
+bool OwnerOnlyDirectory(const std::filesystem::path& path) { return HasMode(path, 0700); }
 
 RawSocket ConnectTo(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace kovrix::server::testing {
@@ -20,7 +21,9 @@ void UseStateHome(const std::string& dir);
 /// Answers whether the file exists and only its owner may read or write it: mode 0600 on POSIX
 /// systems; on Windows, which has no mode bits (the state lives in the user's own profile), that
 /// it exists.
-bool OwnerOnlyFile(const std::string& path);
+bool OwnerOnlyFile(const std::filesystem::path& path);
+/// Answers the same of a directory: mode 0700 on POSIX systems, on Windows that it exists.
+bool OwnerOnlyDirectory(const std::filesystem::path& path);
 
 /// A raw TCP connection; kNoSocket when there is none.
 using RawSocket = std::intptr_t;

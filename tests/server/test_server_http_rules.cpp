@@ -350,13 +350,10 @@ TEST_F(HttpRules, IdempotencyKeysOfAnyLengthAreKeptPrivately) {
     }
     EXPECT_EQ(Sent(), 1u);  // the cash in once
   }
-  struct stat st {};
-  ASSERT_EQ(::stat(config.answersDirectory.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_TRUE(OwnerOnlyDirectory(config.answersDirectory));
   std::size_t files = 0;
   for (const auto& e : std::filesystem::directory_iterator(config.answersDirectory)) {
-    ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << e.path();
+    EXPECT_TRUE(OwnerOnlyFile(e.path())) << e.path();
     EXPECT_EQ(e.path().filename().string().size(), 64u + 5u) << e.path();
     ++files;
   }

@@ -45,9 +45,14 @@ void UseStateHome(const std::string& dir) {
   _wputenv_s(L"LOCALAPPDATA", wide.c_str());
 }
 
-bool OwnerOnlyFile(const std::string& path) {
+bool OwnerOnlyFile(const std::filesystem::path& path) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(std::filesystem::u8path(path), ec);
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+bool OwnerOnlyDirectory(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
 }
 
 RawSocket ConnectTo(int port) {
