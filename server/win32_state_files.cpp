@@ -61,9 +61,10 @@ RecordFile::~RecordFile() {
 }
 
 bool RecordFile::Open(const std::string& path) {
-  // Shared for reading and replacing, as a POSIX file is: a restart reads it while it is open.
+  // Shared for reading and writing: a restart reads it while the old instance may still hold it.
+  // Not for deleting: a file deleted while open lingers half-gone on Windows.
   const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   handle_ = file;
