@@ -1,19 +1,12 @@
 #include "server/connection.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
+
+#include "server/socket_io.h"
 
 namespace kovrix::server {
 namespace {
@@ -67,42 +60,40 @@ int SliceMs(Clock::time_point deadline) {
 enum class Got { Data, Closed, TimedOut, Stopped };
 
 // Reads what has arrived on the socket into buffer, waiting until the deadline at most.
-Got ReadSome(int sock, std::string& buffer, Clock::time_point deadline, const std::atomic<socket_t>& listening) {
+Got ReadSome(socket_t sock, std::string& buffer, Clock::time_point deadline, const std::atomic<socket_t>& listening) {
   for (;;) {
     if (listening == INVALID_SOCKET) return Got::Stopped;
     if (Clock::now() >= deadline) return Got::TimedOut;
-    pollfd p{sock, POLLIN, 0};
-    const int ready = ::poll(&p, 1, SliceMs(deadline));
-    if (ready < 0 && errno != EINTR) return Got::Closed;
-    if (ready <= 0) continue;
+    const int ready = WaitReady(sock, false, SliceMs(deadline));
+    if (ready < 0) return Got::Closed;
+    if (ready == 0) continue;
     char chunk[4096];
-    const ssize_t n = ::recv(sock, chunk, sizeof chunk, MSG_DONTWAIT);
+    const long n = ReceiveNow(sock, chunk, sizeof chunk);
     if (n > 0) {
       buffer.append(chunk, static_cast<std::size_t>(n));
       return Got::Data;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+    if (n < 0) continue;
     return Got::Closed;
   }
 }
 
-bool WriteAll(int sock, const char* data, std::size_t size, Clock::time_point deadline) {
+bool WriteAll(socket_t sock, const char* data, std::size_t size, Clock::time_point deadline) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::send(sock, data + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const long n = SendNow(sock, data + done, size - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
     }
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (n == -2) return false;
     if (Clock::now() >= deadline) return false;
-    pollfd p{sock, POLLOUT, 0};
-    ::poll(&p, 1, SliceMs(deadline));
+    WaitReady(sock, true, SliceMs(deadline));
   }
   return true;
 }
 
-void Address(int sock, bool peer, std::string& ip, int& port) {
+void Address(socket_t sock, bool peer, std::string& ip, int& port) {
   sockaddr_storage addr{};
   socklen_t len = sizeof addr;
   const int r = peer ? ::getpeername(sock, reinterpret_cast<sockaddr*>(&addr), &len)
@@ -120,7 +111,7 @@ void Address(int sock, bool peer, std::string& ip, int& port) {
 // socket within the write limit.
 class RequestStream : public httplib::Stream {
  public:
-  RequestStream(std::string request, int sock, std::chrono::milliseconds writeLimit)
+  RequestStream(std::string request, socket_t sock, std::chrono::milliseconds writeLimit)
       : request_(std::move(request)), sock_(sock), writeLimit_(writeLimit) {}
 
   bool is_readable() const override { return pos_ < request_.size(); }
@@ -151,7 +142,7 @@ class RequestStream : public httplib::Stream {
  private:
   std::string request_;
   std::size_t pos_ = 0;
-  int sock_;
+  socket_t sock_;
   std::chrono::milliseconds writeLimit_;
   bool writing_ = false;
   bool failed_ = false;
@@ -210,14 +201,11 @@ BoundedServer::BoundedServer(const ConnectionLimits& limits) : limits_(limits) {
 
 void BoundedServer::WidenBacklog() {
   // listen() again on a listening socket changes its backlog.
-  if (svr_sock_ != INVALID_SOCKET) ::listen(svr_sock_, SOMAXCONN);
+  if (svr_sock_ != INVALID_SOCKET) WidenListenBacklog(svr_sock_);
 }
 
-bool BoundedServer::process_and_close_socket(int sock) {
-  // The library writes an answer's head and body apart: without this the body would wait for
-  // the client's delayed acknowledgement of the head (40 ms) on a kept-alive connection.
-  const int on = 1;
-  ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+bool BoundedServer::process_and_close_socket(socket_t sock) {
+  PrepareConnection(sock);
   std::string buffer;
   bool refused = false;
   auto refuse = [&](int status, const std::string& message) {
@@ -273,13 +261,12 @@ bool BoundedServer::process_and_close_socket(int sock) {
     // The client may still be sending the request that was refused: closing with its bytes
     // unread would reset the connection and could lose the refusal on the way. Its end is
     // closed first and what still comes is read away for a moment.
-    ::shutdown(sock, SHUT_WR);
+    ShutdownSending(sock);
     const auto until = Clock::now() + kLinger;
     std::string rest;
     while (ReadSome(sock, rest, until, svr_sock_) == Got::Data) rest.clear();
   }
-  ::shutdown(sock, SHUT_RDWR);
-  ::close(sock);
+  CloseConnection(sock);
   return true;
 }
 

@@ -53,7 +53,7 @@ class BoundedServer : public httplib::Server {
   void WidenBacklog();
 
  protected:
-  bool process_and_close_socket(int sock) override;
+  bool process_and_close_socket(socket_t sock) override;
 
  private:
   ConnectionLimits limits_;

@@ -1,7 +1,5 @@
 #include "server/http_service.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -11,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+// The library's header also brings the system's socket headers (inet_pton, in6_addr).
 #include <httplib.h>
 
 #include "session/render.h"

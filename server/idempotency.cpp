@@ -1,10 +1,5 @@
 #include "server/idempotency.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/sha256.h"
+#include "server/state_files.h"
 
 namespace kovrix::server {
 namespace {
@@ -25,24 +21,13 @@ std::int64_t SystemSeconds() {
 constexpr std::int64_t kRetentionSeconds = std::chrono::seconds(IdempotencyStore::kRetention).count();
 
 std::optional<nlohmann::json> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (!in) return std::nullopt;
   std::stringstream text;
   text << in.rdbuf();
   nlohmann::json j = nlohmann::json::parse(text.str(), nullptr, false);
   if (j.is_discarded() || !j.is_object() || !j.contains("at") || !j["at"].is_number_integer()) return std::nullopt;
   return j;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -61,14 +46,7 @@ std::string IdempotencyStore::PathOf(const std::string& key) const {
   return directory_ + "/" + Sha256Hex(key) + ".json";
 }
 
-// The directory is made the owner's alone even when an earlier version left it open to others.
-bool IdempotencyStore::MakeDirectory() const {
-  std::error_code ec;
-  const fs::path dir(directory_);
-  if (dir.has_parent_path()) fs::create_directories(dir.parent_path(), ec);
-  if (::mkdir(directory_.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  return ::chmod(directory_.c_str(), 0700) == 0;
-}
+bool IdempotencyStore::MakeDirectory() const { return MakePrivateDirectory(directory_); }
 
 std::optional<StoredAnswer> IdempotencyStore::Find(const std::string& key) const {
   if (!usable()) return std::nullopt;
@@ -91,26 +69,17 @@ bool IdempotencyStore::Keep(const std::string& key, const StoredAnswer& answer, 
     lastPrune_ = now;
     Prune();
   }
-  const std::string path = PathOf(key);
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
   const nlohmann::json j = {{"at", now},
                             {"key", key},
                             {"request", answer.request},
                             {"status", answer.status},
                             {"body", answer.body}};
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)) &&
-                       (!durable || ::fsync(fd) == 0);
-  const bool closed = ::close(fd) == 0;
-  // The rename makes the answer appear whole: a crash leaves the old file or the new one.
-  if (written && closed && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
+  // The answer appears whole: a crash leaves the old file or the new one.
+  return ReplaceFileWhole(PathOf(key), j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), durable);
 }
 
 void IdempotencyStore::Forget(const std::string& key) {
-  if (usable()) ::unlink(PathOf(key).c_str());
+  if (usable()) RemoveFile(PathOf(key));
 }
 
 void IdempotencyStore::Prune() {
@@ -129,7 +98,7 @@ void IdempotencyStore::Prune() {
     if (!j || now - (*j)["at"].get<std::int64_t>() >= kRetentionSeconds) {
       fs::remove(it->path(), removeError);
     } else {
-      ::chmod(it->path().c_str(), 0600);
+      MakePrivateFile(it->path());
     }
   }
 }

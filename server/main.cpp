@@ -1,7 +1,5 @@
 // kovrix-server: the registrator as a local HTTP/JSON service.
-#include <csignal>
 #include <iostream>
-#include <pthread.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -9,6 +7,7 @@
 #include "session/port_state.h"
 #include "kovrix_version.h"
 #include "server/options.h"
+#include "server/stop_signal.h"
 
 using namespace kovrix::server;
 
@@ -35,14 +34,9 @@ int main(int argc, char** argv) {
   const std::string state = kovrix::session::StateDirectory();
   if (!state.empty()) options.config.answersDirectory = state + "/server-answers";
 
-  // SIGINT and SIGTERM are taken by one thread with sigwait, so that stopping happens outside a
-  // signal handler: the server finishes the request in progress and the program exits 0.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  // The stop requests are taken by one thread, so that stopping happens outside a signal
+  // handler: the server finishes the request in progress and the program exits 0.
+  StopSignal stopSignal;
 
   HttpService service(options.config);
   if (!service.Bind()) {
@@ -50,14 +44,14 @@ int main(int argc, char** argv) {
     return kExitCannotServe;
   }
   std::thread stopper([&] {
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignal.Wait();
     service.Stop();
   });
   std::cout << "listening on http://" << options.config.host << ":" << service.port() << std::endl;
   service.Listen();
-  // Listen also ends without a signal when the socket fails: wake the stopper then.
-  pthread_kill(stopper.native_handle(), SIGTERM);
+  // Listen also ends without a stop request when the socket fails: wake the stopper then.
+  stopSignal.Wake();
   stopper.join();
+  stopSignal.Finished();
   return kExitOk;
 }

@@ -1,10 +1,9 @@
 #include "server/options.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 
 #include "server/registrators_config.h"
+#include "server/state_files.h"
 
 namespace kovrix::server {
 namespace {
@@ -148,8 +147,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
   }
   if (!options.tokenFile.empty()) {
     // As ssh does for keys: a secret that others can read is no secret.
-    struct stat st {};
-    if (::stat(options.tokenFile.c_str(), &st) == 0 && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    if (ExposedToOthers(options.tokenFile)) {
       error = "the token file " + options.tokenFile + " may be read or written by others than its owner; " +
               "make it private with: chmod 600 " + options.tokenFile;
       return false;

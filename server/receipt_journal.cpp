@@ -1,13 +1,10 @@
 #include "server/receipt_journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "server/state_files.h"
 #include "session/port_state.h"
 
 namespace kovrix::server {
@@ -16,21 +13,11 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-bool WriteWhole(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // The pending record's fixed size: larger than any record (a total of at most 16 characters).
 constexpr std::size_t kRecordSize = 512;
 
 ordered_json ReadJson(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (!in) return ordered_json();
   std::stringstream text;
   text << in.rdbuf();
@@ -63,13 +50,11 @@ ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
   }
   while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
   std::error_code ec;
-  fs::create_directories(fs::path(path_).parent_path(), ec);
-  fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  fs::create_directories(fs::u8path(path_).parent_path(), ec);
+  file_.Open(path_);
 }
 
-ReceiptJournal::~ReceiptJournal() {
-  if (fd_ >= 0) ::close(fd_);
-}
+ReceiptJournal::~ReceiptJournal() = default;
 
 bool ReceiptJournal::Begin(const JournalEntry& entry) {
   pending_ = entry;
@@ -108,7 +93,7 @@ std::optional<Outcome> ReceiptJournal::Find(std::uint64_t request) const {
 // left alone (409 saying how to annul it), never annulled by mistake.
 bool ReceiptJournal::Save() {
   if (path_.empty()) return true;
-  if (fd_ < 0) return false;
+  if (!file_.isOpen()) return false;
   ordered_json j = {{"lastRequest", lastRequest_}};
   if (pending_) {
     j["pending"] = {{"request", pending_->request}, {"seq", pending_->seq}, {"kind", pending_->kind},
@@ -116,7 +101,7 @@ bool ReceiptJournal::Save() {
   }
   std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   if (text.size() < kRecordSize) text.append(kRecordSize - text.size(), ' ');
-  return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+  return file_.WriteAtStart(text);
 }
 
 // The outcomes change only when a receipt was settled late: written to a new file that replaces
@@ -126,16 +111,8 @@ bool ReceiptJournal::SaveOutcomes() {
   ordered_json outcomes = ordered_json::array();
   for (const auto& [number, outcome] : outcomes_)
     outcomes.push_back({{"request", number}, {"status", outcome.status}, {"body", outcome.body}});
-  const std::string file = path_ + ".outcomes";
-  const std::string temp = file + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool written = WriteWhole(fd, outcomes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-  if (::close(fd) != 0 || !written || std::rename(temp.c_str(), file.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return ReplaceFileWhole(path_ + ".outcomes", outcomes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                          /*durable*/ false);
 }
 
 std::string ReceiptJournalPath(const std::string& port) {

@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/state_files.h"
+
 namespace kovrix::server {
 
 struct JournalEntry {
@@ -59,7 +61,7 @@ class ReceiptJournal {
   bool SaveOutcomes();
 
   std::string path_;  // the pending receipt and the request counter; the outcomes beside it
-  int fd_ = -1;       // the pending file, kept open: rewritten in place on every step
+  RecordFile file_;   // the pending file, kept open: rewritten in place on every step
   std::uint64_t lastRequest_ = 0;
   std::optional<JournalEntry> pending_;
   std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;

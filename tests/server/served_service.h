@@ -1,12 +1,10 @@
 #pragma once
 // The service under test: an HttpService on a loopback port whose registrator is the simulator on a
-// pseudo-terminal, with its state (answers, receipt journal, sequence) in a directory of its own.
+// pseudo-terminal (a loopback tcp:// port on Windows), with its state (answers, receipt journal, sequence) in a directory of its own.
 // The server test fixtures build on it, with the sample receipt and the simulator's journal and tape
 // as texts.
 
 #include <gtest/gtest.h>
-
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
@@ -19,6 +17,7 @@
 #include "driver/driver.h"
 #include "server/http_service.h"
 #include "sim/device_server.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 
@@ -32,12 +31,12 @@ inline const char* const kTwoItems = R"({"items":[
 class ServedService : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-server-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
-    setenv("XDG_STATE_HOME", dir.c_str(), 1);
+    dir = testing::MakeTestDirectory("kovrix-server");
+    ASSERT_FALSE(dir.empty());
+    testing::UseStateHome(dir);
     ASSERT_TRUE(sim.start());
-    UseSerialLine(MakePosixSerialLine());
+    // The default line opens the simulator's pseudo-terminal and, on Windows, its tcp:// port.
+    UseSerialLine(MakeSerialLine());
     TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
     TheLink().SetSleeper([](int) {});
     config.device.port = sim.slavePath();

@@ -5,12 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +19,7 @@
 #include "driver/driver.h"
 #include "server/http_service.h"
 #include "tests/server/served_service.h"
+#include "tests/server/test_platform.h"
 #include "sim/device_server.h"
 
 namespace kovrix::server::testing {
@@ -36,23 +31,9 @@ struct RawAnswer {
   std::string body;
 };
 
-/// Connects to the loopback port; -1 when it cannot.
-inline int ConnectTo(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 /// Reads answers off the connection until `count` whole ones arrived (100 Continue not counted),
 /// the connection closes or waitMs pass.
-inline std::vector<RawAnswer> ReadAnswers(int fd, std::size_t count, int waitMs = 5000) {
+inline std::vector<RawAnswer> ReadAnswers(RawSocket fd, std::size_t count, int waitMs = 5000) {
   std::vector<RawAnswer> answers;
   std::string in;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
@@ -72,10 +53,9 @@ inline std::vector<RawAnswer> ReadAnswers(int fd, std::size_t count, int waitMs 
     if (answers.size() >= count) return answers;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return answers;
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return answers;
+    if (!WaitReadable(fd, static_cast<int>(left.count()))) return answers;
     char chunk[4096];
-    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    const long n = ReceiveRaw(fd, chunk, sizeof chunk);
     if (n <= 0) return answers;
     in.append(chunk, static_cast<std::size_t>(n));
   }
@@ -83,11 +63,11 @@ inline std::vector<RawAnswer> ReadAnswers(int fd, std::size_t count, int waitMs 
 
 /// Sends the bytes on a new connection and reads `count` answers.
 inline std::vector<RawAnswer> Exchange(int port, const std::string& bytes, std::size_t count = 1, int waitMs = 5000) {
-  const int fd = ConnectTo(port);
-  if (fd < 0) return {};
-  ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  const RawSocket fd = ConnectTo(port);
+  if (fd == kNoSocket) return {};
+  SendRaw(fd, bytes);
   auto answers = ReadAnswers(fd, count, waitMs);
-  ::close(fd);
+  CloseRaw(fd);
   return answers;
 }
 

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "server/idempotency.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 namespace {
@@ -13,9 +14,8 @@ namespace fs = std::filesystem;
 class IdempotencyStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-answers-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = testing::MakeTestDirectory("kovrix-answers");
+    ASSERT_FALSE(dir.empty());
   }
   void TearDown() override { fs::remove_all(dir); }
   std::string dir;

@@ -9,6 +9,7 @@
 
 #include "server/idempotency.h"
 #include "server/sha256.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 namespace {
@@ -35,9 +36,8 @@ TEST(Sha256, KnownDigests) {
 class StoreUpkeep : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-answers-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = testing::MakeTestDirectory("kovrix-answers");
+    ASSERT_FALSE(dir.empty());
     answers = dir + "/answers";
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -46,7 +46,7 @@ class StoreUpkeep : public ::testing::Test {
   }
   static unsigned Mode(const fs::path& p) {
     struct stat st {};
-    ::stat(p.c_str(), &st);
+    ::stat(p.string().c_str(), &st);
     return st.st_mode & 0777;
   }
   std::size_t Files() {

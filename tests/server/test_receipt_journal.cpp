@@ -2,12 +2,11 @@
 // outcomes survive; a torn record reads as no record.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "server/receipt_journal.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 namespace {
@@ -15,9 +14,8 @@ namespace {
 class ReceiptJournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kovrix-journal-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir = tmpl;
+    dir = testing::MakeTestDirectory("kovrix-journal");
+    ASSERT_FALSE(dir.empty());
     path = dir + "/state/journal.json";
   }
   void TearDown() override { std::filesystem::remove_all(dir); }
@@ -44,8 +42,7 @@ TEST_F(ReceiptJournalTest, ThePendingReceiptCounterAndOutcomesSurviveARestart) {
   EXPECT_EQ(again.Find(first)->status, 409);
   EXPECT_FALSE(again.Find(first + 1));
   EXPECT_GT(again.NextRequest(), first + 1);
-  EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_TRUE(testing::OwnerOnlyFile(path));
 
   // A finished receipt leaves no record; a shorter record leaves nothing of the longer one.
   again.Finish();

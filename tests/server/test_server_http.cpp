@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <httplib.h>
+#ifdef KOVRIX_SERVER_PROGRAM  // the program's own test runs it as a POSIX child process
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>

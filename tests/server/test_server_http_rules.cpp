@@ -71,18 +71,17 @@ TEST_F(HttpRules, PipelinedRequestsAreAllAnswered) {
   EXPECT_NE(answers[0].body.find("statusBytes"), std::string::npos);
   EXPECT_NE(answers[3].body.find("openapi"), std::string::npos);
 
-  const int fd = ConnectTo(port());
+  const RawSocket fd = ConnectTo(port());
   const std::string head = "POST /v1/cash HTTP/1.1\r\n" + Host() +
                            "Content-Type: application/json\r\nExpect: 100-continue\r\nContent-Length: 17\r\n\r\n";
-  ::send(fd, head.data(), head.size(), MSG_NOSIGNAL);
-  pollfd p{fd, POLLIN, 0};
-  ASSERT_EQ(::poll(&p, 1, 2000), 1);
+  SendRaw(fd, head);
+  ASSERT_TRUE(WaitReadable(fd, 2000));
   char buf[64] = {};
-  const ssize_t n = ::recv(fd, buf, sizeof buf - 1, 0);
+  const long n = ReceiveRaw(fd, buf, sizeof buf - 1);
   EXPECT_EQ(std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0), "HTTP/1.1 100 Continue\r\n\r\n");
-  ::send(fd, R"({"amount":"5.00"})", 17, MSG_NOSIGNAL);
+  SendRaw(fd, R"({"amount":"5.00"})", 17);
   const auto cash = ReadAnswers(fd, 1);
-  ::close(fd);
+  CloseRaw(fd);
   ASSERT_EQ(cash.size(), 1u);
   EXPECT_EQ(cash[0].status, 200) << cash[0].body;
 }
@@ -90,16 +89,16 @@ TEST_F(HttpRules, PipelinedRequestsAreAllAnswered) {
 // On a kept-alive connection each answer comes whole at once: its body does not wait for the
 // client to acknowledge its head (the 40 ms of a delayed acknowledgement).
 TEST_F(HttpRules, AKeptAliveConnectionIsAnsweredWithoutDelay) {
-  const int fd = ConnectTo(port());
+  const RawSocket fd = ConnectTo(port());
   const std::string get = "GET /v1/openapi.json HTTP/1.1\r\n" + Host() + "\r\n";
   std::vector<std::int64_t> times;
   for (int i = 0; i < 9; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    ::send(fd, get.data(), get.size(), MSG_NOSIGNAL);
+    SendRaw(fd, get);
     ASSERT_EQ(ReadAnswers(fd, 1).size(), 1u);
     times.push_back(ElapsedMs(start));
   }
-  ::close(fd);
+  CloseRaw(fd);
   std::sort(times.begin(), times.end());
   EXPECT_LT(times[4], 30);  // the median
 }
@@ -113,12 +112,12 @@ TEST_F(HttpRules, SlowAndIdleClientsDoNotHoldUpOthers) {
   Serve();
 
   std::atomic<bool> stop{false};
-  std::vector<int> slow;
+  std::vector<RawSocket> slow;
   for (int i = 0; i < 64; ++i) slow.push_back(ConnectTo(port()));
   std::thread trickle([&] {
     const std::string text = "GET /v1/device HTTP/1.1\r\n";
     for (std::size_t at = 0; !stop && at < text.size(); ++at) {
-      for (int fd : slow) ::send(fd, &text[at], 1, MSG_NOSIGNAL);
+      for (const RawSocket fd : slow) SendRaw(fd, &text[at], 1);
       std::this_thread::sleep_for(Ms(30));
     }
   });
@@ -138,18 +137,18 @@ TEST_F(HttpRules, SlowAndIdleClientsDoNotHoldUpOthers) {
   trickle.join();
   ASSERT_EQ(cut.size(), 1u);
   EXPECT_EQ(cut[0].status, 408);
-  for (int fd : slow) ::close(fd);
+  for (const RawSocket fd : slow) CloseRaw(fd);
 
   // An idle keep-alive connection is closed after the idle time.
-  const int idle = ConnectTo(port());
+  const RawSocket idle = ConnectTo(port());
   const std::string get = "GET /v1/openapi.json HTTP/1.1\r\n" + Host() + "\r\n";
-  ::send(idle, get.data(), get.size(), MSG_NOSIGNAL);
+  SendRaw(idle, get);
   ASSERT_EQ(ReadAnswers(idle, 1).size(), 1u);
   const auto start = std::chrono::steady_clock::now();
   char byte = 0;
-  EXPECT_EQ(::recv(idle, &byte, 1, 0), 0);  // closed by the service
+  EXPECT_EQ(ReceiveRaw(idle, &byte, 1), 0);  // closed by the service
   EXPECT_LT(ElapsedMs(start), 1500);
-  ::close(idle);
+  CloseRaw(idle);
 }
 
 TEST_F(HttpRules, AWrongMethodOnAKnownPathIs405WithAllow) {
@@ -351,13 +350,10 @@ TEST_F(HttpRules, IdempotencyKeysOfAnyLengthAreKeptPrivately) {
     }
     EXPECT_EQ(Sent(), 1u);  // the cash in once
   }
-  struct stat st {};
-  ASSERT_EQ(::stat(config.answersDirectory.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_TRUE(OwnerOnlyDirectory(config.answersDirectory));
   std::size_t files = 0;
   for (const auto& e : std::filesystem::directory_iterator(config.answersDirectory)) {
-    ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << e.path();
+    EXPECT_TRUE(OwnerOnlyFile(e.path())) << e.path();
     EXPECT_EQ(e.path().filename().string().size(), 64u + 5u) << e.path();
     ++files;
   }

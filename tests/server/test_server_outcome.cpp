@@ -1,10 +1,9 @@
 // Receipts that never stay half-open and outcomes that are never hidden: lost replies at every
 // step of a receipt, a registrator that stays silent, a receipt opened by someone else, and the
 // article table, all over HTTP against the simulator with faults aimed at one command.
-#include <sys/stat.h>
-
 #include "server/service.h"
 #include "outcome_fixture.h"
+#include "tests/server/test_platform.h"
 
 namespace kovrix::server {
 namespace {
@@ -167,9 +166,7 @@ TEST_F(ServerOutcome, AnUnknownOutcomeResolvesOnARetryAndNeverPrintsTwice) {
   EXPECT_EQ(r.status, 504);
   EXPECT_EQ(ReceiptKind(), sim::kSaleReceipt);
   // The journal is the service's own: readable by its owner only.
-  struct stat st {};
-  ASSERT_EQ(stat(ReceiptJournalPath(sim.slavePath()).c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_TRUE(testing::OwnerOnlyFile(ReceiptJournalPath(sim.slavePath())));
   Shut();
   sim.faults().Clear();
   Serve();
