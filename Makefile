@@ -58,10 +58,14 @@ fuzz-merge: build-fuzz/Makefile
 windows-deps:
 	@./scripts/install-deps --windows
 
+# cpp-httplib for kovrix-server.exe: Debian installs its split form (the library compiled for Linux);
+# the whole header comes from Debian's source package of the installed version.
 windows-configure: deps windows-deps
 	@qt=$$(./scripts/build-qt-windows | tail -n 1) && \
+	  httplib=$$(./scripts/debian-source libcpp-httplib-dev \
+	    "$$HOME/.cache/kovrix/cpp-httplib-$$(dpkg-query -W -f='$${Version}' libcpp-httplib-dev)" | tail -n 1) && \
 	  cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-	    -DKOVRIX_HOST_BUILD=$(CURDIR)/build-release -DKOVRIX_QT_WINDOWS="$$qt"
+	    -DKOVRIX_HOST_BUILD=$(CURDIR)/build-release -DKOVRIX_QT_WINDOWS="$$qt" -DKOVRIX_HTTPLIB_HEADER="$$httplib/httplib.h"
 
 windows: windows-configure build-release/Makefile
 	cmake --build build-release -j $(JOBS) --target kovrix-sim kovrix-cli

@@ -43,8 +43,12 @@ std::vector<std::string> SplitLines(const std::string& content) {
   return lines;
 }
 
+// File names are UTF-8 (as the toolkit gives them): on Windows a narrow name would be read in the
+// system's code page and miss a folder named in other letters.
+std::filesystem::path FilePath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
 std::optional<std::string> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FilePath(path), std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream content;
   content << in.rdbuf();
@@ -154,7 +158,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
   std::vector<std::string> lines;
   if (const auto content = ReadFile(path)) {
     lines = SplitLines(*content);
-  } else if (std::error_code ec; std::filesystem::exists(path, ec) || ec) {
+  } else if (std::error_code ec; std::filesystem::exists(FilePath(path), ec) || ec) {
     return false;  // there but unreadable: rewriting it would lose its contents
   }
   const Location at = Find(lines, section, key);
@@ -168,7 +172,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
     lines.push_back("[" + section + "]");
     lines.push_back(key + "=" + value);
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(FilePath(path), std::ios::binary | std::ios::trunc);
   for (const auto& line : lines) out << line << "\r\n";
   out.flush();
   return static_cast<bool>(out);

@@ -10,6 +10,8 @@
 
 namespace kovrix {
 
+// Paths are UTF-8 on every system.
+
 /// Answers the value of section/key in the file at path, or fallback when the file, section or key
 /// is missing; the answer is cut to bufferSize - 1 bytes (nothing at all for a size of 0).
 std::string GetPrivateProfileString(const std::string& section, const std::string& key, const std::string& fallback,

@@ -221,8 +221,18 @@ void PtyServer::RunTcp() {
       OnIdle(std::chrono::steady_clock::now());
       continue;
     }
+    // The held connection first: a host that closes its line and opens it again at once brings
+    // its hang-up and its new connection in the same turn, and the new one must not be refused
+    // for a line that is already free.
+    if (conn_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) ReadHeld(buffer, sizeof buffer);
     if (fds[0].revents & POLLIN) {
       const int fd = ::accept4(static_cast<int>(listen_), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      // A held connection whose host has gone (its end seen only now) frees the line.
+      if (fd >= 0 && conn_ >= 0) {
+        char probe;
+        const ssize_t peeked = ::recv(static_cast<int>(conn_), &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) ReadHeld(buffer, sizeof buffer);
+      }
       if (fd >= 0 && conn_ >= 0) {
         ::close(fd);  // the line is held by another host
       } else if (fd >= 0) {
@@ -231,16 +241,17 @@ void PtyServer::RunTcp() {
         conn_ = fd;
       }
     }
-    if (conn_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-      const ssize_t got = ::read(static_cast<int>(conn_), buffer, sizeof buffer);
-      if (got > 0) {
-        OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
-      } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-        CloseFd(conn_);
-        OnHangUp();
-        ++hangUps_;
-      }
-    }
+  }
+}
+
+void PtyServer::ReadHeld(char* buffer, std::size_t size) {
+  const ssize_t got = ::read(static_cast<int>(conn_), buffer, size);
+  if (got > 0) {
+    OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
+  } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+    CloseFd(conn_);
+    OnHangUp();
+    ++hangUps_;
   }
 }
 

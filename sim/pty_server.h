@@ -61,6 +61,8 @@ class PtyServer {
  private:
   void Run();
   void RunTcp();
+  /// Reads what the TCP host sent on the held connection; its end frees the line.
+  void ReadHeld(char* buffer, std::size_t size);
 
   int master_ = -1;
   // The listening socket and the connected host over TCP (-1: none); wide enough for a Windows

@@ -122,6 +122,17 @@ int PtyServer::HostBaud() const { return -1; }
 
 void PtyServer::Run() { RunTcp(); }
 
+void PtyServer::ReadHeld(char* buffer, std::size_t size) {
+  const int got = ::recv(AsSocket(conn_), buffer, static_cast<int>(size), 0);
+  if (got > 0) {
+    OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
+  } else if (got == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
+    CloseSocket(conn_);
+    OnHangUp();
+    ++hangUps_;
+  }
+}
+
 void PtyServer::RunTcp() {
   char buffer[4096];
   while (!Stopping()) {
@@ -133,8 +144,18 @@ void PtyServer::RunTcp() {
       OnIdle(std::chrono::steady_clock::now());
       continue;
     }
+    // The held connection first: a host that closes its line and opens it again at once brings
+    // its hang-up and its new connection in the same turn, and the new one must not be refused
+    // for a line that is already free.
+    if (conn_ >= 0 && (fds[1].revents & (POLLRDNORM | POLLHUP | POLLERR))) ReadHeld(buffer, sizeof buffer);
     if (fds[0].revents & POLLRDNORM) {
       const SOCKET s = ::accept(AsSocket(listen_), nullptr, nullptr);
+      // A held connection whose host has gone (its end seen only now) frees the line.
+      if (s != INVALID_SOCKET && conn_ >= 0) {
+        char probe;
+        const int peeked = ::recv(AsSocket(conn_), &probe, 1, MSG_PEEK);
+        if (peeked == 0 || (peeked == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK)) ReadHeld(buffer, sizeof buffer);
+      }
       if (s != INVALID_SOCKET && conn_ >= 0) {
         ::closesocket(s);  // the line is held by another host
       } else if (s != INVALID_SOCKET) {
@@ -143,16 +164,6 @@ void PtyServer::RunTcp() {
         BOOL on = TRUE;
         ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
         conn_ = static_cast<std::intptr_t>(s);
-      }
-    }
-    if (conn_ >= 0 && (fds[1].revents & (POLLRDNORM | POLLHUP | POLLERR))) {
-      const int got = ::recv(AsSocket(conn_), buffer, sizeof buffer, 0);
-      if (got > 0) {
-        OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
-      } else if (got == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
-        CloseSocket(conn_);
-        OnHangUp();
-        ++hangUps_;
       }
     }
   }

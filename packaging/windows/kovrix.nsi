@@ -8,7 +8,9 @@
 ; UNDIRS the "RMDir" lines of its folders, deepest first: the build writes all three from the one
 ; tree, so the setup and its uninstaller name the same files.
 
-Unicode true
+; A 64-bit setup for 64-bit programs: it needs no 32-bit layer and sees the system's own registry
+; and Program Files.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define PRODUCT "Kovrix"
@@ -35,7 +37,6 @@ BrandingText "${PRODUCT} ${VERSION}"
 !include MultiUser.nsh
 !include MUI2.nsh
 !include FileFunc.nsh
-!include x64.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -61,16 +62,10 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "2026 ${PUBLISHER}"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "Kovrix needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

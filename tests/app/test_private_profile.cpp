@@ -106,6 +106,18 @@ TEST_F(ProfileTest, WritesCreateReplaceAndAppendInPlace) {
   EXPECT_FALSE(WritePrivateProfileString("A", "B", "C", (dir_ / "no-such-dir" / "x.ini").string()));
 }
 
+// Paths are UTF-8, as the toolkit gives them: a folder in Cyrillic letters (a user named so) is
+// the same folder on Windows too, not one named in the system's code page.
+TEST_F(ProfileTest, AFolderInOtherLettersIsReadAndWritten) {
+  const std::string folder = (dir_ / "").string() + "Касир Іванна";
+  const std::filesystem::path native = std::filesystem::u8path(folder);
+  ASSERT_TRUE(std::filesystem::create_directories(native));
+  const std::string ini = folder + "/fpinit.ini";
+  ASSERT_TRUE(WritePrivateProfileString("Communication", "Port", "COM3", ini));
+  EXPECT_TRUE(std::filesystem::exists(native / "fpinit.ini"));
+  EXPECT_EQ(GetPrivateProfileString("Communication", "Port", "", 16, ini), "COM3");
+}
+
 // A line break in a name or value, or a name that would not read back as itself, would write
 // keys and sections of its own: the write is refused and the file stays byte for byte as it was.
 TEST_F(ProfileTest, LineBreaksAreRefusedAndLeaveTheFileAsItWas) {

@@ -12,6 +12,7 @@ set -uo pipefail
 
 wine=$1 exe=$2 linux_sim=${4:-}
 export WINEPREFIX=$3 WINEDEBUG=-all
+wineserver=$(dirname "$(readlink -f "$wine")")/wineserver
 work=$(mktemp -d /tmp/kovrix-gui-e2e.XXXXXX)
 xvfb_pid="" app_pid="" sim_pid=""
 cleanup() {
@@ -20,6 +21,7 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -f "$WINEPREFIX/dosdevices/com7"
+  "$wineserver" -k 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -41,6 +43,10 @@ for d in $(seq 91 130); do
   kill "$xvfb_pid" 2>/dev/null; xvfb_pid=""
 done
 [ -n "$xvfb_pid" ] || { echo "gui_e2e: no Xvfb display"; exit 1; }
+# A Wine of this prefix left from before would show the windows elsewhere.
+"$wineserver" -k 2>/dev/null
+"$wine" wineboot -i > /dev/null 2>&1
+"$wineserver" -w
 
 # The titles of the visible windows other than the main window and the menus (which Wine names
 # after the main window), one per line.
