@@ -7,7 +7,7 @@
 #include "session/port_state.h"
 #include "kovrix_version.h"
 #include "server/options.h"
-#include "server/stop_signal.h"
+#include "session/stop_signal.h"
 
 using namespace kovrix::server;
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
   // The stop requests are taken by one thread, so that stopping happens outside a signal
   // handler: the server finishes the request in progress and the program exits 0.
-  StopSignal stopSignal;
+  kovrix::session::StopSignal stopSignal;
 
   HttpService service(options.config);
   if (!service.Bind()) {

@@ -11,7 +11,7 @@
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 #include "sim/sim_options.h"
-#include "sim/stop_wait.h"
+#include "session/stop_signal.h"
 #include "sim/model/state_file.h"
 
 using namespace kovrix::sim;
@@ -39,7 +39,7 @@ std::optional<DeviceState> StartingState(const SimOptions& o) {
   return state;
 }
 
-int Serve(const SimOptions& o, StopWait& stopWait) {
+int Serve(const SimOptions& o, kovrix::session::StopSignal& stopSignal) {
   const auto state = StartingState(o);
   if (!state) return 1;
   std::ofstream tapeFile;
@@ -81,7 +81,7 @@ int Serve(const SimOptions& o, StopWait& stopWait) {
   std::printf("registrator: %s\nterminal: %s\n", device.slavePath().c_str(), terminal.slavePath().c_str());
   std::fflush(stdout);
 
-  stopWait.Wait();
+  stopSignal.Wait();
 
   device.stop();
   terminal.stop();
@@ -101,7 +101,7 @@ int Serve(const SimOptions& o, StopWait& stopWait) {
 
 int main(int argc, char** argv) {
   // Before any thread starts, so that only the wait takes the stop signals.
-  StopWait stopWait;
+  kovrix::session::StopSignal stopSignal;
 
   std::string error;
   const auto options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), error);
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     std::cout << "kovrix-sim " KOVRIX_VERSION "\n";
     return 0;
   }
-  const int status = Serve(*options, stopWait);
-  stopWait.Finished();
+  const int status = Serve(*options, stopSignal);
+  stopSignal.Finished();
   return status;
 }

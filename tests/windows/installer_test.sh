@@ -19,13 +19,8 @@ cleanup() {
   wait 2>/dev/null
 }
 trap cleanup EXIT
-failed=0 checks=0
-check() {  # description, then a command that succeeds when the check holds
-  local what=$1
-  shift
-  checks=$((checks + 1))
-  if ! "$@"; then echo "installer_test: FAIL: $what"; failed=$((failed + 1)); fi
-}
+# shellcheck source=tests/windows/checks.sh
+. "$(dirname "$0")/checks.sh"
 
 rm -rf "$WINEPREFIX"
 "$wine" wineboot -i > /dev/null 2>&1
@@ -107,5 +102,4 @@ done
 check "no uninstall registry key left" bash -c "! '$wine' reg query '$key' > /dev/null 2>&1"
 check "the user's fpinit.ini kept" grep -q 'Port=COM3' "$user_dir/fpinit.ini"
 
-echo "installer_test: $((checks - failed)) of $checks checks passed"
-[ "$failed" -eq 0 ]
+checks_summary

@@ -13,9 +13,9 @@
 #include <mutex>
 #include <thread>
 
-#include "server/stop_signal.h"
+#include "session/stop_signal.h"
 
-namespace kovrix::server {
+namespace kovrix::session {
 namespace {
 
 constexpr std::chrono::milliseconds kCloseHold{4500};
@@ -78,4 +78,4 @@ void StopSignal::Finished() {
   s.changed.notify_all();
 }
 
-}  // namespace kovrix::server
+}  // namespace kovrix::session

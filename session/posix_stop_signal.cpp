@@ -4,9 +4,9 @@
 
 #include <csignal>
 
-#include "server/stop_signal.h"
+#include "session/stop_signal.h"
 
-namespace kovrix::server {
+namespace kovrix::session {
 namespace {
 
 sigset_t StopSignals() {
@@ -40,4 +40,4 @@ void StopSignal::Wake() { ::kill(::getpid(), SIGTERM); }
 
 void StopSignal::Finished() {}
 
-}  // namespace kovrix::server
+}  // namespace kovrix::session

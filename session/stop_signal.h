@@ -1,11 +1,11 @@
 #pragma once
-// How kovrix-server learns that it is to stop: SIGINT or SIGTERM on POSIX systems; Ctrl+C,
-// Ctrl+Break, the closing of its console, log-off and shut-down on Windows. The stop then happens
-// outside any signal handler: the request in progress finishes and the program exits 0. A
-// closing console is held (within the few seconds the system allows) until the program says it
-// has finished, since the system ends the process as soon as it lets go.
+// How a serving program (kovrix-server, kovrix-sim) learns that it is to stop: SIGINT or SIGTERM
+// on POSIX systems; Ctrl+C, Ctrl+Break, the closing of its console, log-off and shut-down on
+// Windows. The stop then happens outside any signal handler: the work in progress finishes and the
+// program exits 0. A closing console is held (within the few seconds the system allows) until the
+// program says it has finished, since the system ends the process as soon as it lets go.
 
-namespace kovrix::server {
+namespace kovrix::session {
 
 class StopSignal {
  public:
@@ -24,4 +24,4 @@ class StopSignal {
   void Finished();
 };
 
-}  // namespace kovrix::server
+}  // namespace kovrix::session
