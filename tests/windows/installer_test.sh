@@ -22,6 +22,9 @@ trap cleanup EXIT
 # shellcheck source=tests/windows/checks.sh
 . "$(dirname "$0")/checks.sh"
 
+# The Windows name of a folder of the prefix's drive C.
+winepath_of() { local rel=${1#"$WINEPREFIX/drive_c/"}; echo "C:\\${rel//\//\\}"; }
+
 rm -rf "$WINEPREFIX"
 "$wine" wineboot -i > /dev/null 2>&1
 "$wineserver" -w
@@ -101,5 +104,24 @@ for entry in "Kovrix" "Kovrix (simulated registrator)"; do
 done
 check "no uninstall registry key left" bash -c "! '$wine' reg query '$key' > /dev/null 2>&1"
 check "the user's fpinit.ini kept" grep -q 'Port=COM3' "$user_dir/fpinit.ini"
+
+# Per user, as for a user who is not an administrator: into the user's own programs folder, the
+# user's Start menu and list of programs, and out again by the list's quiet uninstall command.
+"$wine" "$setup" /S /CurrentUser > /dev/null 2>&1
+"$wineserver" -w
+user_root=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData | head -n 1)
+user_dir="$user_root/Local/Programs/Kovrix"
+user_menu="$user_root/Roaming/Microsoft/Windows/Start Menu/Programs"
+user_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrix'
+check "per user: installed in the user's programs folder" [ -f "$user_dir/kovrix.exe" ]
+check "per user: nothing in Program Files" [ ! -e "$dir" ]
+check "per user: the user's Start menu entry" [ -f "$user_menu/Kovrix.lnk" ]
+quiet=$("$wine" reg query "$user_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+check "per user: listed with a quiet uninstall command (\"$quiet\")" grep -q 'uninstall.exe" /CurrentUser /S$' <<< "$quiet"
+"$wine" "$(winepath_of "$user_dir")\\uninstall.exe" /CurrentUser /S > /dev/null 2>&1
+"$wineserver" -w
+check "per user: no installed file left" [ ! -e "$user_dir" ]
+check "per user: Start menu entry removed" [ ! -e "$user_menu/Kovrix.lnk" ]
+check "per user: no uninstall registry key left" bash -c "! '$wine' reg query '$user_key' > /dev/null 2>&1"
 
 checks_summary
