@@ -102,6 +102,14 @@ start_app() {
     sleep 0.1
   done
   [ -n "$win" ] || { echo "gui_e2e: no main window"; cat "$dir/app.out"; exit 1; }
+  # The start-up sequence names the window after each port it checks and pauses up to a second
+  # between steps, taking no input: the window is the user's once its own name has stayed 3 s.
+  local steady=0
+  for _ in $(seq 600); do
+    if [ "$(xdotool getwindowname "$win" 2>/dev/null)" = Kovrix ]; then steady=$((steady + 1)); else steady=0; fi
+    [ "$steady" -ge 30 ] && break
+    sleep 0.1
+  done
   xdotool windowfocus --sync "$win" 2>/dev/null
   sleep 1
 }
