@@ -123,7 +123,9 @@ long Receive(Socket socket, void* buffer, std::size_t size) {
 }
 
 long Send(Socket socket, const void* bytes, std::size_t size) {
-  const int n = send(static_cast<SOCKET>(socket), static_cast<const char*>(bytes), static_cast<int>(size), 0);
+  // One call takes at most an int's worth; the caller writes the rest in the next one.
+  const int chunk = size > (1u << 30) ? (1 << 30) : static_cast<int>(size);
+  const int n = send(static_cast<SOCKET>(socket), static_cast<const char*>(bytes), chunk, 0);
   if (n >= 0) return n;
   return WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kFailed;
 }

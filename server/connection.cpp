@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "driver/socket_io.h"
 #include "server/socket_io.h"
 
 namespace kovrix::server {
@@ -64,16 +65,16 @@ Got ReadSome(socket_t sock, std::string& buffer, Clock::time_point deadline, con
   for (;;) {
     if (listening == INVALID_SOCKET) return Got::Stopped;
     if (Clock::now() >= deadline) return Got::TimedOut;
-    const int ready = WaitReady(sock, false, SliceMs(deadline));
-    if (ready < 0) return Got::Closed;
-    if (ready == 0) continue;
+    const net::Wait ready = net::WaitReadable(static_cast<net::Socket>(sock), SliceMs(deadline));
+    if (ready == net::Wait::Failed) return Got::Closed;
+    if (ready == net::Wait::Timeout) continue;
     char chunk[4096];
-    const long n = ReceiveNow(sock, chunk, sizeof chunk);
+    const long n = net::Receive(static_cast<net::Socket>(sock), chunk, sizeof chunk);
     if (n > 0) {
       buffer.append(chunk, static_cast<std::size_t>(n));
       return Got::Data;
     }
-    if (n < 0) continue;
+    if (n == net::kWouldBlock) continue;
     return Got::Closed;
   }
 }
@@ -81,14 +82,14 @@ Got ReadSome(socket_t sock, std::string& buffer, Clock::time_point deadline, con
 bool WriteAll(socket_t sock, const char* data, std::size_t size, Clock::time_point deadline) {
   std::size_t done = 0;
   while (done < size) {
-    const long n = SendNow(sock, data + done, size - done);
+    const long n = net::Send(static_cast<net::Socket>(sock), data + done, size - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
     }
-    if (n == -2) return false;
+    if (n == net::kFailed) return false;
     if (Clock::now() >= deadline) return false;
-    WaitReady(sock, true, SliceMs(deadline));
+    net::WaitWritable(static_cast<net::Socket>(sock), SliceMs(deadline));
   }
   return true;
 }
