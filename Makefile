@@ -27,7 +27,7 @@ test: deps build-asan/Makefile
 # tests/fuzz/corpus/<target>; new inputs go to build-fuzz/corpus/<target>, crashes to
 # build-fuzz/artifacts/<target>/. `make fuzz-merge` then keeps a minimal set in the tree.
 FUZZ_SECONDS ?= 300
-FUZZ_TARGETS ?= link script profile request
+FUZZ_TARGETS ?= link script profile request telnet
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1 -g
 
 build-fuzz/Makefile: | deps

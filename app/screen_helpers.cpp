@@ -13,11 +13,36 @@
 
 namespace kovrix {
 
+QString LinkFaultNote(const ReplyRecord& reply) {
+  switch (reply.linkFault) {
+    case LinkFault::None: break;
+    case LinkFault::Flood:
+      return QStringLiteral("Порт передаёт байты, которые не являются ответом регистратора "
+                            "(к порту подключено другое устройство?).");
+    case LinkFault::Closed:
+      return QStringLiteral("Конвертер закрыл соединение. Следующая команда подключится заново.");
+    case LinkFault::NotConnected:
+      return QStringLiteral("Соединение с конвертером потеряно и не восстановлено: команда не отправлена.");
+  }
+  return {};
+}
+
+namespace {
+
+// The message's own text first, the link's reason (when known) on a line of its own.
+QString WithLinkFault(const QString& message, const ReplyRecord& reply) {
+  const QString note = LinkFaultNote(reply);
+  return note.isEmpty() ? message : message + u'\n' + note;
+}
+
+}  // namespace
+
 bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading) {
   std::string text;
   if (GetErrorText(reply, text)) return true;
   // Without a heading the error's text stands alone.
-  ui.ShowMessage(heading.isEmpty() ? FromCp1251(text) : heading + QStringLiteral("\n  ") + FromCp1251(text));
+  ui.ShowMessage(WithLinkFault(
+      heading.isEmpty() ? FromCp1251(text) : heading + QStringLiteral("\n  ") + FromCp1251(text), reply));
   return false;
 }
 
@@ -43,7 +68,7 @@ const ReplyRecord* ExecuteFitting(UiServices& ui, int command, const std::string
 bool CheckTimeoutAndCode(UiServices& ui, const ReplyRecord& reply, const QString& timeoutMessage,
                          const QString& errorMessage) {
   if (reply.status & ST_NO_REPLY) {
-    ui.ShowMessage(timeoutMessage);
+    ui.ShowMessage(WithLinkFault(timeoutMessage, reply));
     return false;
   }
   if (reply.errorText != "0000") {

@@ -15,6 +15,9 @@ class UiServices;
 
 /// Answers true when the reply reports no error; otherwise shows heading + "\n  " + the error's text.
 bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading);
+/// Answers, in Russian, why an exchange had no reply when more is known than silence (a
+/// converter that closed the connection, a flooding line); empty otherwise.
+QString LinkFaultNote(const ReplyRecord& reply);
 
 /// Answers true when the reply reports no error; otherwise shows the error's text alone.
 bool CheckReplyText(UiServices& ui, const ReplyRecord& reply);

@@ -37,7 +37,8 @@ std::vector<std::string> PortsToProbe(const std::vector<std::string>& listed, co
 std::string DetectedPortLine(const session::DetectedPort& entry) {
   std::string line = entry.port + ": " + entry.state;
   if (entry.state == "found") {
-    line += " at " + std::to_string(entry.baud) + " baud";
+    // Speed 0: a raw converter port, whose line runs at the converter's own speed.
+    if (entry.baud > 0) line += " at " + std::to_string(entry.baud) + " baud";
     if (!entry.model.empty()) line += ", model " + entry.model;
     if (!entry.version.empty()) line += ", version " + entry.version;
     if (!entry.serial.empty()) line += ", serial number " + entry.serial;

@@ -42,6 +42,11 @@ class AnySerialLine final : public SerialLine {
   void clearError() override {
     if (active_) active_->clearError();
   }
+  bool lost() const override { return active_ && active_->lost(); }
+  void purgeFar(int timeoutMs) override {
+    if (active_) active_->purgeFar(timeoutMs);
+  }
+  std::string peer() const override { return active_ ? active_->peer() : std::string(); }
 
  private:
   std::unique_ptr<SerialLine> system_;

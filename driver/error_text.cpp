@@ -198,4 +198,14 @@ bool GetErrorText(ReplyRecord record, std::string& text) {
   return false;
 }
 
+std::string LinkFaultText(LinkFault fault) {
+  switch (fault) {
+    case LinkFault::None: break;
+    case LinkFault::Flood: return "the line kept sending bytes that were not the reply (is another device on this port?)";
+    case LinkFault::Closed: return "connection closed by the converter";
+    case LinkFault::NotConnected: return "connection to the converter lost and not made again; nothing was sent";
+  }
+  return {};
+}
+
 }  // namespace kovrix

@@ -12,4 +12,8 @@ namespace kovrix {
 /// that is not exactly four characters 0-9/A-F is an unknown code: false with an empty text.
 bool GetErrorText(ReplyRecord record, std::string& text);
 
+/// Answers what a link fault means, in English for the command line and the service (empty for
+/// None): "connection closed by the converter", ...
+std::string LinkFaultText(LinkFault fault);
+
 }  // namespace kovrix

@@ -30,20 +30,34 @@ Link::Link(std::unique_ptr<SerialLine> line, SessionLog* log)
 
 int Link::OpenComPort(const std::string& port, int baud) {
   repeatsDone_ = 0;
+  reconnectPending_ = false;
   // Ready only once the port is really open: a link that failed to open must not
   // write frames into nothing and then wait out the silence.
   rx_.setReady(false);
   if (!line_->open(port, baud)) return -1;
+  // A frame the cut left unfinished concerns that port only; a reopened line starts clean (a late
+  // reply is still told apart by its SEQ).
+  if (port != port_) cutSuspected_ = false;
+  settleFirst_ = false;
+  port_ = port;
+  baud_ = baud;
   rx_.setReady(true);
   if (log_) log_->WriteLog("", "x");
   return 0;
 }
 
 bool Link::CloseComPort() {
-  // Only a session that was opened gets its end entry.
-  if (!line_->isOpen()) return false;
   // The line is not pulled from under a running exchange (a close from something the watcher let run).
   if (watchDepth_ > 0) return false;
+  // A lost connection that could not be made again is closed already.
+  if (reconnectPending_ && !line_->isOpen()) {
+    reconnectPending_ = false;
+    if (log_) log_->WriteLog("x", "");
+    rx_.setReady(false);
+    return true;
+  }
+  // Only a session that was opened gets its end entry.
+  if (!line_->isOpen()) return false;
   // Closing does not wait for the output to drain: a device that stopped reading must not hold
   // the close up.
   line_->discard();
@@ -107,8 +121,60 @@ bool Link::ReceiveByte(int& passCounter) {
       break;
   }
   passCounter = 0;
+  if (byte != kSYN) ++nonSynBytes_;
   rx_.Feed(byte);
   return true;
+}
+
+bool Link::ReadyLine() {
+  if (line_->lost() || reconnectPending_) {
+    cutSuspected_ = true;
+    // The converter closed the connection: a new frame goes over a new one.
+    line_->close();
+    reconnectPending_ = !port_.empty();
+    if (port_.empty() || !line_->open(port_, baud_)) return false;
+    reconnectPending_ = false;
+    settleFirst_ = true;
+  }
+  if (cutSuspected_) {
+    cutSuspected_ = false;
+    line_->write(std::string(kCutFillerBytes, '\0'));
+    settleFirst_ = true;
+  }
+  if (settleFirst_) Settle();
+  return true;
+}
+
+void Link::Settle() {
+  settleFirst_ = false;
+  const int quietMs = 2 * timing_.readTimeoutMs;
+  const int limitMs = std::max(quietMs, timing_.silencePasses * timing_.readTimeoutMs / 5);
+  line_->purgeFar(limitMs);
+  const std::int64_t deadline = NowMs() + limitMs;
+  std::int64_t lastByte = NowMs();
+  std::string dropped;
+  for (;;) {
+    const std::int64_t now = NowMs();
+    if (now >= deadline || now - lastByte >= quietMs) break;
+    std::uint8_t byte = 0;
+    const int slice = static_cast<int>(std::min<std::int64_t>({kWatchSliceMs, deadline - now, quietMs - (now - lastByte)}));
+    const SerialLine::ReadResult result = line_->readByte(byte, std::max(1, slice));
+    TellWaiting();
+    if (result == SerialLine::ReadResult::Error) {
+      if (line_->lost()) break;
+      line_->clearError();
+      continue;
+    }
+    if (result != SerialLine::ReadResult::Byte) continue;
+    lastByte = NowMs();
+    if (dropped.size() < ReceiveMachine::kRawCapacity) dropped += static_cast<char>(byte);
+  }
+  if (!dropped.empty() && log_) log_->WriteExchange("stray", dropped);
+}
+
+bool Link::IsStray(std::uint8_t seq, int command) const {
+  if (!rx_.frameComplete() || !rx_.ready() || rx_.nakReceived() || !rx_.checksumMatches()) return false;
+  return rx_.receivedSeqByte() != seq || rx_.receivedCommand() != static_cast<std::uint8_t>(command);
 }
 
 int Link::SendFrame(int command, const std::string& data) {
@@ -118,14 +184,16 @@ int Link::SendFrame(int command, const std::string& data) {
 }
 
 int Link::SendFrameNow(int command, const std::string& data) {
-  if (!rx_.ready() || !line_->isOpen() || data.size() > kMaxFrameData) return -1;
+  if (!rx_.ready() || (!line_->isOpen() && !reconnectPending_) || data.size() > kMaxFrameData) return -1;
   const WatchScope watching(*this);
+  if (!ReadyLine()) return -1;
   lastData_ = data;
   lastCommand_ = command;
   prevSeqCounter_ = seqCounter_;
   ++seqCounter_;
   if (onSequence_) onSequence_(seqCounter_);
   rx_.BeginExchange();
+  nonSynBytes_ = 0;
 
   const std::uint8_t seq = SeqByte(seqCounter_);
   if (log_) log_->WriteExchange(Hex(seq), Hex(static_cast<unsigned>(command)) + data);
@@ -135,17 +203,43 @@ int Link::SendFrameNow(int command, const std::string& data) {
   line_->purge();
   line_->write(record_.sentFrame);
 
+  // The wait ends after the silence, at the reply to this frame, at a NAK, when the connection is
+  // gone, or when the line floods; replies to other frames are logged and the wait goes on.
+  LinkFault fault = LinkFault::None;
+  const std::int64_t started = NowMs();
+  const std::int64_t floodAfterMs = static_cast<std::int64_t>(kFloodSilences) * timing_.silencePasses * timing_.readTimeoutMs;
+  auto flooded = [&] {
+    return nonSynBytes_ > kFloodBytes ||
+           (nonSynBytes_ > static_cast<long>(ReceiveMachine::kRawCapacity) && NowMs() - started > floodAfterMs);
+  };
   int pass = 0;
   while (pass < timing_.silencePasses) {
-    while (!rx_.frameComplete() && ReceiveByte(pass)) {
+    while (!rx_.frameComplete() && ReceiveByte(pass) && !flooded()) {
+    }
+    if (IsStray(seq, command)) {
+      if (log_) log_->WriteExchange(Hex(rx_.receivedSeqByte()) + " stray", rx_.rawReply());
+      rx_.DropFrame();
+      settleFirst_ = true;
+      continue;
     }
     if (rx_.ready()) break;
+    if (line_->lost()) {
+      fault = LinkFault::Closed;
+      cutSuspected_ = true;
+      break;
+    }
+    if (flooded()) {
+      fault = LinkFault::Flood;
+      break;
+    }
     ++pass;
   }
 
   rx_.clearFrameComplete();
   DecodeReply(rx_.Collected(), command, lastData_, record_);
   record_.rawReply = rx_.rawReply();
+  record_.linkFault = (record_.status & ST_NO_REPLY) ? fault : LinkFault::None;
+  if (record_.status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) settleFirst_ = true;
   rx_.setReady(true);
 
   if (log_) {
@@ -178,6 +272,7 @@ void Link::MarkNotSent(ReplyRecord& record, int command, const std::string& data
   record.fields.clear();
   record.fieldCount = 0;
   record.sentFrame.clear();
+  record.linkFault = LinkFault::None;
 }
 
 const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
@@ -192,9 +287,12 @@ const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
   // says so at once, rather than the previous reply or a series of futile repeats.
   if (SendFrameNow(command, data) != 0) {
     MarkNotSent(record_, command, data);
+    if (reconnectPending_) record_.linkFault = LinkFault::NotConnected;
     return &record_;
   }
   for (int pass = 1; pass <= repeatCount_; ++pass) {
+    // Nothing more can be learnt from a line that is gone or flooding: no repeats.
+    if (record_.linkFault != LinkFault::None) break;
     if (ReplyNeedsRepeat()) {
       WaitBeforeRepeat(timing_.repeatWaitMs);
       ++repeatsDone_;

@@ -36,11 +36,24 @@ class ExchangeWatcher {
 /// The longest time the link waits without telling its watcher (a read slice is cut into such parts).
 inline constexpr int kWatchSliceMs = 25;
 
+/// An exchange ends as a flood (LinkFault::Flood) when this many non-SYN bytes arrived without
+/// the reply to its frame...
+inline constexpr long kFloodBytes = 4096;
+/// ...or when more non-SYN bytes than one reply can hold arrived and the exchange has lasted
+/// this many silence bounds (a stream of SYN bytes alone keeps the wait alive, as the device
+/// sends it while it works).
+inline constexpr int kFloodSilences = 2;
+/// Zero bytes sent before the first frame after a lost connection: more than the longest
+/// request frame, so that a frame the cut left unfinished in the device ends as garbage and does
+/// not swallow the next one. No frame byte is zero.
+inline constexpr std::size_t kCutFillerBytes = 230;
+
 class Link {
  public:
   explicit Link(std::unique_ptr<SerialLine> line, SessionLog* log = nullptr);
 
-  /// Opens the port; answers 0 or -1 when it cannot be opened.
+  /// Opens the port; answers 0 or -1 when it cannot be opened. A network line that the converter
+  /// closes is opened again at the next frame, with the same name and speed.
   int OpenComPort(const std::string& port, int baud);
   /// Discards both queues (what is still unsent is dropped), logs the session end and closes;
   /// answers whether closing succeeded.
@@ -68,7 +81,7 @@ class Link {
   int GetRepeatCount() const { return repeatsDone_; }
   void SetUsbLinkActive(bool active) { usbLinkActive_ = active; }
   bool UsbLinkActive() const { return usbLinkActive_; }
-  bool IsOpen() const { return line_ && line_->isOpen(); }
+  bool IsOpen() const { return line_ && (line_->isOpen() || reconnectPending_); }
 
   void SetTiming(const LinkTiming& timing) { timing_ = timing; }
   const LinkTiming& Timing() const { return timing_; }
@@ -95,6 +108,15 @@ class Link {
     Link& link_;
   };
   int SendFrameNow(int command, const std::string& data);
+  /// Before a new frame: connects a lost network line again (false when it cannot be), and
+  /// after a fault lets the line fall quiet first.
+  bool ReadyLine();
+  /// Drops what the line brings until it has been quiet for two read time-outs, within a
+  /// bound, so that a late reply to an earlier frame cannot be read as the next frame's.
+  void Settle();
+  /// Answers whether the complete frame received answers another frame than the one in flight
+  /// (its SEQ or command differ); a frame with a bad checksum is not judged.
+  bool IsStray(std::uint8_t seq, int command) const;
   int Resend(bool keepSequence);
   bool ReceiveByte(int& passCounter);
   /// Reads one byte within the read time-out, telling the watcher at least every kWatchSliceMs.
@@ -130,6 +152,12 @@ class Link {
   int repeatCount_ = 4;
   int repeatsDone_ = 0;
   bool usbLinkActive_ = false;
+  long nonSynBytes_ = 0;     // in the current exchange
+  bool settleFirst_ = false; // the last exchange ended in a fault: let the line fall quiet first
+  bool cutSuspected_ = false;  // the connection was lost during an exchange
+  bool reconnectPending_ = false;  // a lost connection could not be made again yet
+  std::string port_;         // as opened, for connecting a lost network line again
+  int baud_ = 0;
 };
 
 }  // namespace kovrix

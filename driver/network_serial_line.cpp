@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "driver/network_port.h"
+#include "driver/resolver.h"
 #include "driver/socket_io.h"
 #include "driver/telnet.h"
 
@@ -18,6 +19,10 @@ thread_local std::string tLastFailure;
 
 // A write the converter does not take within this long has failed, as on the serial line.
 constexpr int kWriteWaitMs = 1000;
+// Dropping what has arrived stops after this long or this many bytes, so that a line that never
+// falls silent cannot hold a purge or a close.
+constexpr int kDrainMs = 50;
+constexpr std::size_t kDrainBytes = 64 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -36,8 +41,14 @@ class NetworkSerialLine final : public SerialLine {
     const std::optional<NetworkPort> target = ParseNetworkPort(port, &why);
     if (!target) return Fail(why);
     if (target->kind == NetworkPort::Kind::Rfc2217 && baud <= 0) return Fail("no line speed");
-    socket_ = net::Connect(target->host, target->port, gConnectMs.load(), why);
+    // Resolving and connecting share one deadline.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(gConnectMs.load());
+    const net::Resolution resolved = net::Resolve(target->host, target->port, gConnectMs.load());
+    if (!resolved.failure.empty()) return Fail(resolved.failure);
+    std::size_t connected = 0;
+    socket_ = net::Connect(resolved.addresses, MsLeft(deadline), why, connected);
     if (socket_ == net::kNoSocket) return Fail(why);
+    peer_ = net::AddressKey(resolved.addresses[connected].text, target->port);
     telnet_ = target->kind == NetworkPort::Kind::Rfc2217;
     session_ = telnet::Session();
     if (telnet_ && !SetUpConverter(static_cast<std::uint32_t>(baud), why)) {
@@ -53,11 +64,14 @@ class NetworkSerialLine final : public SerialLine {
     net::Close(socket_);
     socket_ = net::kNoSocket;
     broken_ = false;
+    peer_.clear();
     Drop();
     return true;
   }
 
   bool isOpen() const override { return socket_ != net::kNoSocket; }
+  bool lost() const override { return socket_ != net::kNoSocket && broken_; }
+  std::string peer() const override { return peer_; }
 
   ReadResult readByte(std::uint8_t& byte, int timeoutMs) override {
     if (socket_ == net::kNoSocket) return ReadResult::Error;
@@ -82,8 +96,26 @@ class NetworkSerialLine final : public SerialLine {
 
   void purge() override {
     if (socket_ == net::kNoSocket) return;
-    // The converter empties its queues (RFC 2217); what has already arrived here is dropped.
-    if (telnet_ && !broken_) SendAll(telnet::ComPortCommand(telnet::kPurgeData, std::string(1, telnet::kPurgeBoth)));
+    // Only what has already arrived here is dropped: asking the converter to purge before every
+    // frame would cost each exchange a round trip (its answer waits for our acknowledgement).
+    DrainReceived();
+  }
+
+  void purgeFar(int timeoutMs) override {
+    if (socket_ == net::kNoSocket) return;
+    if (telnet_ && !broken_) {
+      // The converter empties its queues (RFC 2217), and its answer says when it has.
+      const int acks = session_.purgeAcks();
+      if (SendAll(telnet::ComPortCommand(telnet::kPurgeData, std::string(1, telnet::kPurgeBoth)))) {
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+        while (!broken_ && session_.purgeAcks() == acks && MsLeft(deadline) > 0) {
+          const net::Wait wait = net::WaitReadable(socket_, MsLeft(deadline));
+          if (wait != net::Wait::Ready) break;
+          if (!Pull()) break;
+          Drop();
+        }
+      }
+    }
     DrainReceived();
   }
 
@@ -138,8 +170,12 @@ class NetworkSerialLine final : public SerialLine {
 
   void DrainReceived() {
     Drop();
-    while (!broken_ && net::WaitReadable(socket_, 0) == net::Wait::Ready) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDrainMs);
+    std::size_t dropped = 0;
+    while (!broken_ && dropped < kDrainBytes && Clock::now() < deadline &&
+           net::WaitReadable(socket_, 0) == net::Wait::Ready) {
       if (!Pull()) break;
+      dropped += data_.size();
       Drop();
     }
   }
@@ -203,6 +239,7 @@ class NetworkSerialLine final : public SerialLine {
   bool telnet_ = false;
   bool broken_ = false;
   telnet::Session session_;
+  std::string peer_;  // the lock key of the address connected to
   std::string data_;  // received data not yet read, from head_ on
   std::size_t head_ = 0;
 };

@@ -1,7 +1,6 @@
 // BSD sockets for the network line.
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -43,13 +42,14 @@ Wait PollFor(Socket socket, short events, int timeoutMs) {
 }
 
 // One address, within the deadline: answers the connected socket or -1 with errno-like error.
-int ConnectOne(const addrinfo& ai, std::chrono::steady_clock::time_point deadline, int& error) {
-  const int fd = ::socket(ai.ai_family, ai.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai.ai_protocol);
+int ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error) {
+  const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     error = errno;
     return -1;
   }
-  if (::connect(fd, ai.ai_addr, ai.ai_addrlen) != 0) {
+  const auto* target = reinterpret_cast<const sockaddr*>(address.sockaddr.data());
+  if (::connect(fd, target, static_cast<socklen_t>(address.sockaddr.size())) != 0) {
     if (errno != EINPROGRESS) {
       error = errno;
       ::close(fd);
@@ -78,31 +78,20 @@ int ConnectOne(const addrinfo& ai, std::chrono::steady_clock::time_point deadlin
 
 }  // namespace
 
-Socket Connect(const std::string& host, int port, int timeoutMs, std::string& reason) {
+bool Startup() { return true; }
+
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  const int resolved = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-  if (resolved != 0 || found == nullptr) {
-    reason = resolved == EAI_SYSTEM ? std::string("name not resolved: ") + std::strerror(errno)
-                                    : std::string("name not resolved (") + ::gai_strerror(resolved) + ")";
-    if (found) ::freeaddrinfo(found);
-    return kNoSocket;
-  }
   int error = ETIMEDOUT;
   int fd = -1;
-  for (const addrinfo* ai = found; ai != nullptr && fd < 0; ai = ai->ai_next) {
+  for (std::size_t i = 0; i < addresses.size() && fd < 0; ++i) {
     if (MsLeft(deadline) == 0) {
       error = ETIMEDOUT;
       break;
     }
-    fd = ConnectOne(*ai, deadline, error);
+    fd = ConnectOne(addresses[i], deadline, error);
+    if (fd >= 0) connected = i;
   }
-  ::freeaddrinfo(found);
   if (fd < 0) {
     reason = ErrnoText(error);
     return kNoSocket;
@@ -116,6 +105,11 @@ Wait WaitWritable(Socket socket, int timeoutMs) { return PollFor(socket, POLLOUT
 long Receive(Socket socket, void* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::recv(static_cast<int>(socket), buffer, size, 0);
+#ifdef TCP_QUICKACK
+    // The kernel falls back to delayed acknowledgements by itself: ask again after every read.
+    const int one = 1;
+    if (n > 0) ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
     if (n >= 0) return static_cast<long>(n);
     if (errno == EINTR) continue;
     return (errno == EAGAIN || errno == EWOULDBLOCK) ? kWouldBlock : kFailed;

@@ -11,6 +11,16 @@ void ReceiveMachine::BeginExchange() {
   rawIndex_ = 0;
 }
 
+void ReceiveMachine::DropFrame() {
+  data_.clear();
+  status_.fill(0);
+  ready_ = false;
+  frameComplete_ = false;
+  nakReceived_ = false;
+  rawIndex_ = 0;
+  raw_[0] = '\0';
+}
+
 void ReceiveMachine::Feed(std::uint8_t byte) {
   if (byte == kSYN) {
     ++synCount_;

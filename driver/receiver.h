@@ -21,6 +21,14 @@ class ReceiveMachine {
   /// count and the link flags, and starts the raw copy over (its old bytes stay until overwritten).
   void BeginExchange();
 
+  /// Forgets a frame that was not the one waited for (a stray reply), so that the wait goes on
+  /// for the right one: its data, status bytes and raw copy go; the SYN count stays.
+  void DropFrame();
+
+  /// Answers whether the last frame's checksum matched, as the decoder judges it.
+  bool checksumMatches() const { return receivedBcc_ == runningSum_; }
+  bool nakReceived() const { return nakReceived_; }
+
   /// Processes one received byte (step R3 and R4 of the receive procedure).
   void Feed(std::uint8_t byte);
 

@@ -43,6 +43,14 @@ inline constexpr std::uint32_t ST_SHIFT_OPEN = 1u << 23;         // 5.4
 inline constexpr std::uint32_t ST_RESTART_NEEDED = 1u << 27;     // 0.5
 inline constexpr std::uint32_t ST_PERSONALISED = 1u << 28;       // 4.5
 
+/// Why an exchange without a reply ended, beyond plain silence (the record then has ST_NO_REPLY).
+enum class LinkFault {
+  None,          // a reply, or silence
+  Flood,         // the line kept sending bytes without the reply to the frame
+  Closed,        // the converter closed the connection during the exchange
+  NotConnected,  // the converter's connection was lost and could not be made again: nothing was sent
+};
+
 /// Most reply fields a record keeps; a reply with more keeps the first ones (replyData holds all).
 inline constexpr int kMaxReplyFields = 20;
 
@@ -59,6 +67,7 @@ struct ReplyRecord {
   StatusBytes statusBytes{};        // top bit cleared
   std::string sentFrame;
   std::string rawReply;
+  LinkFault linkFault = LinkFault::None;
 
   /// Answers reply field n counted from 1; empty text beyond the field count.
   const std::string& field(int n) const;

@@ -30,6 +30,17 @@ class SerialLine {
   virtual void discard() = 0;
   /// Clears the line's error state after a failed read.
   virtual void clearError() = 0;
+
+  /// Answers whether the line is gone for good (a converter closed the connection): reads fail at
+  /// once and only a new open brings it back. A device file never says so.
+  virtual bool lost() const { return false; }
+  /// Also empties the far end's queues where there is one (a converter's serial buffers), waiting
+  /// at most timeoutMs for it to confirm; elsewhere the same as purge. For the first frame after
+  /// a fault, not for every frame.
+  virtual void purgeFar(int /*timeoutMs*/) { purge(); }
+  /// Answers the lock key of what the line is connected to ("tcp://ADDRESS:PORT" for a network
+  /// line); empty for a device file or a closed line.
+  virtual std::string peer() const { return {}; }
 };
 
 /// The longest port name or path the tool takes (the system's path limit).

@@ -5,16 +5,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "driver/resolver.h"
 
 namespace kovrix::net {
 
 using Socket = std::intptr_t;
 inline constexpr Socket kNoSocket = -1;
 
-/// Resolves host with the system resolver and connects to the first address that answers,
-/// all within timeoutMs; the socket has TCP_NODELAY and keep-alive set. Answers kNoSocket and
-/// says why in reason ("connection refused", "timed out", "name not resolved", ...) on failure.
-Socket Connect(const std::string& host, int port, int timeoutMs, std::string& reason);
+/// Readies the system's sockets once per process (Winsock); false when the network is unavailable.
+bool Startup();
+
+/// Connects to the first of the addresses that answers, all within timeoutMs; the socket has
+/// TCP_NODELAY and keep-alive set, and connected tells which address took it. Answers kNoSocket
+/// and says why in reason ("connection refused", "timed out", ...) on failure.
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected);
 
 enum class Wait { Ready, Timeout, Failed };
 /// Waits up to timeoutMs (0: just looks) until the socket has something to read (or is closed).
@@ -26,6 +32,8 @@ Wait WaitWritable(Socket socket, int timeoutMs);
 inline constexpr long kWouldBlock = -1;
 inline constexpr long kFailed = -2;
 /// Reads what is there: the count (0: the peer closed the connection), kWouldBlock or kFailed.
+/// Where the system allows, the data is acknowledged at once rather than with the next frame, so
+/// that a peer that holds small writes until they are acknowledged sends its next one at once.
 long Receive(Socket socket, void* buffer, std::size_t size);
 /// Writes what the socket takes: the count, kWouldBlock or kFailed (never a signal).
 long Send(Socket socket, const void* bytes, std::size_t size);

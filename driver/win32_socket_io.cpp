@@ -41,15 +41,16 @@ Wait PollFor(Socket socket, short events, int timeoutMs) {
   return n == 0 ? Wait::Timeout : Wait::Failed;
 }
 
-SOCKET ConnectOne(const addrinfo& ai, std::chrono::steady_clock::time_point deadline, int& error) {
-  const SOCKET s = ::socket(ai.ai_family, ai.ai_socktype, ai.ai_protocol);
+SOCKET ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error) {
+  const SOCKET s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     error = WSAGetLastError();
     return INVALID_SOCKET;
   }
   u_long nonBlocking = 1;
   ioctlsocket(s, FIONBIO, &nonBlocking);
-  if (::connect(s, ai.ai_addr, static_cast<int>(ai.ai_addrlen)) != 0) {
+  const auto* target = reinterpret_cast<const sockaddr*>(address.sockaddr.data());
+  if (::connect(s, target, static_cast<int>(address.sockaddr.size())) != 0) {
     if (WSAGetLastError() != WSAEWOULDBLOCK) {
       error = WSAGetLastError();
       closesocket(s);
@@ -79,33 +80,24 @@ SOCKET ConnectOne(const addrinfo& ai, std::chrono::steady_clock::time_point dead
 
 }  // namespace
 
-Socket Connect(const std::string& host, int port, int timeoutMs, std::string& reason) {
+bool Startup() { return Started(); }
+
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected) {
   if (!Started()) {
     reason = "the network is not available";
     return kNoSocket;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) {
-    reason = "name not resolved";
-    if (found) freeaddrinfo(found);
-    return kNoSocket;
-  }
   int error = WSAETIMEDOUT;
   SOCKET s = INVALID_SOCKET;
-  for (const addrinfo* ai = found; ai != nullptr && s == INVALID_SOCKET; ai = ai->ai_next) {
+  for (std::size_t i = 0; i < addresses.size() && s == INVALID_SOCKET; ++i) {
     if (MsLeft(deadline) == 0) {
       error = WSAETIMEDOUT;
       break;
     }
-    s = ConnectOne(*ai, deadline, error);
+    s = ConnectOne(addresses[i], deadline, error);
+    if (s != INVALID_SOCKET) connected = i;
   }
-  freeaddrinfo(found);
   if (s == INVALID_SOCKET) {
     reason = ErrorText(error);
     return kNoSocket;

@@ -6,7 +6,9 @@
 #include <optional>
 #include <sstream>
 
+#include "driver/network_port.h"
 #include "driver/serial_line.h"
+#include "session/port_locks.h"
 #include "session/port_state.h"
 
 namespace kovrix::server {
@@ -54,7 +56,10 @@ Repeated Duplicate(const std::vector<RegistratorConfig>& list, const Registrator
       message = "the id '" + r.id + "' is given twice";
       return Repeated::Id;
     }
-    if (PortIdentity(other.device.port) == PortIdentity(r.device.port)) {
+    // A converter's aliases (names, address forms) reach one line: compared by address.
+    if (PortIdentity(other.device.port) == PortIdentity(r.device.port) ||
+        (IsNetworkPortName(r.device.port) && IsNetworkPortName(other.device.port) &&
+         session::SameLine(other.device.port, r.device.port))) {
       message = "the port " + r.device.port + " is given to both '" + other.id + "' and '" + r.id + "'";
       return Repeated::Port;
     }

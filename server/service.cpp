@@ -35,6 +35,8 @@ std::string Format2(double v) {
 }
 
 std::string MessageOf(const ReplyRecord& record) {
+  // A converter that closed the connection, or a flooding line, is said as such.
+  if (record.linkFault != LinkFault::None) return LinkFaultText(record.linkFault);
   std::string text;
   GetErrorText(record, text);
   if (!text.empty()) return Cp1251ToUtf8(text);

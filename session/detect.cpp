@@ -12,7 +12,7 @@
 #include "driver/network_serial_line.h"
 #include "driver/receiver.h"
 #include "driver/serial_line.h"
-#include "session/port_state.h"
+#include "session/port_locks.h"
 #include "port/port_access.h"
 
 namespace kovrix::session {
@@ -43,29 +43,57 @@ LinkTiming TimingFor(int baud, const ProbeTiming& timing) {
 int SilenceMs(const LinkTiming& timing) { return timing.silencePasses * timing.readTimeoutMs; }
 
 // The port's line with a deadline: once it has passed, reads answer a time-out at once, so that a
-// line that never falls silent (noise at a wrong speed, an endless SYN stream) still ends the
-// probe of a speed. The silence itself is the link's to judge.
+// line that never falls silent (noise at a wrong speed, a scale's readings, an endless SYN stream)
+// still ends the probe of a speed. A frame's start (SOH) moves the deadline on once by a whole
+// reply's time on the line, so that a real reply at a slow speed is heard to its end. The silence
+// itself is the link's to judge.
 class DeadlineLine final : public SerialLine {
  public:
   explicit DeadlineLine(std::unique_ptr<SerialLine> line) : line_(std::move(line)) {}
-  void SetDeadline(Clock::time_point deadline) { deadline_ = deadline; }
+  /// The deadline falls the given time after the next write (the request), as the link's silence does.
+  void SetDeadline(std::chrono::milliseconds afterWrite, std::chrono::milliseconds replyTime) {
+    afterWrite_ = afterWrite;
+    armed_ = true;
+    deadline_ = Clock::time_point::max();
+    replyTime_ = replyTime;
+    extended_ = false;
+  }
 
   bool open(const std::string& port, int baud) override { return line_->open(port, baud); }
   bool close() override { return line_->close(); }
   bool isOpen() const override { return line_->isOpen(); }
   ReadResult readByte(std::uint8_t& byte, int timeoutMs) override {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
     if (left <= 0) return ReadResult::Timeout;
-    return line_->readByte(byte, static_cast<int>(std::min<long long>(timeoutMs, left)));
+    const ReadResult result = line_->readByte(byte, static_cast<int>(std::min<long long>(timeoutMs, left)));
+    if (result == ReadResult::Byte && byte == kSOH && !extended_) {
+      extended_ = true;
+      deadline_ += replyTime_;
+    }
+    return result;
   }
-  bool write(std::string_view bytes) override { return line_->write(bytes); }
+  bool write(std::string_view bytes) override {
+    const bool written = line_->write(bytes);
+    if (armed_) {
+      armed_ = false;
+      deadline_ = Clock::now() + afterWrite_;
+    }
+    return written;
+  }
   void purge() override { line_->purge(); }
   void discard() override { line_->discard(); }
   void clearError() override { line_->clearError(); }
+  bool lost() const override { return line_->lost(); }
+  void purgeFar(int timeoutMs) override { line_->purgeFar(timeoutMs); }
+  std::string peer() const override { return line_->peer(); }
 
  private:
   std::unique_ptr<SerialLine> line_;
   Clock::time_point deadline_ = Clock::time_point::max();
+  std::chrono::milliseconds afterWrite_{0};
+  std::chrono::milliseconds replyTime_{0};
+  bool armed_ = false;
+  bool extended_ = false;
 };
 
 std::string OpenFailureText(const std::string& port) {
@@ -114,7 +142,15 @@ DetectedPort ProbePort(const std::string& port, const std::vector<int>& speeds, 
     entry.message = "no line speed to try";
     return entry;
   }
-  PortState portState;
+  // A converter's name is resolved once for the whole run (the opens at each speed reuse it).
+  std::string unresolved;
+  if (IsNetworkPortName(port) && PortLockKeys(port, &unresolved).empty()) {
+    const std::optional<NetworkPort> network = ParseNetworkPort(port);
+    entry.state = "error";
+    entry.message = "cannot connect to " + (network ? HostPortText(*network) : port) + ": " + unresolved;
+    return entry;
+  }
+  PortLocks portState;
   const PortState::Lock lock = portState.Acquire(port, timing.lockWaitMs);
   if (lock == PortState::Lock::Busy) {
     entry.state = "busy";
@@ -133,10 +169,14 @@ DetectedPort ProbePort(const std::string& port, const std::vector<int>& speeds, 
     link.SetSequenceObserver([&portState](std::uint8_t counter) { portState.Store(counter); });
   }
 
+  // A raw converter port runs its line at the converter's own speed: one probe tells all.
+  const std::optional<NetworkPort> network = IsNetworkPortName(port) ? ParseNetworkPort(port) : std::nullopt;
+  const bool converterSetsSpeed = network && network->kind == NetworkPort::Kind::RawTcp;
   bool opened = false;
   std::string openError;
   for (const int baud : speeds) {
     if (baud <= 0) continue;
+    if (opened && converterSetsSpeed) break;
     if (link.OpenComPort(port, baud) != 0) {
       if (!IsNetworkPortName(port) && LastPortOpenFailure() == PortOpenFailure::Busy) {
         entry.state = "busy";
@@ -146,16 +186,27 @@ DetectedPort ProbePort(const std::string& port, const std::vector<int>& speeds, 
       if (openError.empty()) openError = OpenFailureText(port);
       continue;
     }
+    if (!opened && lock == PortState::Lock::Held) {
+      // Of the addresses a converter's name stands for, the one connected to keeps the sequence.
+      portState.KeepOnly(line.peer());
+      link.SetSequenceCounter(portState.counter());
+    }
     opened = true;
     const LinkTiming linkTiming = TimingFor(baud, timing);
     link.SetTiming(linkTiming);
-    // However the line behaves, the speed is given up after the silence and a whole reply's time.
+    // However the line behaves, the speed is given up after the silence (with a whole reply's time
+    // once a frame begins), so a flooding line keeps the stated time per speed.
     const int replyMs = timing.allowLineTime ? LineTimeMs(static_cast<int>(ReceiveMachine::kRawCapacity), baud) : 0;
-    line.SetDeadline(Clock::now() + std::chrono::milliseconds(2 * SilenceMs(linkTiming) + replyMs));
+    line.SetDeadline(std::chrono::milliseconds(SilenceMs(linkTiming)),
+                     std::chrono::milliseconds(replyMs + SilenceMs(linkTiming)));
     const ReplyRecord* record = link.ExecuteCommand(kDiagnosticCommand, kDiagnosticData);
     link.CloseComPort();
     if (record && (record->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0) {
-      TakeReply(*record, baud, entry);
+      TakeReply(*record, converterSetsSpeed ? 0 : baud, entry);
+      if (converterSetsSpeed) {
+        entry.message = "the converter sets the line speed (raw TCP port)" +
+                        (entry.message.empty() ? std::string() : "; " + entry.message);
+      }
       return entry;
     }
   }
@@ -165,7 +216,8 @@ DetectedPort ProbePort(const std::string& port, const std::vector<int>& speeds, 
     return entry;
   }
   entry.state = "none";
-  entry.message = "no registrator answered at " + SpeedRange(speeds);
+  entry.message = converterSetsSpeed ? "no registrator answered at the converter's line speed (raw TCP port)"
+                                     : "no registrator answered at " + SpeedRange(speeds);
   return entry;
 }
 

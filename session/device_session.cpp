@@ -13,7 +13,7 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
     error_ = "no port given (use -p PORT)";
     return;
   }
-  const PortState::Lock lock = portState_.Acquire(options.port, kPortWaitMs);
+  const PortState::Lock lock = portLocks_.Acquire(options.port, kPortWaitMs);
   if (lock == PortState::Lock::Busy) {
     error_ = "port busy: another kovrix-cli run is using " + options.port;
     return;
@@ -36,13 +36,15 @@ DeviceSession::DeviceSession(const DeviceOptions& options) {
     return;
   }
   SetRepeatCount(options.repeats);
+  // A converter's name may stand for several addresses: the one connected to keeps the sequence.
+  portLocks_.KeepOnly(TheLink().Line().peer());
   if (lock == PortState::Lock::Held) {
-    TheLink().SetSequenceCounter(options.seqReset ? 0 : portState_.counter());
-    TheLink().SetSequenceObserver([this](std::uint8_t counter) { portState_.Store(counter); });
+    TheLink().SetSequenceCounter(options.seqReset ? 0 : portLocks_.counter());
+    TheLink().SetSequenceObserver([this](std::uint8_t counter) { portLocks_.Store(counter); });
   } else {
     if (options.seqReset) TheLink().SetSequenceCounter(0);
     // A missing device file is not worth a word: the open has already told.
-    if (!ResolvedDevicePath(options.port).empty()) warning_ = "frame sequence not kept: " + portState_.why();
+    if (!ResolvedDevicePath(options.port).empty()) warning_ = "frame sequence not kept: " + portLocks_.why();
   }
   open_ = true;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "session/device_options.h"
-#include "session/port_state.h"
+#include "session/port_locks.h"
 
 namespace kovrix::session {
 
@@ -33,7 +33,7 @@ class DeviceSession {
   bool open_ = false;
   std::string error_;
   std::string warning_;
-  PortState portState_;
+  PortLocks portLocks_;
 };
 
 }  // namespace kovrix::session

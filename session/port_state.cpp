@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "driver/network_port.h"
+#include "session/port_locks.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::session {
@@ -27,10 +28,10 @@ std::string StateDirectory() {
 }
 
 std::string ResolvedDevicePath(const std::string& port) {
-  // A converter's port is one line whichever way it is reached: keyed by host and port.
+  // A converter is one line whichever name reaches it: keyed by the (first) address it resolves to.
   if (IsNetworkPortName(port)) {
-    const std::optional<NetworkPort> network = ParseNetworkPort(port);
-    return network ? CanonicalNetworkName(*network) : std::string();
+    const std::vector<std::string> keys = PortLockKeys(port);
+    return keys.empty() ? std::string() : keys.front();
   }
   char resolved[PATH_MAX];
   if (::realpath(PortPath(port).c_str(), resolved) == nullptr) return {};

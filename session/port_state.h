@@ -16,8 +16,8 @@ namespace kovrix::session {
 std::string StateDirectory();
 
 /// Answers the device path a port name or path resolves to (links followed), or an empty text
-/// when no such device file exists; for a network port its canonical "tcp://HOST:PORT" (empty
-/// when the name is malformed).
+/// when no such device file exists; for a network port "tcp://ADDRESS:PORT" of the first address
+/// its host resolves to (empty when the name is malformed or does not resolve).
 std::string ResolvedDevicePath(const std::string& port);
 
 /// Answers the state file's name for a resolved device path ("/" and "%" escaped).

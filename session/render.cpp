@@ -109,6 +109,8 @@ nlohmann::ordered_json ReplyJson(const ReplyRecord& record) {
   for (std::uint8_t b : record.statusBytes) json["statusBytes"].push_back(b & 0x7F);
   json["status"] = record.status;
   json["noReply"] = (record.status & ST_NO_REPLY) != 0;
+  // Why there was no reply, when more is known than silence.
+  if (record.linkFault != LinkFault::None) json["linkFault"] = LinkFaultText(record.linkFault);
   json["nak"] = (record.status & ST_NAK) != 0;
   json["badChecksum"] = (record.status & ST_BAD_CHECKSUM) != 0;
   json["sentFrame"] = HexBytes(record.sentFrame);
@@ -127,6 +129,7 @@ std::string RenderText(const ReplyRecord& record) {
                      Utf8(record.commandName) + ")\n";
   const std::string verdict = ok ? "OK" : message.empty() ? "(no message for this code)" : Utf8(message);
   text += "error: " + Utf8(record.errorText) + " " + verdict + "\n";
+  if (record.linkFault != LinkFault::None) text += "link: " + LinkFaultText(record.linkFault) + "\n";
   text += "data: " + Utf8(record.replyData) + "\n";
   for (int i = 1; i <= record.fieldCount; ++i) {
     text.append("field ").append(std::to_string(i)).append(": ").append(Utf8(record.field(i))).append("\n");

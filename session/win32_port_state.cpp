@@ -20,6 +20,7 @@
 
 #include "session/port_state.h"
 #include "driver/network_port.h"
+#include "session/port_locks.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::session {
@@ -49,10 +50,10 @@ std::string StateDirectory() { return Utf8(StateDirectoryPath()); }
 
 std::string ResolvedDevicePath(const std::string& port) {
   if (port.empty()) return {};
-  // A converter's port is one line whichever way it is reached: keyed by host and port.
+  // A converter is one line whichever name reaches it: keyed by the (first) address it resolves to.
   if (IsNetworkPortName(port)) {
-    const std::optional<NetworkPort> network = ParseNetworkPort(port);
-    return network ? CanonicalNetworkName(*network) : std::string();
+    const std::vector<std::string> keys = PortLockKeys(port);
+    return keys.empty() ? std::string() : keys.front();
   }
   return PortPath(port);
 }

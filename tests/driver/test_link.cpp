@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <numeric>
 
 #include "driver/codepage.h"
+#include "driver/error_text.h"
 #include "driver/link.h"
 #include "support/scripted_line.h"
 
@@ -283,6 +289,158 @@ TEST_F(LinkTest, AWatcherSpansACommandAndNothingStartsFromInsideIt) {
   EXPECT_EQ(link.ExecuteCommand(0x30, "1;")->errorText, "0000");
   EXPECT_EQ(watcher.begins, 2);
   EXPECT_EQ(watcher.ends, 2);
+}
+
+}  // namespace
+}  // namespace kovrix
+
+namespace kovrix {
+namespace {
+
+using test::ScriptedLine;
+
+// The link as it stands between a late converter and the device: a reply to another frame (an
+// earlier SEQ, or the same SEQ for another command) is never the answer; the wait goes on for
+// the right one, within the same silence, and the stray goes to the log.
+TEST(LinkReplyMatching, AReplyToAnotherFrameIsLoggedAndNeverAnswered) {
+  const StatusBytes idle{0, 0, 0, 0, 0, 0x10};
+  auto reply = [&](std::uint8_t seq, std::uint8_t cmd, const std::string& data) {
+    return BuildReplyFrame(seq, cmd, "0000", data, idle);
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;      // what the line brings after the frame (SEQ 21h, command 21h)
+    std::uint32_t status;   // of the record answered
+    std::string field1;
+    int frames;             // written, repeats included
+  } cases[] = {
+      {"an earlier SEQ's late reply, then the right one", reply(0x20, 0x80, "MODEL;") + reply(0x21, 0x21, "111226;"),
+       ST_SHIFT_OPEN, "111226", 1},
+      {"two late replies, then the right one",
+       reply(0x7F, 0x6E, "100.00;") + reply(0x20, 0x80, "MODEL;") + reply(0x21, 0x21, "111226;"), ST_SHIFT_OPEN,
+       "111226", 1},
+      {"the same SEQ for another command", reply(0x21, 0x80, "MODEL;") + reply(0x21, 0x21, "111226;"),
+       ST_SHIFT_OPEN, "111226", 1},
+      // The stray is no answer: the frame is asked for again with its SEQ, which the device
+      // answers from its memory, so nothing runs twice.
+      {"only a stray, then silence", reply(0x20, 0x80, "MODEL;"), ST_SHIFT_OPEN, "111226", 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedLine::Shared line;
+    line.addressReplies = false;
+    char logName[] = "/tmp/kovrix-stray-XXXXXX";
+    const int fd = mkstemp(logName);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    SessionLog log;
+    log.SetLogFileName(logName);
+    Link link{std::make_unique<ScriptedLine>(line), &log};
+    link.SetTiming({3, 1, 2000, 3000});
+    link.SetSleeper([](int) {});
+    link.SetRepeatCount(1);
+    ASSERT_EQ(link.OpenComPort("ttyS0", 9600), 0);
+    line.replies = {c.bytes, reply(0x21, 0x21, "111226;")};
+    const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+    EXPECT_EQ(r->status, c.status);
+    EXPECT_EQ(r->field(1), c.field1);
+    EXPECT_EQ(r->rawReply, reply(0x21, 0x21, "111226;"));
+    EXPECT_EQ(r->linkFault, LinkFault::None);
+    EXPECT_EQ(static_cast<int>(line.written.size()), c.frames);
+    for (const std::string& frame : line.written) EXPECT_EQ(frame, line.written[0]);
+    std::ifstream in(logName, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(logged.find(" stray\r\n"), std::string::npos) << logged;
+    std::remove(logName);
+  }
+}
+
+// However many bytes come, an exchange ends: a line that floods without a frame ends as a flood
+// after a bounded count of bytes, at once and without repeats; the close that follows does not
+// wait for the flood to stop.
+TEST(LinkBounds, AFloodingLineEndsTheExchangeWithoutRepeats) {
+  ScriptedLine::Shared line;
+  line.addressReplies = false;
+  Link link{std::make_unique<ScriptedLine>(line)};
+  link.SetTiming({3, 1, 2000, 3000});
+  std::vector<int> waits;
+  link.SetSleeper([&](int ms) { waits.push_back(ms); });
+  link.SetRepeatCount(4);
+  ASSERT_EQ(link.OpenComPort("ttyS0", 9600), 0);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"a scale's readings", [] {
+         std::string s;
+         while (s.size() < 100000) s += "ST,GS,+0001.250kg\r\n";
+         return s;
+       }()},
+      {"frames that never end", std::string(100000, '\x01')},
+      {"stray replies without end", [] {
+         std::string s;
+         while (s.size() < 100000) s += BuildReplyFrame(0x30, 0x80, "0000", "MODEL;", StatusBytes{});
+         return s;
+       }()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    line.written.clear();
+    line.replies = {c.bytes};
+    const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+    EXPECT_TRUE(r->status & ST_NO_REPLY);
+    EXPECT_EQ(r->linkFault, LinkFault::Flood);
+    EXPECT_EQ(line.written.size(), 1u);
+    EXPECT_LE(100000 - line.pending.size(), static_cast<std::size_t>(kFloodBytes) + 1);
+    EXPECT_TRUE(waits.empty());
+    std::string text;
+    EXPECT_FALSE(GetErrorText(*r, text));
+  }
+}
+
+// A converter that closes the connection: said at once, with no repeat on the dead socket; the
+// next command connects again and first sends a filler that ends any frame the cut left in the
+// device, then its own frame whole.
+TEST(LinkBounds, AClosedConnectionIsSaidAtOnceAndTheNextCommandConnectsAgain) {
+  ScriptedLine::Shared line;
+  Link link{std::make_unique<ScriptedLine>(line)};
+  link.SetTiming({50, 20, 2000, 3000});
+  std::vector<int> waits;
+  link.SetSleeper([&](int ms) { waits.push_back(ms); });
+  link.SetRepeatCount(4);
+  link.SetUsbLinkActive(true);
+  ASSERT_EQ(link.OpenComPort("tcp://conv:4001", 9600), 0);
+  // Half a reply, then the connection is gone.
+  line.replies = {std::string("\x01\x37\x21\x21", 4)};
+  line.loseWhenDrained = true;
+  const auto t0 = std::chrono::steady_clock::now();
+  const ReplyRecord* r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+  EXPECT_TRUE(r->status & ST_NO_REPLY);
+  EXPECT_EQ(r->linkFault, LinkFault::Closed);
+  EXPECT_EQ(line.written.size(), 1u);
+  EXPECT_TRUE(waits.empty());
+
+  line.replies = {"", BuildReplyFrame(0x22, 0x21, "0000", "111226;", StatusBytes{})};
+  r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_EQ(line.opens, 2);
+  ASSERT_EQ(line.written.size(), 3u);
+  EXPECT_EQ(line.written[1], std::string(kCutFillerBytes, '\0'));
+  EXPECT_EQ(line.written[2], BuildRequestFrame(0x22, 0x21, "482916;"));
+  EXPECT_EQ(r->field(1), "111226");
+  EXPECT_EQ(r->linkFault, LinkFault::None);
+
+  // A converter that cannot be reached again: nothing is sent, and the record says so.
+  line.lost = true;
+  line.openFails = true;
+  line.written.clear();
+  r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_TRUE(line.written.empty());
+  EXPECT_EQ(r->linkFault, LinkFault::NotConnected);
+  EXPECT_TRUE(r->sentFrame.empty());
+  line.openFails = false;
+  line.replies = {"", BuildReplyFrame(0x23, 0x21, "0000", "111226;", StatusBytes{})};
+  EXPECT_EQ(link.ExecuteCommand(0x21, "482916;")->field(1), "111226");
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -22,6 +24,8 @@
 #include "driver/driver.h"
 #include "driver/frame.h"
 #include "driver/link.h"
+#include "driver/network_serial_line.h"
+#include "driver/resolver.h"
 #include "session/detect.h"
 #include "session/device_session.h"
 #include "session/port_state.h"
@@ -44,13 +48,15 @@ long ElapsedMs(std::chrono::steady_clock::time_point since) {
 
 // A pseudo-terminal of the test's own whose far end listens and never answers: it records what the
 // probe writes (at once, as a line flush on one side of a pseudo-terminal discards what the other
-// side has not read yet) and, when it chatters, sends a noise byte every 10 ms.
+// side has not read yet) and, when it chatters, sends a noise byte every 10 ms; when it floods, it
+// sends a scale's readings as fast as the line takes them.
 class FarEnd {
  public:
-  explicit FarEnd(bool chatter) {
+  explicit FarEnd(bool chatter, bool flood = false) : flood_(flood) {
     char name[256] = {};
     if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
     path = name;
+    if (flood_) fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
     thread_ = std::thread([this, chatter] { Run(chatter); });
   }
   ~FarEnd() {
@@ -86,9 +92,13 @@ class FarEnd {
       if (chatter) {
         [[maybe_unused]] const ssize_t sent = write(master_, "\xFF", 1);
       }
+      for (int i = 0; flood_ && i < 64; ++i) {
+        if (write(master_, "ST,GS,+0001.250kg\r\n", 19) <= 0) break;
+      }
     }
   }
 
+  bool flood_ = false;
   int master_ = -1;
   int slave_ = -1;  // kept open, so that the master never sees a hang-up between the probe's opens
   std::atomic<bool> stop_{false};
@@ -262,7 +272,14 @@ TEST_F(DetectTest, ASilentOrChatteringPortIsNoneWithinTheBound) {
   started = std::chrono::steady_clock::now();
   found = DetectRegistrators({chatty.path}, ProbeSpeeds(), kQuick);
   EXPECT_EQ(found[0].state, "none");
-  EXPECT_LT(ElapsedMs(started), 11 * 2 * kQuick.silenceMs + 500);
+  EXPECT_LT(ElapsedMs(started), SilentPortBoundMs(ProbeSpeeds(), kQuick) + 500);
+
+  // A scale on the port: bytes without end, never a frame. Each speed still ends in its time.
+  const FarEnd scale(false, /*flood*/ true);
+  started = std::chrono::steady_clock::now();
+  found = DetectRegistrators({scale.path}, ProbeSpeeds(), kQuick);
+  EXPECT_EQ(found[0].state, "none");
+  EXPECT_LT(ElapsedMs(started), SilentPortBoundMs(ProbeSpeeds(), kQuick) + 500);
 }
 
 TEST_F(DetectTest, APortThatCannotBeProbedIsAnErrorWithItsReason) {
@@ -288,6 +305,40 @@ TEST_F(DetectTest, APortThatCannotBeProbedIsAnErrorWithItsReason) {
   const auto two = DetectRegistrators({"/dev/kovrix-a", "/dev/kovrix-b"}, {9600}, kQuick);
   ASSERT_EQ(two.size(), 2u);
   EXPECT_EQ(two[1].port, "/dev/kovrix-b");
+}
+
+// A resolver that never answers costs a detection run, and an open, the connect bound once, and
+// the message names the resolver; the opens at each speed do not ask it again.
+TEST_F(DetectTest, AResolverThatNeverAnswersCostsTheConnectBoundOnce) {
+  const NetworkLineTiming saved = GetNetworkLineTiming();
+  SetNetworkLineTiming({/*connectMs*/ 300, saved.negotiateMs});
+  auto answer = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = answer->get_future().share();
+  std::atomic<int> asked{0};
+  net::SetResolverForTests([released, &asked](const std::string&, int) {
+    ++asked;
+    released.wait_for(std::chrono::seconds(20));
+    return net::Resolution{{}, "name not resolved (late)"};
+  });
+  auto started = std::chrono::steady_clock::now();
+  const DetectedPort entry = DetectOne("rfc2217://hang.lan:4001", kQuick);
+  const long detectMs = ElapsedMs(started);
+  EXPECT_EQ(entry.state, "error");
+  EXPECT_EQ(entry.message, "cannot connect to hang.lan:4001: name not resolved: no answer from the resolver within 300 ms");
+  EXPECT_GE(detectMs, 290);
+  EXPECT_LT(detectMs, 700);
+
+  DeviceOptions options;
+  options.port = "tcp://hang.lan:4002";
+  started = std::chrono::steady_clock::now();
+  const DeviceSession session(options);
+  EXPECT_FALSE(session.open());
+  EXPECT_EQ(session.error(), "cannot connect to hang.lan:4002: name not resolved: no answer from the resolver within 300 ms");
+  EXPECT_LT(ElapsedMs(started), 700);
+  EXPECT_EQ(asked.load(), 2);
+  answer->set_value();
+  net::SetResolverForTests(nullptr);
+  SetNetworkLineTiming(saved);
 }
 
 TEST(DetectJson, AnEntryHasEveryFieldInItsOrder) {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "driver/resolver.h"
+#include "session/port_locks.h"
 #include "session/port_state.h"
 
 namespace kovrix::session {
@@ -64,24 +66,62 @@ TEST_F(PortStateTest, ASecondHolderWaitsAndThenFindsThePortBusy) {
   EXPECT_EQ(second.Acquire(device, 60), PortState::Lock::Held);
 }
 
-// A converter's port is one line by host and port, however its name is written: raw or telnet,
-// any case; another port of the same converter is another line.
-TEST_F(PortStateTest, ANetworkPortKeepsItsCounterAndLockByHostAndPort) {
-  EXPECT_EQ(ResolvedDevicePath("RFC2217://Conv.lan:4001"), "tcp://conv.lan:4001");
+// A converter is one line by the address and port it is reached at, however its name is written:
+// raw or telnet, any case, a host name or any form of its address; another port of the same
+// converter is another line. A name that stands for several addresses locks each of them until
+// the line has connected, then keeps the connected one's lock and sequence.
+TEST_F(PortStateTest, AConvertersAliasesAreOneLockAndOneSequence) {
+  net::SetResolverForTests([](const std::string& host, int port) {
+    std::vector<net::Address> found;
+    auto add = [&](const std::string& text) { found.push_back(net::Resolve(text, port, 0).addresses.at(0)); };
+    if (host == "conv.lan") add("10.0.0.5");
+    if (host == "both.lan") {
+      add("::1");
+      add("127.0.0.1");
+    }
+    return found.empty() ? net::Resolution{{}, "name not resolved (Name or service not known)"}
+                         : net::Resolution{found, ""};
+  });
+  for (const char* alias : {"tcp://127.0.0.1:4001", "tcp://127.1:4001", "tcp://0x7f000001:4001",
+                            "tcp://[::ffff:127.0.0.1]:4001", "RFC2217://127.000.000.001:4001"}) {
+    EXPECT_EQ(ResolvedDevicePath(alias), "tcp://127.0.0.1:4001") << alias;
+    EXPECT_TRUE(SameLine(alias, "tcp://both.lan:4001")) << alias;
+  }
+  EXPECT_EQ(ResolvedDevicePath("RFC2217://Conv.lan:4001"), "tcp://10.0.0.5:4001");
   EXPECT_EQ(StateFileName(ResolvedDevicePath("tcp://[::1]:4001")), "tcp:%2F%2F[::1]:4001.seq");
   EXPECT_EQ(ResolvedDevicePath("tcp://conv.lan:0"), "");
+  EXPECT_EQ(ResolvedDevicePath("tcp://nowhere.lan:4001"), "");
+  EXPECT_FALSE(SameLine("tcp://127.0.0.1:4001", "tcp://127.0.0.1:4002"));
+  EXPECT_FALSE(SameLine("tcp://nowhere.lan:4001", "tcp://nowhere.lan:4001"));
+
   PortState first;
   ASSERT_EQ(first.Acquire("tcp://conv.lan:4001", 0), PortState::Lock::Held);
   first.Store(42);
   PortState second;
-  EXPECT_EQ(second.Acquire("rfc2217://CONV.lan:4001", 40), PortState::Lock::Busy);
+  EXPECT_EQ(second.Acquire("rfc2217://10.0.0.5:4001", 40), PortState::Lock::Busy);
   EXPECT_EQ(second.Acquire("tcp://conv.lan:4002", 0), PortState::Lock::Held);
   EXPECT_EQ(second.counter(), 0);
   second.Release();
   first.Release();
   ASSERT_EQ(second.Acquire("rfc2217://conv.lan:4001", 0), PortState::Lock::Held);
   EXPECT_EQ(second.counter(), 42);
+  second.Release();
   EXPECT_EQ(PortState().Acquire("tcp://conv.lan:99999", 0), PortState::Lock::Unavailable);
+
+  // A name for two addresses holds both until connected; an alias of either waits meanwhile.
+  PortLocks both;
+  ASSERT_EQ(both.Acquire("tcp://both.lan:4001", 0), PortState::Lock::Held);
+  EXPECT_EQ(PortLocks().Acquire("tcp://[::1]:4001", 40), PortState::Lock::Busy);
+  EXPECT_EQ(PortLocks().Acquire("tcp://127.1:4001", 40), PortState::Lock::Busy);
+  both.KeepOnly("tcp://127.0.0.1:4001");
+  both.Store(77);
+  EXPECT_EQ(PortLocks().Acquire("tcp://[::1]:4001", 0), PortState::Lock::Held);
+  EXPECT_EQ(PortLocks().Acquire("tcp://0x7f000001:4001", 40), PortState::Lock::Busy);
+  both.Release();
+  PortLocks again;
+  ASSERT_EQ(again.Acquire("tcp://[::ffff:127.0.0.1]:4001", 0), PortState::Lock::Held);
+  EXPECT_EQ(again.counter(), 77);
+  net::SetResolverForTests(nullptr);
 }
 
 TEST(PortStateNames, DevicePathsMapToDistinctFileNames) {

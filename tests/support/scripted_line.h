@@ -1,13 +1,16 @@
 #pragma once
 // A SerialLine double for unit tests of the link: records every frame written and answers
 // each one from a script of replies. Each script step is the list of bytes to deliver after
-// the corresponding write; an empty step means silence (every read times out).
+// the corresponding write; an empty step means silence (every read times out). As a device
+// would, the line addresses each well-formed reply frame of a step to the frame just written
+// (its SEQ and command, the checksum made anew); tests of replies to other frames turn that off.
 
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "driver/frame.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::test {
@@ -28,6 +31,10 @@ class ScriptedLine final : public SerialLine {
     std::string openedPort;
     int openedBaud = 0;
     bool open = false;
+    bool addressReplies = true;         // reply frames take the SEQ and command of the frame written
+    bool lost = false;                  // the connection is gone: reads fail until a new open
+    bool loseWhenDrained = false;       // the connection goes once the pending bytes are read
+    int opens = 0;
   };
 
   explicit ScriptedLine(Shared& s) : s_(s) {}
@@ -37,6 +44,8 @@ class ScriptedLine final : public SerialLine {
     s_.openedPort = port;
     s_.openedBaud = baud;
     s_.open = true;
+    s_.lost = false;
+    ++s_.opens;
     return true;
   }
   bool close() override {
@@ -47,6 +56,11 @@ class ScriptedLine final : public SerialLine {
   bool isOpen() const override { return s_.open; }
   ReadResult readByte(std::uint8_t& byte, int) override {
     ++s_.reads;
+    if (s_.pending.empty() && s_.loseWhenDrained) {
+      s_.loseWhenDrained = false;
+      s_.lost = true;
+    }
+    if (s_.lost) return ReadResult::Error;
     if (s_.pending.empty()) {
       if (s_.errorsToReport > 0) {
         --s_.errorsToReport;
@@ -64,6 +78,9 @@ class ScriptedLine final : public SerialLine {
     if (!s_.replies.empty()) {
       s_.pending = s_.replies.front();
       s_.replies.pop_front();
+      if (s_.addressReplies && bytes.size() >= 4 && static_cast<std::uint8_t>(bytes[0]) == kSOH) {
+        Address(s_.pending, static_cast<char>(bytes[2]), static_cast<char>(bytes[3]));
+      }
     }
     return true;
   }
@@ -76,8 +93,23 @@ class ScriptedLine final : public SerialLine {
     s_.pending.clear();
   }
   void clearError() override { ++s_.clearErrors; }
+  bool lost() const override { return s_.open && s_.lost; }
 
  private:
+  // Gives every reply frame with a good checksum in the bytes the SEQ and command given.
+  static void Address(std::string& bytes, char seq, char command) {
+    for (std::size_t soh = bytes.find(static_cast<char>(kSOH)); soh != std::string::npos;
+         soh = bytes.find(static_cast<char>(kSOH), soh + 1)) {
+      const std::size_t etx = bytes.find(static_cast<char>(kETX), soh);
+      if (etx == std::string::npos || etx < soh + 10 || bytes[etx - 5] != static_cast<char>(kEndMark)) continue;
+      const std::string_view summed = std::string_view(bytes).substr(soh + 1, etx - 5 - soh);
+      if (EncodeBcc(ByteSum(summed)) != bytes.substr(etx - 4, 4)) continue;
+      bytes[soh + 2] = seq;
+      bytes[soh + 3] = command;
+      bytes.replace(etx - 4, 4, EncodeBcc(ByteSum(std::string_view(bytes).substr(soh + 1, etx - 5 - soh))));
+    }
+  }
+
   Shared& s_;
 };
 
