@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -269,6 +270,47 @@ TEST(NetworkSerialLine, RawTcpPassesBytesAsTheyAreAndKeepsTheReadTiming) {
   EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1000));
   EXPECT_FALSE(line->write("more"));
   peer.Join();
+}
+
+// A converter port that never falls silent (a scale, an IAC flood) holds neither a purge nor a
+// close; the line names the address it reached, and a closed connection is lost for good.
+TEST(NetworkSerialLine, AFloodHoldsNoPurgeOrCloseAndAClosedConnectionIsLost) {
+  for (const char* scheme : {"tcp://", "rfc2217://"}) {
+    SCOPED_TRACE(scheme);
+    const bool telnet = std::string(scheme) == "rfc2217://";
+    Peer peer;
+    std::atomic<bool> stop{false};
+    peer.Serve([&](Peer& p) {
+      if (telnet) {
+        p.ReadUntil(Bytes({IAC, SB, 44, 12, 3, IAC, SE}));
+        p.Send(Bytes({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE}));
+      }
+      const std::string chunk = telnet ? Bytes({IAC, 241}) + std::string(510, 'x') : std::string(512, 'x');
+      while (!stop) p.Send(chunk);
+      p.Hang();
+    });
+    auto line = MakeNetworkSerialLine();
+    ASSERT_TRUE(line->open(peer.Name(scheme), 9600)) << LastNetworkOpenFailure();
+    EXPECT_EQ(line->peer(), "tcp://127.0.0.1:" + std::to_string(peer.port()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto t0 = Clock::now();
+    line->purge();
+    line->purgeFar(100);
+    line->discard();
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
+    EXPECT_FALSE(line->lost());
+    stop = true;
+    std::uint8_t b = 0;
+    while (line->readByte(b, 500) == SerialLine::ReadResult::Byte) {
+    }
+    peer.Join();
+    EXPECT_TRUE(line->lost());
+    t0 = Clock::now();
+    EXPECT_TRUE(line->close());
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100));
+    EXPECT_FALSE(line->lost());
+    EXPECT_EQ(line->peer(), "");
+  }
 }
 
 TEST(NetworkSerialLine, AFailedOpenSaysWhyPromptly) {

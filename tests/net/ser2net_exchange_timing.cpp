@@ -1,7 +1,8 @@
-// Prints the time of one 21h exchange with the simulated registrator, unpaced, over its
-// pseudo-terminal directly and over raw TCP through ser2net serving that pseudo-terminal (with
-// ser2net's default gathering wait and without it), in alternating rounds within one run. The
-// difference is what the converter path adds per exchange.
+// Prints the time of one 21h exchange with the simulated registrator over its pseudo-terminal
+// directly and through ser2net serving that pseudo-terminal, raw TCP (with ser2net's default
+// gathering wait and without it) and telnet with the RFC 2217 COM-port option, in alternating
+// rounds within one run: first unpaced (what the host and the converter path add per exchange),
+// then paced as a real line at 115200 baud (how each path compares with the wire).
 // A measurement, not a test.
 
 
@@ -54,36 +55,74 @@ void Print(const char* name, const Total& t) {
 
 }  // namespace
 
+namespace {
+
+struct Paths {
+  Total pty, raw, rawNoDelay, rfc2217;
+};
+
+// Alternating rounds over every path; false when one cannot be opened.
+bool Measure(sim::DeviceServer& server, int perRound, Paths& p) {
+  using Mode = test::Ser2netBridge::Mode;
+  constexpr int kRounds = 3;
+  for (int round = 0; round < kRounds; ++round) {
+    if (!Round(MakePosixSerialLine(), server.slavePath(), perRound, p.pty)) return false;
+    const struct {
+      Mode mode;
+      bool charDelay;
+      Total* total;
+    } converters[] = {{Mode::Raw, true, &p.raw}, {Mode::Raw, false, &p.rawNoDelay}, {Mode::Rfc2217, true, &p.rfc2217}};
+    for (const auto& c : converters) {
+      test::Ser2netBridge bridge;
+      if (!bridge.Start(server.slavePath(), c.mode, 115200, c.charDelay)) {
+        std::fprintf(stderr, "ser2net: %s\n", bridge.why().c_str());
+        return false;
+      }
+      if (!Round(MakeNetworkSerialLine(), bridge.PortName(), perRound, *c.total)) {
+        std::fprintf(stderr, "cannot open %s: %s\n", bridge.PortName().c_str(), LastNetworkOpenFailure().c_str());
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+double PerExchange(const Total& t) { return t.seconds / t.exchanges; }
+
+int Report(const char* heading, const Paths& p) {
+  std::printf("%s\n", heading);
+  Print("pseudo-terminal directly:", p.pty);
+  Print("ser2net, raw TCP:", p.raw);
+  Print("ser2net, raw TCP, no chardelay:", p.rawNoDelay);
+  Print("ser2net, RFC 2217:", p.rfc2217);
+  const double direct = PerExchange(p.pty);
+  std::printf("added by the converter path: raw %.1f us (%.1f us without ser2net's gathering wait), RFC 2217 %.1f us\n",
+              (PerExchange(p.raw) - direct) * 1e6, (PerExchange(p.rawNoDelay) - direct) * 1e6,
+              (PerExchange(p.rfc2217) - direct) * 1e6);
+  std::printf("against the pseudo-terminal: raw %.3fx, RFC 2217 %.3fx\n\n", PerExchange(p.raw) / direct,
+              PerExchange(p.rfc2217) / direct);
+  return p.pty.failures + p.raw.failures + p.rawNoDelay.failures + p.rfc2217.failures;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const int perRound = argc > 1 ? std::atoi(argv[1]) : 2000;
-  constexpr int kRounds = 3;
-  if (perRound <= 0 || test::Ser2netBridge::Program().empty()) {
-    std::fprintf(stderr, "usage: ser2net_exchange_timing [EXCHANGES PER ROUND] (needs ser2net installed)\n");
+  const int pacedPerRound = argc > 2 ? std::atoi(argv[2]) : 300;
+  if (perRound <= 0 || pacedPerRound <= 0 || test::Ser2netBridge::Program().empty()) {
+    std::fprintf(stderr,
+                 "usage: ser2net_exchange_timing [UNPACED EXCHANGES PER ROUND] [PACED EXCHANGES PER ROUND] "
+                 "(needs ser2net installed)\n");
     return 2;
   }
   sim::DeviceServer server;
   if (!server.start()) return 1;
-  Total pty, tcp, tcpNoDelay;
-  for (int round = 0; round < kRounds; ++round) {
-    if (!Round(MakePosixSerialLine(), server.slavePath(), perRound, pty)) return 1;
-    for (const bool charDelay : {true, false}) {
-      test::Ser2netBridge bridge;
-      if (!bridge.Start(server.slavePath(), test::Ser2netBridge::Mode::Raw, 115200, charDelay)) {
-        std::fprintf(stderr, "ser2net: %s\n", bridge.why().c_str());
-        return 1;
-      }
-      if (!Round(MakeNetworkSerialLine(), bridge.PortName(), perRound, charDelay ? tcp : tcpNoDelay)) {
-        std::fprintf(stderr, "cannot open %s: %s\n", bridge.PortName().c_str(), LastNetworkOpenFailure().c_str());
-        return 1;
-      }
-    }
-  }
-  Print("pseudo-terminal directly:", pty);
-  Print("ser2net, raw TCP:", tcp);
-  Print("ser2net, raw TCP, no chardelay:", tcpNoDelay);
-  const double direct = pty.seconds / pty.exchanges;
-  std::printf("added by the converter path: %.1f us per exchange (%.1f us without ser2net's gathering wait)\n",
-              (tcp.seconds / tcp.exchanges - direct) * 1e6, (tcpNoDelay.seconds / tcpNoDelay.exchanges - direct) * 1e6);
+  Paths unpaced, paced;
+  if (!Measure(server, perRound, unpaced)) return 1;
+  server.setPace(115200);
+  if (!Measure(server, pacedPerRound, paced)) return 1;
+  int failures = Report("unpaced (the host and the converter path):", unpaced);
+  failures += Report("paced as a line at 115200 baud:", paced);
   server.stop();
-  return pty.failures + tcp.failures + tcpNoDelay.failures == 0 ? 0 : 1;
+  return failures == 0 ? 0 : 1;
 }

@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <functional>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "driver/commands.h"
 #include "driver/driver.h"
@@ -149,6 +155,90 @@ TEST(Ser2netSpeedChange, TheReopenedPortMovesTheConvertersLine) {
   CloseComPort();
   bridge.Stop();
   server.stop();
+}
+
+}  // namespace
+}  // namespace kovrix::sim
+
+namespace kovrix::sim {
+namespace {
+
+// The bytes of a reply that name the frame it answers: its SEQ and command.
+std::string Addressed(const std::string& frame) { return frame.size() >= 4 ? frame.substr(2, 2) : frame; }
+
+// A converter that hangs longer than the silence while frames are sent, then comes back: the
+// frames sent meanwhile reach the registrator late and their replies come back late, over a line
+// slow enough that they still arrive after the link has let the line fall quiet. None of them
+// is ever taken for a later frame's answer: every later answer is its own frame's, and the cash
+// moved once for every cash-in frame the registrator ran.
+TEST_P(Ser2netLink, AFrozenConverterNeverAnswersAFrameWithAnotherFramesReply) {
+  Warm();
+  // A slow line, so that the late replies trickle in while later frames are sent; the silence
+  // leaves room for the longest reply's time on it.
+  server.setPace(9600);
+  TheLink().SetTiming(LinkTiming{10, 20, 2000, 3000});
+  const std::int64_t before = Cash();
+  bridge.Freeze();
+  for (const auto& [command, data] : std::vector<std::pair<int, std::string>>{
+           {0x6E, "482916;1;1.00;"}, {0x21, "482916;"}, {0x80, "482916;"}}) {
+    EXPECT_TRUE(ExecuteCommand(command, data)->status & ST_NO_REPLY);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  bridge.Thaw();
+  int answered = 0;
+  for (int round = 0; round < 4; ++round) {
+    for (const auto& [command, data] : std::vector<std::pair<int, std::string>>{
+             {0x21, "482916;"}, {0x80, "482916;"}, {0x6E, "482916;1;1.00;"}}) {
+      const ReplyRecord* r = ExecuteCommand(command, data);
+      if (r->status & ST_NO_REPLY) continue;
+      ++answered;
+      EXPECT_EQ(Addressed(r->rawReply), Addressed(r->sentFrame)) << "round " << round << " command " << command;
+      if (command == 0x6E) {
+        EXPECT_EQ(r->field(1), Money(Cash()));
+      }
+    }
+  }
+  EXPECT_GE(answered, 10);
+  int cashIns = 0;
+  for (const JournalEntry& e : server.journal().Entries()) cashIns += e.command == 0x6E && e.outcome == Outcome::Executed;
+  EXPECT_EQ(Cash() - before, 100 * cashIns);
+  EXPECT_GE(cashIns, 4);
+}
+
+// The converter dies in the middle of a reply: the link says so at once (no silence wait, no
+// repeat on a dead socket), and the next command connects again once the converter is back. A
+// frame the cut left unfinished in the registrator does not swallow that command: it reaches the
+// registrator whole and runs once.
+TEST_P(Ser2netLink, AConverterClosingMidReplyIsSaidAtOnceAndTheNextFrameArrivesWhole) {
+  Warm();
+  server.faults().SynBeforeReply(1000);
+  std::thread killer([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    bridge.Kill();
+  });
+  const auto t0 = std::chrono::steady_clock::now();
+  const ReplyRecord* r = ExecuteCommand(0x21, "482916;");
+  const auto took = std::chrono::steady_clock::now() - t0;
+  killer.join();
+  EXPECT_TRUE(r->status & ST_NO_REPLY);
+  EXPECT_EQ(r->linkFault, LinkFault::Closed);
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  EXPECT_TRUE(waits.empty());
+
+  ASSERT_TRUE(bridge.Restart()) << bridge.why();
+  // What the cut left in the registrator: the first bytes of a frame that promised more, written
+  // on the line as the converter's last bytes were.
+  const int fd = ::open(server.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(fd, 0) << server.slavePath();
+  ASSERT_EQ(::write(fd, "\x01\x3F\x30\x21" "48", 6), 6);
+  ::close(fd);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  server.journal().Clear();
+  r = ExecuteCommand(0x6E, "482916;1;1.00;");
+  EXPECT_EQ(r->errorText, "0000");
+  EXPECT_EQ(r->linkFault, LinkFault::None);
+  ASSERT_EQ(server.journal().Size(), 1u);
+  EXPECT_EQ(server.journal().Entries()[0].outcome, Outcome::Executed);
 }
 
 }  // namespace

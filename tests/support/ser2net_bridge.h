@@ -79,6 +79,28 @@ class Ser2netBridge {
     }
   }
 
+  /// Freezes ser2net (SIGSTOP), as a converter that hangs: what is sent meanwhile waits in its
+  /// buffers and reaches the device late, at Thaw.
+  void Freeze() {
+    if (pid_ > 0) ::kill(pid_, SIGSTOP);
+  }
+  void Thaw() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+  }
+  /// Kills ser2net at once (SIGKILL): the connection is cut wherever the bytes were.
+  void Kill() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      Reap(2000);
+      pid_ = -1;
+    }
+  }
+  /// Starts ser2net again on the same port, with the same configuration.
+  bool Restart() {
+    Kill();
+    return Launch();
+  }
+
   /// Answers the port name a host opens: "tcp://127.0.0.1:N" or "rfc2217://127.0.0.1:N".
   std::string PortName() const {
     return std::string(mode_ == Mode::Raw ? "tcp://" : "rfc2217://") + "127.0.0.1:" + std::to_string(port_);
