@@ -13,6 +13,7 @@
 #include <httplib.h>
 
 #include "session/render.h"
+#include "server/english_errors.h"
 #include "server/sha256.h"
 
 namespace kovrix::server {
@@ -23,7 +24,10 @@ using Operation = std::function<Answer(Service&)>;
 // Reads a request's body into an operation; throws BadRequest before anything is queued.
 using Reader = std::function<Operation(const json&)>;
 
-void Reply(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
+// The registrator's own texts are Russian: an answer carrying one says it in English, the
+// device's text kept beside it.
+void Reply(httplib::Response& res, int status, nlohmann::ordered_json body) {
+  EnglishDeviceMessage(body);
   res.status = status;
   res.set_content(session::DumpJson(body) + "\n", "application/json; charset=utf-8");
 }
