@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -51,6 +53,33 @@ std::string Refusal(int status, const std::string& message) {
                 "Connection: close\r\n\r\n",
                 status, Reason(status), body.size());
   return head + body;
+}
+
+// The characters of a token (a method or a header name): letters, digits and these.
+bool TokenChar(unsigned char c) {
+  return std::isalnum(c) || (c != 0 && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr);
+}
+
+bool AllTokenChars(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return TokenChar(static_cast<unsigned char>(c)); });
+}
+
+std::string RequestLineProblem(std::string_view line) {
+  const char* const form = "the request line is not METHOD TARGET HTTP/1.1, one space apart";
+  const std::size_t first = line.find(' ');
+  if (first == std::string_view::npos) return form;
+  const std::size_t second = line.find(' ', first + 1);
+  if (second == std::string_view::npos) return form;
+  const std::string_view method = line.substr(0, first);
+  const std::string_view target = line.substr(first + 1, second - first - 1);
+  const std::string_view version = line.substr(second + 1);
+  if (!AllTokenChars(method) || target.empty()) return form;
+  // Printable ASCII only: a blank, a control byte or a raw 8-bit byte in the target is a client
+  // that does not encode its URL, or one that hides something behind it.
+  if (!std::all_of(target.begin(), target.end(), [](char c) { return c > 0x20 && c < 0x7F; }))
+    return "the request target holds a blank, a control byte or a byte that is not percent-encoded";
+  if (version != "HTTP/1.1" && version != "HTTP/1.0") return form;
+  return {};
 }
 
 int SliceMs(Clock::time_point deadline) {
@@ -152,6 +181,54 @@ class RequestStream : public httplib::Stream {
 
 }  // namespace
 
+std::string HeadLineProblem(std::string_view line, bool requestLine) {
+  if (requestLine) return RequestLineProblem(line);
+  // Each of these is read one way here and another way by some proxy or library: a request
+  // that passes one of them with a body could hide a second request in that body.
+  if (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+    return "a header line starts with a blank (obsolete line folding); send each header as one NAME: VALUE line";
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos || colon == 0) return "a header line is not NAME: VALUE";
+  const std::string_view name = line.substr(0, colon);
+  if (name.back() == ' ' || name.back() == '\t')
+    return "a blank stands between a header's name and its colon; a header is NAME: VALUE";
+  if (!AllTokenChars(name))
+    return "a header name holds a blank, a control byte or a separator; a header is NAME: VALUE";
+  const std::string_view value = line.substr(colon + 1);
+  if (std::any_of(value.begin(), value.end(), [](char c) { return (c >= 0 && c < 0x20 && c != '\t') || c == 0x7F; }))
+    return "a header value holds a control byte";
+  return {};
+}
+
+HeadChecker::State HeadChecker::Check(std::string_view bytes) {
+  if (!problem_.empty()) return State::Malformed;
+  if (headEnd_ != 0) return State::Whole;
+  auto malformed = [this](std::string problem) {
+    problem_ = std::move(problem);
+    return State::Malformed;
+  };
+  for (;;) {
+    const std::size_t lf = bytes.find('\n', checked_);
+    const std::string_view rest = bytes.substr(checked_, lf == std::string_view::npos ? std::string_view::npos : lf - checked_);
+    // A CR that is not the end of its line: the line is wrong whatever follows.
+    const std::size_t cr = rest.find('\r');
+    if (cr != std::string_view::npos && cr + 1 < rest.size())
+      return malformed("a line holds a bare CR; HTTP lines end with CR LF");
+    if (lf == std::string_view::npos) return State::Incomplete;
+    if (rest.empty() || rest.back() != '\r') return malformed("a line ends with a bare LF; HTTP lines end with CR LF");
+    const std::string_view line = rest.substr(0, rest.size() - 1);
+    if (line.empty()) {
+      if (lines_ == 0) return malformed("the request line is empty");
+      headEnd_ = checked_ - 2;  // the CR LF of the last header line
+      return State::Whole;
+    }
+    std::string problem = HeadLineProblem(line, lines_ == 0);
+    if (!problem.empty()) return malformed(std::move(problem));
+    ++lines_;
+    checked_ = lf + 1;
+  }
+}
+
 FramedHead FrameHead(std::string_view head, std::size_t maxBody) {
   FramedHead f;
   auto refuse = [&f](int status, std::string message) {
@@ -159,15 +236,18 @@ FramedHead FrameHead(std::string_view head, std::size_t maxBody) {
     f.message = std::move(message);
     return f;
   };
+  // The lines are checked as HeadChecker checks them while they arrive: the head of a request
+  // read whole must pass the same rules.
+  HeadChecker checker;
+  if (checker.Check(std::string(head) + "\r\n\r\n") != HeadChecker::State::Whole) return refuse(400, checker.problem());
   bool haveLength = false;
+  bool haveHost = false;
   std::size_t lineEnd = head.find("\r\n");
   while (lineEnd != std::string_view::npos) {
     const std::size_t from = lineEnd + 2;
     lineEnd = head.find("\r\n", from);
     const std::string_view line = head.substr(from, lineEnd == std::string_view::npos ? head.size() - from : lineEnd - from);
     const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos || colon == 0 || line.front() == ' ' || line.front() == '\t')
-      return refuse(400, "a header line is not NAME: VALUE");
     const std::string_view name = line.substr(0, colon);
     const std::string_view value = Trim(line.substr(colon + 1));
     if (SameName(name, "Content-Length")) {
@@ -180,6 +260,10 @@ FramedHead FrameHead(std::string_view head, std::size_t maxBody) {
                                " are accepted");
       f.bodyLength = length;
       haveLength = true;
+    } else if (SameName(name, "Host")) {
+      // Two Hosts leave it to chance which one the rules below and the routing each take.
+      if (haveHost) return refuse(400, "the Host header is given twice");
+      haveHost = true;
     } else if (SameName(name, "Transfer-Encoding")) {
       return refuse(411, "send the body with a Content-Length header; Transfer-Encoding is not accepted");
     } else if (SameName(name, "Expect")) {
@@ -218,16 +302,24 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
     if (buffer.empty() && ReadSome(sock, buffer, Clock::now() + limits_.idle, svr_sock_) != Got::Data) break;
     const auto deadline = Clock::now() + limits_.request;
     Got got = Got::Data;
-    std::size_t headEnd = std::string::npos;
-    while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos && buffer.size() <= limits_.maxHead &&
+    // Each line of the head is checked as soon as it is whole: a malformed one is refused at
+    // once, and nothing after it on the connection is read as a request.
+    HeadChecker checker;
+    HeadChecker::State state = HeadChecker::State::Incomplete;
+    while ((state = checker.Check(buffer)) == HeadChecker::State::Incomplete && buffer.size() <= limits_.maxHead &&
            got == Got::Data)
       got = ReadSome(sock, buffer, deadline, svr_sock_);
-    if (headEnd == std::string::npos && buffer.size() > limits_.maxHead) {
+    if (state == HeadChecker::State::Malformed) {
+      refuse(400, checker.problem());
+      break;
+    }
+    if (state == HeadChecker::State::Incomplete && buffer.size() > limits_.maxHead) {
       refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
       break;
     }
     if (got == Got::TimedOut) refuse(408, "the request did not arrive whole in time");
     if (got != Got::Data) break;
+    const std::size_t headEnd = checker.headEnd();
     if (headEnd > limits_.maxHead) {
       refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
       break;

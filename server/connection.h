@@ -37,10 +37,37 @@ struct FramedHead {
   bool emptyIdempotencyKey = false;  // the header is given with nothing in it
 };
 
+/// Answers what is wrong with one line of a request head (without its CR LF), empty when
+/// nothing: the request line is METHOD SP TARGET SP HTTP/1.x; a header line is a token name
+/// right before its colon (no blank, control byte or separator in it, no blank at the start,
+/// which would be obsolete line folding) and a value without control bytes other than tab.
+std::string HeadLineProblem(std::string_view line, bool requestLine);
+
+/// Checks a request head line by line while its bytes arrive, so that a malformed line is
+/// refused as soon as it is whole, not after the rest of the head or a time-out: every line ends
+/// with CR LF (a bare LF or CR is refused) and passes HeadLineProblem.
+class HeadChecker {
+ public:
+  enum class State { Incomplete, Malformed, Whole };
+  /// Checks the lines of bytes (the connection's buffer, from the request's first byte) that
+  /// were not checked yet.
+  State Check(std::string_view bytes);
+  /// Where the blank line that ends the head starts (when Whole).
+  std::size_t headEnd() const { return headEnd_; }
+  /// Why the head is malformed (when Malformed).
+  const std::string& problem() const { return problem_; }
+
+ private:
+  std::size_t checked_ = 0;  // the bytes of whole lines checked already
+  std::size_t lines_ = 0;
+  std::size_t headEnd_ = 0;
+  std::string problem_;
+};
+
 /// Reads the head of a request (from the request line up to, not including, the blank line):
-/// Content-Length must be one decimal number (several equal ones are one), at most maxBody
-/// (else 413); a missing one means no body; Transfer-Encoding is refused (411); a header line
-/// without a name and a colon is 400.
+/// every line must pass HeadLineProblem and end with CR LF (else 400); Content-Length must be
+/// one decimal number (several equal ones are one), at most maxBody (else 413); a missing one
+/// means no body; Transfer-Encoding is refused (411); Host given twice is 400.
 FramedHead FrameHead(std::string_view head, std::size_t maxBody);
 
 /// An HTTP server whose connections are read under ConnectionLimits.

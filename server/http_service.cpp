@@ -13,6 +13,7 @@
 #include <httplib.h>
 
 #include "session/render.h"
+#include "server/english_errors.h"
 #include "server/sha256.h"
 
 namespace kovrix::server {
@@ -23,7 +24,10 @@ using Operation = std::function<Answer(Service&)>;
 // Reads a request's body into an operation; throws BadRequest before anything is queued.
 using Reader = std::function<Operation(const json&)>;
 
-void Reply(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
+// The registrator's own texts are Russian: an answer carrying one says it in English, the
+// device's text kept beside it.
+void Reply(httplib::Response& res, int status, nlohmann::ordered_json body) {
+  EnglishDeviceMessage(body);
   res.status = status;
   res.set_content(session::DumpJson(body) + "\n", "application/json; charset=utf-8");
 }
@@ -129,7 +133,9 @@ std::string PathWithoutId(const std::string& path) {
 }
 
 HttpService::HttpService(ServerConfig config)
-    : config_(std::move(config)), http_(std::make_unique<BoundedServer>(config_.limits)) {
+    : config_(std::move(config)),
+      http_(std::make_unique<BoundedServer>(config_.limits)),
+      throttle_(config_.authThrottle) {
   if (config_.registrators.empty()) {
     // The -p form: its answers stay where they were before several registrators could be served, so
     // that a key given before an upgrade is still honoured after it.
@@ -172,7 +178,28 @@ void HttpService::Stop() {
   http_->stop();
 }
 
-bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) const {
+bool HttpService::Unauthorized(const httplib::Request& req, httplib::Response& res) {
+  if (config_.token.empty()) return false;
+  const auto now = AuthThrottle::Clock::now();
+  const auto wait = throttle_.Wait(req.remote_addr, now);
+  if (wait.count() > 0) {
+    const std::string seconds = std::to_string(wait.count());
+    res.set_header("Retry-After", seconds);
+    Message(res, 429, "too many wrong bearer tokens from " + req.remote_addr + "; try again in " + seconds + " s");
+    return true;
+  }
+  // Compared whole, never by prefix.
+  if (!BearerMatches(req.get_header_value("Authorization"), config_.token)) {
+    throttle_.Failed(req.remote_addr, now);
+    res.set_header("WWW-Authenticate", "Bearer");
+    Message(res, 401, "missing or wrong bearer token");
+    return true;
+  }
+  throttle_.Succeeded(req.remote_addr);
+  return false;
+}
+
+bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) {
   // A page in a browser on this machine can reach a loopback service by a name of its own
   // (DNS rebinding) or by posting a form: the Host must name this service, and a request that
   // comes from a web page (it carries Origin) needs that origin allowed.
@@ -207,12 +234,8 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) c
       return true;
     }
   }
-  // Every request needs the token when there is one; compared whole, never by prefix.
-  if (!config_.token.empty() && !BearerMatches(req.get_header_value("Authorization"), config_.token)) {
-    res.set_header("WWW-Authenticate", "Bearer");
-    Message(res, 401, "missing or wrong bearer token");
-    return true;
-  }
+  // Every request needs the token when there is one.
+  if (Unauthorized(req, res)) return true;
   const auto known = allowed_.find(PathWithoutId(req.path));
   if (known != allowed_.end()) {
     const std::string& methods = known->second;

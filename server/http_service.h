@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/link.h"
+#include "server/auth_throttle.h"
 #include "server/connection.h"
 #include "server/registrator.h"
 #include "session/device_options.h"
@@ -28,6 +29,7 @@ struct ServerConfig {
   std::string host = "127.0.0.1";
   int port = 8720;                // 0 = any free port
   std::string token;              // empty = no Authorization needed
+  AuthThrottle::Limits authThrottle;  // how failed tries of the token are slowed, per client address
   std::string answersDirectory;   // Idempotency-Key answers, one subdirectory per registrator id
                                   // (the -p form keeps them here itself); empty = keys refused
   std::vector<std::string> allowedOrigins;  // Origin headers accepted; any other Origin is refused
@@ -59,12 +61,16 @@ class HttpService {
   nlohmann::ordered_json Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask);
   /// Refuses a request that fails the rules every request passes (Host, Origin, token, method,
   /// Content-Type) with its answer; true when it was refused.
-  bool Refused(const httplib::Request& req, httplib::Response& res) const;
+  bool Refused(const httplib::Request& req, httplib::Response& res);
+  /// Refuses a request without the token (401), or from an address locked out after too many
+  /// wrong ones (429 with Retry-After); true when it was refused.
+  bool Unauthorized(const httplib::Request& req, httplib::Response& res);
 
   ServerConfig config_;
   std::unique_ptr<BoundedServer> http_;
   std::map<std::string, std::string> allowed_;  // path (without an id) -> the methods it takes, for 405
   std::vector<std::unique_ptr<Registrator>> registrators_;
+  AuthThrottle throttle_;
   int port_ = 0;
   std::atomic<bool> listening_{false};
   std::atomic<bool> listened_{false};

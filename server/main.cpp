@@ -31,6 +31,10 @@ int main(int argc, char** argv) {
     std::cerr << "kovrix-server: no port given (use -p PORT, --registrator ID=PORT or --config FILE)\n";
     return kExitUsage;
   }
+  if (!CreatePrivateLogs(options.config, error)) {
+    std::cerr << "kovrix-server: " << error << "\n";
+    return kExitUsage;
+  }
   const std::string state = kovrix::session::StateDirectory();
   if (!state.empty()) options.config.answersDirectory = state + "/server-answers";
 

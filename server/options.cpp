@@ -1,5 +1,6 @@
 #include "server/options.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "server/registrators_config.h"
@@ -30,6 +31,25 @@ std::string ServerUsage() {
          "  'Authorization: Bearer TOKEN'. Requests from web pages (with an Origin header) are refused\n"
          "  unless --allow-origin names their origin (http://host:port); it may be repeated.\n"
          "  The API is described at GET /v1/openapi.json.\n";
+}
+
+bool CreatePrivateLogs(const ServerConfig& config, std::string& error) {
+  std::vector<std::string> logs;
+  if (config.registrators.empty()) logs.push_back(config.device.logFile);
+  for (const RegistratorConfig& r : config.registrators) logs.push_back(r.device.logFile);
+  for (const std::string& log : logs) {
+    std::error_code failed;
+    if (log.empty() || std::filesystem::symlink_status(log, failed).type() != std::filesystem::file_type::not_found)
+      continue;
+    // Created here, before the session log first appends to it with the umask's mode.
+    RecordFile file;
+    if (!file.Open(log)) {
+      error = "cannot create the session log " + log;
+      return false;
+    }
+    MakePrivateFile(log);
+  }
+  return true;
 }
 
 bool SplitListen(const std::string& text, std::string& host, int& port) {
@@ -82,6 +102,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
         error = "option --port needs a port name";
         return false;
       }
+      if (const std::string problem = PortProblem(value); !problem.empty()) {
+        error = "option --port: " + problem;
+        return false;
+      }
       device.port = value;
       portGiven = true;
     } else if (name == "--registrator") {
@@ -93,13 +117,13 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       }
       configFile = value;
     } else if (name == "-b" || name == "--baud") {
-      if (!session::ParseDecimalInt(value, device.baud) || device.baud <= 0) {
-        error = "option --baud: '" + value + "' is not a positive integer";
+      if (!session::ParseDecimalInt(value, device.baud) || !IsLineSpeed(device.baud)) {
+        error = "option --baud: '" + value + "' is not a line speed (" + LineSpeedsText() + ")";
         return false;
       }
     } else if (name == "--repeats") {
-      if (!session::ParseDecimalInt(value, device.repeats) || device.repeats < 0) {
-        error = "option --repeats: '" + value + "' is not a non-negative integer";
+      if (!session::ParseDecimalInt(value, device.repeats) || device.repeats < 0 || device.repeats > kMaxRepeats) {
+        error = "option --repeats: '" + value + "' is not a whole number from 0 to " + std::to_string(kMaxRepeats);
         return false;
       }
     } else if (name == "--log") {
@@ -161,6 +185,11 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     options.config.token = Trimmed(line);
     if (options.config.token.empty()) {
       error = "the token file " + options.tokenFile + " holds no token";
+      return false;
+    }
+    if (options.config.token.size() < kMinTokenLength) {
+      error = "the token in " + options.tokenFile + " has " + std::to_string(options.config.token.size()) +
+              " characters; the token must be at least " + std::to_string(kMinTokenLength) + " characters";
       return false;
     }
   }

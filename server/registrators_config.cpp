@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <string_view>
 
+#include "driver/line_speeds.h"
 #include "driver/network_port.h"
 #include "driver/serial_line.h"
 #include "session/port_locks.h"
@@ -28,15 +31,8 @@ std::string Lower(std::string s) {
 const char* const kIdRule = "an id is 1 to 32 of A-Z, a-z, 0-9, '_' and '-' (and not 'detect')";
 
 bool CheckPort(const std::string& port, std::string& error) {
-  if (port.empty()) {
-    error = "the port is empty";
-    return false;
-  }
-  if (port.size() > kMaxPortPath) {
-    error = "the port is longer than " + std::to_string(kMaxPortPath) + " characters";
-    return false;
-  }
-  return true;
+  error = PortProblem(port);
+  return error.empty();
 }
 
 // What makes two ports the same: the device file a name resolves to, else the name (a network
@@ -83,7 +79,28 @@ struct Section {
   int idLine = 0, portLine = 0, logLine = 0;
 };
 
+bool HasControlCharacter(const std::string& s) {
+  return std::any_of(s.begin(), s.end(), [](char c) { return (c >= 0 && c < 0x20 && c != '\t') || c == 0x7F; });
+}
+
 }  // namespace
+
+bool IsLineSpeed(int baud) { return std::find(kBaudRates.begin(), kBaudRates.end(), baud) != kBaudRates.end(); }
+
+std::string LineSpeedsText() {
+  std::string text;
+  for (const int speed : kBaudRates) text += (text.empty() ? "" : ", ") + std::to_string(speed);
+  return text;
+}
+
+std::string PortProblem(const std::string& port) {
+  if (port.empty()) return "the port is empty";
+  if (port.size() > kMaxPortPath) return "the port is longer than " + std::to_string(kMaxPortPath) + " characters";
+  if (HasControlCharacter(port)) return "the port holds a control character";
+  std::string why;
+  if (IsNetworkPortName(port) && !ParseNetworkPort(port, &why)) return "the port " + port + " is not a network port: " + why;
+  return {};
+}
 
 bool ParseRegistratorArgument(const std::string& text, const session::DeviceOptions& defaults, RegistratorConfig& out,
                           std::string& error) {
@@ -104,8 +121,8 @@ bool ParseRegistratorArgument(const std::string& text, const session::DeviceOpti
   if (at != std::string::npos && at + 1 < r.device.port.size() &&
       r.device.port.find_first_not_of("0123456789", at + 1) == std::string::npos) {
     const std::string baud = r.device.port.substr(at + 1);
-    if (!session::ParseDecimalInt(baud, r.device.baud) || r.device.baud <= 0) {
-      error = "option --registrator: '" + baud + "' is not a positive speed";
+    if (!session::ParseDecimalInt(baud, r.device.baud) || !IsLineSpeed(r.device.baud)) {
+      error = "option --registrator " + r.id + ": '" + baud + "' is not a line speed (" + LineSpeedsText() + ")";
       return false;
     }
     r.device.port.resize(at);
@@ -158,7 +175,9 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
     return true;
   };
 
-  std::istringstream in(text);
+  // An editor on Windows may start the file with the UTF-8 byte order mark.
+  const std::string_view bom = "\xEF\xBB\xBF";
+  std::istringstream in(text.rfind(bom, 0) == 0 ? text.substr(bom.size()) : text);
   std::string raw;
   int number = 0;
   while (std::getline(in, raw)) {
@@ -190,13 +209,14 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
     if (*slot) return fail(number, "the key '" + key + "' is given twice in one section");
     int n = 0;
     std::string why;
+    if (HasControlCharacter(value)) return fail(number, "the value of '" + key + "' holds a control character");
     if (key == "id" && !ValidRegistratorId(value)) return fail(number, "'" + value + "' is not an id: " + kIdRule);
     if (key == "port" && !CheckPort(value, why)) return fail(number, why);
-    if (key == "speed" && (!session::ParseDecimalInt(value, n) || n <= 0)) {
-      return fail(number, "speed '" + value + "' is not a positive integer");
+    if (key == "speed" && (!session::ParseDecimalInt(value, n) || !IsLineSpeed(n))) {
+      return fail(number, "speed '" + value + "' is not a line speed (" + LineSpeedsText() + ")");
     }
-    if (key == "repeats" && (!session::ParseDecimalInt(value, n) || n < 0)) {
-      return fail(number, "repeats '" + value + "' is not a non-negative integer");
+    if (key == "repeats" && (!session::ParseDecimalInt(value, n) || n < 0 || n > kMaxRepeats)) {
+      return fail(number, "repeats '" + value + "' is not a whole number from 0 to " + std::to_string(kMaxRepeats));
     }
     if (key == "id") section->idLine = number;
     if (key == "port") section->portLine = number;
@@ -204,16 +224,21 @@ bool ParseRegistratorsText(const std::string& text, const std::string& name, con
     *slot = value;
   }
   if (!close()) return false;
-  if (read.empty()) {
-    error = name + ": no [registrator] section";
-    return false;
-  }
+  if (read.empty()) return fail(std::max(number, 1), "no [registrator] section");
   out.insert(out.end(), read.begin(), read.end());
   return true;
 }
 
 bool LoadRegistratorsFile(const std::string& path, const session::DeviceOptions& defaults,
                           std::vector<RegistratorConfig>& out, std::string& error) {
+  // Opening a FIFO would wait for a writer, and a device or /dev/stdin could feed it forever:
+  // only a plain file (a link to one too) is read.
+  std::error_code failed;
+  const auto status = std::filesystem::status(path, failed);
+  if (!failed && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error = path + ": not a plain file (a directory, FIFO or device); the configuration must be a file";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read the configuration file " + path;

@@ -23,6 +23,19 @@
 
 namespace kovrix::server {
 
+/// The repeat counts taken (--repeats and a configuration file's repeats): how often a command
+/// is sent again when its reply is lost; more would hold a silent registrator's queue for minutes.
+inline constexpr int kMaxRepeats = 100;
+
+/// Answers whether the speed is one of the tool's line speeds (kBaudRates).
+bool IsLineSpeed(int baud);
+/// Answers the line speeds as a text for messages: "110, 300, ..., 115200".
+std::string LineSpeedsText();
+
+/// Answers what is wrong with a port name (empty, too long, a network port that does not parse),
+/// empty when nothing.
+std::string PortProblem(const std::string& port);
+
 /// The most registrators one service serves.
 inline constexpr std::size_t kMaxRegistrators = 64;
 /// The largest configuration file read.

@@ -111,7 +111,8 @@ TEST_F(ServerHttp, ASilentRegistratorGives504WithTheTimeOutText) {
   sim.faults().Queue(sim::LineFault::Drop);
   const Result d = Get("/v1/device");
   EXPECT_EQ(d.status, 504);
-  EXPECT_EQ(d.body["message"], "Таймаут устройства! Ошибка!");
+  EXPECT_EQ(d.body["message"], "the registrator did not answer in time");
+  EXPECT_EQ(d.body["deviceMessage"], "Таймаут устройства! Ошибка!");
 
   // A raw exchange without a reply answers 504 with the client's object.
   sim.faults().Queue(sim::LineFault::Drop);
@@ -141,7 +142,8 @@ TEST_F(ServerHttp, SilenceInTheMiddleOfAReceiptStillAnnulsIt) {
   dropper.join();
   EXPECT_EQ(r.status, 409) << r.body.dump();
   EXPECT_EQ(r.body["step"], "discount item 1");
-  EXPECT_EQ(r.body["message"], "Таймаут устройства! Ошибка!");
+  EXPECT_EQ(r.body["message"], "the registrator did not answer in time");
+  EXPECT_EQ(r.body["deviceMessage"], "Таймаут устройства! Ошибка!");
   EXPECT_EQ(r.body["annulled"], true);
   EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);
 }

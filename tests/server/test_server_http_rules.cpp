@@ -274,7 +274,7 @@ TEST_F(HttpRules, TheBearerSchemeInAnyCaseAndAPrivateTokenFile) {
   }
 
   const std::string file = dir + "/token";
-  std::ofstream(file) << "s3cret\n";
+  std::ofstream(file) << "s3cret-s3cret-42\n";
   for (const mode_t mode : {0644, 0640, 0604, 0660}) {
     ::chmod(file.c_str(), mode);
     ServerOptions options;
@@ -290,7 +290,7 @@ TEST_F(HttpRules, TheBearerSchemeInAnyCaseAndAPrivateTokenFile) {
                                   "http://a.example", "--allow-origin=https://b.example:8443"},
                                  options, error))
       << error;
-  EXPECT_EQ(options.config.token, "s3cret");
+  EXPECT_EQ(options.config.token, "s3cret-s3cret-42");
   EXPECT_EQ(options.config.allowedOrigins, (std::vector<std::string>{"http://a.example", "https://b.example:8443"}));
   EXPECT_FALSE(ParseServerOptions({"--allow-origin", "*"}, options, error));
 }
