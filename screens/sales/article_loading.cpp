@@ -135,6 +135,7 @@ void ArticleLoading::WriteToRegistrator() {
                          .arg(run.Done())
                          .arg(lines.size()));
   }
+  if (run.DeviceSilent()) ui().ShowMessage(run.SilenceMessage());
   if (refused > 0) {
     ui().ShowMessage(QStringLiteral("Регистратор не принял строк: %1.\nПервая из них, ").arg(refused) + firstRefusal);
   }
