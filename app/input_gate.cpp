@@ -84,7 +84,21 @@ void InputGate::Install() {
 void InputGate::MarkStop(QWidget* widget) { widget->setProperty(kStopProperty, true); }
 void InputGate::MarkStopWindow(QWidget* window) { window->setProperty(kStopWindowProperty, true); }
 
-void InputGate::ExchangeBegins() {
+void InputGate::ExchangeBegins() { SpanBegins(); }
+
+void InputGate::ExchangeEnds() {
+  if (listener_) {
+    if (const ReplyRecord* record = LatestRecord()) listener_(*record);
+  }
+  SpanEnds();
+}
+
+InputGate::ExchangeListener InputGate::SetExchangeListener(ExchangeListener listener) {
+  std::swap(listener_, listener);
+  return listener;
+}
+
+void InputGate::SpanBegins() {
   if (depth_++ > 0) return;
   restoreTimer_.stop();
   if (!cursorShown_) {
@@ -97,7 +111,7 @@ void InputGate::ExchangeWaits() {
   if (depth_ > 0) QApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void InputGate::ExchangeEnds() {
+void InputGate::SpanEnds() {
   if (depth_ == 0) return;
   // What the user did while the last reply was on its way is dropped now, before the caller goes
   // on and before control is back with the user.
@@ -106,9 +120,9 @@ void InputGate::ExchangeEnds() {
 }
 
 void InputGate::LetEventsRun() {
-  ExchangeBegins();
+  SpanBegins();
   ExchangeWaits();
-  ExchangeEnds();
+  SpanEnds();
 }
 
 InputGate::Opening::Opening() {
@@ -141,13 +155,14 @@ bool InputGate::Passes(QObject* watched, QEvent* event) const {
   const auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr) return true;
   if (event->type() == QEvent::Close) return InStopWindow(widget);
-  if (IsMarkedStop(widget)) return true;
+  // Keys pass only as Esc in a stop window: Enter or Space typed for the screen must not press a
+  // stop button that happens to hold the focus.
   if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
       event->type() == QEvent::ShortcutOverride) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     return key == Qt::Key_Escape && InStopWindow(widget);
   }
-  return false;
+  return IsMarkedStop(widget);
 }
 
 bool InputGate::eventFilter(QObject* watched, QEvent* event) {

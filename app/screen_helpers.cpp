@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "app/input.h"
 #include "app/text_codec.h"
 #include "app/ui_services.h"
 #include "driver/commands.h"
@@ -109,11 +110,24 @@ int PaymentTypeCount(const ReplyRecord& reply) {
   return value == 0 ? 10 : static_cast<int>(value);
 }
 
+namespace {
+
+QString SeparatorRefusal(const QString& label) {
+  return QStringLiteral("Ошибка! Символ \";\" недопустим в поле \"%1\".").arg(label);
+}
+
+}  // namespace
+
 bool SeparatorFree(UiServices& ui, const QString& label, const QString& text) {
   if (!text.contains(u';')) return true;
   // A ";" would end the field early and shift every later field of the command.
-  ui.ShowMessage(QStringLiteral("Ошибка! Символ \";\" недопустим в поле \"%1\".").arg(label));
+  ui.ShowMessage(SeparatorRefusal(label));
   return false;
+}
+
+QString SeparatorFreeText(const QString& label, const QString& text) {
+  if (text.contains(u';')) throw InputError{SeparatorRefusal(label)};
+  return text;
 }
 
 bool ShowOutsideValues(UiServices& ui, std::initializer_list<OutsideValue> values) {

@@ -51,6 +51,10 @@ QString ModelStatusLine(const ReplyRecord& reply, bool withServiceMode);
 /// which box holds it and answers false, so that nothing is sent.
 bool SeparatorFree(UiServices& ui, const QString& label, const QString& text);
 
+/// Answers the text unchanged when it holds no ";"; otherwise throws InputError with the message of
+/// SeparatorFree, so that a handler inside the input guard ends before anything is sent.
+QString SeparatorFreeText(const QString& label, const QString& text);
+
 /// One value that arrived from the device or a file, for a box whose length is limited for typing.
 struct OutsideValue {
   QLineEdit* box;

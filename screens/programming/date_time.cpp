@@ -75,6 +75,8 @@ void DateAndTime::Activate() {
 
 void DateAndTime::SetClockOfDevice() {
   const std::string date = DateToDevice(date_->text());
+  if (!SeparatorFree(ui(), QStringLiteral("Время (HHMM):"), time_->text())) return;
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = SetDateTime(ToCp1251(password_->text()), date, ToCp1251(time_->text()), err);
   if (!CheckSent(ui(), err)) return;
@@ -84,6 +86,7 @@ void DateAndTime::SetClockOfDevice() {
 }
 
 void DateAndTime::ReadClockOfDevice() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = GetDateTime(ToCp1251(password_->text()), err);
   if (!CheckSent(ui(), err)) return;

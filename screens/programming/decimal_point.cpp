@@ -42,6 +42,7 @@ DecimalPointPosition::DecimalPointPosition(ScreenContext& context, QWidget* pare
 void DecimalPointPosition::Activate() { position_->setCurrentIndex(2); }
 
 void DecimalPointPosition::ReadPosition() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = GetDecimalPoint(ToCp1251(password_->text()), err);
   if (!CheckSent(ui(), err)) return;
@@ -53,6 +54,7 @@ void DecimalPointPosition::ReadPosition() {
 }
 
 void DecimalPointPosition::SetPosition() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = SetDecimalPoint(ToCp1251(password_->text()), position_->currentIndex(), err);
   if (!CheckSent(ui(), err)) return;

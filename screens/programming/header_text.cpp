@@ -246,11 +246,12 @@ void HeaderAndAdvertising::Execute() {
   LongRun run(this, operation_->currentText(), (part != 2 ? kRows[Header] : 0) + (part != 1 ? kRows[Advertising] : 0));
   const bool done = (part == 2 || RunBlock(run, action, Header, width)) && (part == 1 || RunBlock(run, action, Advertising, width));
   run.End();
-  if (run.Stopped()) {
+  // A stop asked for during the last line came too late to keep any line back: the run is whole.
+  if (done) {
+    ui().ShowMessage(QStringLiteral("Успешно!"));
+  } else if (run.Stopped()) {
     ui().ShowMessage(QStringLiteral("Остановлено пользователем: выполнено строк %1.").arg(run.Done()));
-    return;
   }
-  if (done) ui().ShowMessage(QStringLiteral("Успешно!"));
 }
 
 bool HeaderAndAdvertising::RunBlock(LongRun& run, Action action, Block block, int paperWidth) {

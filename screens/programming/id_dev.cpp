@@ -55,6 +55,8 @@ void DeviceIdentifier::SetIdentifier() {
     ui().ShowMessage(QStringLiteral("Не введён ID_DEV. Ошибка!"));
     return;
   }
+  if (!SeparatorFree(ui(), QStringLiteral("Значение ID_DEV:"), value_->text())) return;
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const ReplyRecord* sent =
       ExecuteFitting(ui(), kSetIdDev, ToCp1251(password_->text()) + ';' + ToCp1251(value_->text()) + ';');
   if (!sent) return;
@@ -68,6 +70,7 @@ void DeviceIdentifier::SetIdentifier() {
 }
 
 void DeviceIdentifier::ReadIdentifier() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const ReplyRecord* sent = ExecuteFitting(ui(), kReadIdDev, ToCp1251(password_->text()) + ';');
   if (!sent) return;
   state().lastReply = sent;

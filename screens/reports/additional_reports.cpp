@@ -45,6 +45,7 @@ AdditionalReports::AdditionalReports(ScreenContext& context, QWidget* parent)
 void AdditionalReports::Activate() { reportType_->setCurrentIndex(0); }
 
 void AdditionalReports::MakeReport() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   // Open and close go with the default password; their data always fits one frame.
   auto closeReceipt = [this] {
     int closeErr = 0;

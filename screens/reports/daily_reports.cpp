@@ -57,6 +57,7 @@ void DailyReports::Succeeded() {
 }
 
 void DailyReports::DailyReport(int selector) {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   status_->setEnabled(true);
   errorCode_->clear();
   // A Z report counts the connection as checked before it is sent, whatever the answer.
@@ -70,6 +71,7 @@ void DailyReports::DailyReport(int selector) {
 }
 
 void DailyReports::PrintControlTape() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   status_->setEnabled(true);
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(Password(), err);
@@ -85,6 +87,7 @@ void DailyReports::PrintControlTape() {
 }
 
 void DailyReports::ClearControlTape() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = PrintReport(Password(), kClearControlTape, err);
   if (!CheckSent(ui(), err)) return;

@@ -94,6 +94,7 @@ void FreeResources::ShowResources(const ReplyRecord& reply) {
 }
 
 void FreeResources::MakeReport() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   status_->setEnabled(true);
   errorCode_->clear();
   int err = 0;

@@ -91,6 +91,7 @@ void GoodsSoldReport::MakeReport() {
   // a non-fiscal receipt open on the registrator.
   const long long first = ToArticleCode(firstCode_->text());
   const long long last = ToArticleCode(lastCode_->text());
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
 
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);

@@ -124,6 +124,7 @@ void PeriodicReport::MakeReport() {
     firstDate = DateToDevice(firstDate_->text());
     lastDate = DateToDevice(lastDate_->text());
   }
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
 
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);

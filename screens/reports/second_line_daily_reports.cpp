@@ -80,6 +80,7 @@ bool SecondLineDailyReports::SendReport(int selector) {
 }
 
 void SecondLineDailyReports::DailyReport(int selector) {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   status_->setEnabled(true);
   errorCode_->clear();
   // A Z report counts the connection as checked before it is sent, whatever the answer.
@@ -88,6 +89,7 @@ void SecondLineDailyReports::DailyReport(int selector) {
 }
 
 void SecondLineDailyReports::UploadAndClear() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   status_->setEnabled(true);
   state().connected = true;
   errorCode_->clear();

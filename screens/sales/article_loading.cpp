@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/long_run.h"
 #include "app/text_codec.h"
@@ -95,9 +96,11 @@ bool ArticleLoading::ChooseAndLoadFile() {
 }
 
 void ArticleLoading::WriteToRegistrator() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const QStringList lines = Lines();
   const std::string password = ToCp1251(password_->text());
-  progress_->setRange(0, static_cast<int>(lines.size()));
+  // A range of 0..0 would turn the bar into a busy indicator for a run that sends nothing.
+  progress_->setRange(0, std::max(1, static_cast<int>(lines.size())));
   progress_->setValue(0);
   int refused = 0;
   QString firstRefusal;
@@ -135,6 +138,7 @@ void ArticleLoading::WriteToRegistrator() {
                          .arg(run.Done())
                          .arg(lines.size()));
   }
+  if (run.DeviceSilent()) ui().ShowMessage(run.SilenceMessage());
   if (refused > 0) {
     ui().ShowMessage(QStringLiteral("Регистратор не принял строк: %1.\nПервая из них, ").arg(refused) + firstRefusal);
   }

@@ -47,6 +47,7 @@ void CashInOutScreen::MoveCash(bool in) {
     return;
   }
   const double signedAmount = in ? amount : -amount;
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const std::string password = ToCp1251(password_->text());
   int err = 0;
   if (CashBySingleCommand(state().protocolVersion, state().HighAccess())) {

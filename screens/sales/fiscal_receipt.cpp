@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "app/input_gate.h"
@@ -35,17 +36,21 @@ const QString kAnnulTimeout = QStringLiteral("Таймаут устройств�
 const QString kAnnulError = QStringLiteral("Ошибка аннулирования");
 const QString kCardFailed = QStringLiteral("Ошибка оплаты банковской картой!");
 const QString kBadPayment = QStringLiteral("Ошибочный тип оплаты");
-// A payment or a close that got no answer may have been carried out and printed: the operator
-// is told that the outcome is unknown and where to look before pressing again.
+// A payment or a close that got no answer may have been carried out and printed: below the
+// screen's own time-out line the operator is told that the outcome is unknown and where to look
+// before pressing again.
 const QString kCheckReceiptState = QStringLiteral(
     "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.");
-const QString kPaymentTimeout =
-    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен.") + kCheckReceiptState;
-const QString kCloseTimeout =
-    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен.") + kCheckReceiptState;
-const QString kCardPaymentTimeout =
-    QStringLiteral("Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен.") +
-    kCheckReceiptState;
+const QString kPaymentTimeout = QStringLiteral("Таймаут устройства! Ошибка оплаты чека!\n"
+                                               "Регистратор не ответил, результат оплаты неизвестен.") +
+                                kCheckReceiptState;
+const QString kCloseTimeout = QStringLiteral("Таймаут устройства! Ошибка закрыиия чека!\n"
+                                             "Регистратор не ответил, результат закрытия чека неизвестен.") +
+                              kCheckReceiptState;
+const QString kCardPaymentTimeout = QStringLiteral("Таймаут устройства! Ошибка оплаты банковской картой!\n"
+                                                   "Регистратор не ответил, результат оплаты банковской картой неизвестен.") +
+                                    kCheckReceiptState;
+const QString kTransactionLabel = QStringLiteral("Использовать указанный идентификатор транзакций");
 const QString kTwoDecimals = QStringLiteral("Сумма оплаты банковской картой указывается не более чем с двумя знаками после точки!");
 const QString kMayHaveCharged = QStringLiteral(
     "Терминал мог списать оплату с карты. Если чек терминала показывает одобрение, проведите оплату с отметкой "
@@ -106,6 +111,11 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
   ownTransaction_ = new QCheckBox(QStringLiteral("Использовать указанный идентификатор транзакций"));
   transaction_ = new QLineEdit;
   transaction_->setMaxLength(kTransactionLength);
+  // A longer identifier from the terminal widens the limit; as the operator edits it, the limit
+  // shrinks with it back to the 20 characters that can be typed.
+  connect(transaction_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    transaction_->setMaxLength(std::max<int>(kTransactionLength, static_cast<int>(text.size())));
+  });
   noCardInfo_ = new QCheckBox(QStringLiteral("Не выводить дополнительную информацию для банковской карты"));
 
   open_ = NewButton(QStringLiteral("Открыть чек"));
@@ -269,7 +279,11 @@ void FiscalReceipt::BuildLayout() {
   outer->addLayout(bottom);
 }
 
-std::string FiscalReceipt::Password() const { return ToCp1251(password_->text()); }
+std::string FiscalReceipt::Password() const {
+  return ToCp1251(SeparatorFreeText(QStringLiteral("Пароль:"), password_->text()));
+}
+
+QString FiscalReceipt::Comment() const { return SeparatorFreeText(QStringLiteral("Комментарий"), comment_->text()); }
 
 void FiscalReceipt::Activate() {
   articleList_->clear();
@@ -312,7 +326,7 @@ void FiscalReceipt::OpenReceipt() {
 
 void FiscalReceipt::PrintComment() {
   int err = 0;
-  state().lastReply = PrintText(Password(), ToCp1251(comment_->text()), err);
+  state().lastReply = PrintText(Password(), ToCp1251(Comment()), err);
   if (!CheckSent(ui(), err)) return;
   Result(state().LastReply(), QStringLiteral("Таймаут устройства! Ошибка печати комментария!"),
          QStringLiteral("Ошибка печати комментария"));
@@ -409,6 +423,8 @@ void FiscalReceipt::Pay() {
 }
 
 void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
+  // The password is checked before the terminal charges the card: the payment must then be recorded.
+  const std::string password = Password();
   // Both card paths record the amount text as typed: it must be the very number the terminal charges.
   const std::optional<std::string> digits = TerminalAmount(ToCp1251(amountText));
   if (!digits) {
@@ -417,13 +433,16 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
     return;
   }
   if (ownTransaction_->isChecked()) {
-    const QString transaction = transaction_->text().left(kTransactionLength);
+    // The box takes 20 typed characters; a longer identifier it holds came whole from the terminal
+    // and is recorded whole.
+    const QString transaction = SeparatorFreeText(kTransactionLabel, transaction_->text());
     // A card payment is never recorded without a transaction identifier.
     if (transaction.trimmed().isEmpty()) {
       ui().ShowMessage(QStringLiteral("Не указан идентификатор транзакции!"));
       return;
     }
-    CompleteCardPayment(paymentType, amountText, CardPaymentData{{}, {}, {}, {}, ToCp1251(transaction)}, false);
+    CompleteCardPayment(password, paymentType, amountText, CardPaymentData{{}, {}, {}, {}, ToCp1251(transaction)},
+                        false);
     return;
   }
   std::unique_ptr<SerialLine> line = MakeSerialLine();
@@ -449,15 +468,14 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
     ui().ShowMessage(exchange.MayHaveCharged() ? kCardFailed + u'\n' + kMayHaveCharged : kCardFailed);
     return;
   }
-  CompleteCardPayment(paymentType, amountText, *card, true);
+  CompleteCardPayment(password, paymentType, amountText, *card, true);
   line->close();
 }
 
-void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountText, const CardPaymentData& card,
-                                        bool fromTerminal) {
+void FiscalReceipt::CompleteCardPayment(const std::string& password, int paymentType, const QString& amountText,
+                                        const CardPaymentData& card, bool fromTerminal) {
   // A typed transaction identifier pays without the card's lines and the signature lines.
   const bool details = fromTerminal && !noCardInfo_->isChecked();
-  const std::string password = Password();
   int err = 0;
   if (details) {
     for (const std::string& text : {card.scheme + " CARD", MaskedCardLine(card.cardDigits), card.holder}) {
@@ -482,7 +500,9 @@ void FiscalReceipt::CompleteCardPayment(int paymentType, const QString& amountTe
   if (fromTerminal && !paid) {
     // The terminal has charged the card: its identifier is what records the payment on a retry.
     const QString transaction = FromCp1251(card.transaction);
-    transaction_->setText(transaction.left(kTransactionLength));
+    // Cut to the typing limit, the identifier would record the retry under another transaction.
+    transaction_->setMaxLength(std::max<int>(kTransactionLength, static_cast<int>(transaction.size())));
+    transaction_->setText(transaction);
     const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1").arg(transaction);
     timeoutMessage += charged;
     errorMessage += charged;
@@ -516,7 +536,7 @@ void FiscalReceipt::PrintBarcode() {
 
 void FiscalReceipt::ShowOnDisplay() {
   int err = 0;
-  const ReplyRecord* reply = DisplayText(kDefaultPassword, ToCp1251(comment_->text()), displayMode_->currentIndex(), 0, err);
+  const ReplyRecord* reply = DisplayText(kDefaultPassword, ToCp1251(Comment()), displayMode_->currentIndex(), 0, err);
   if (!CheckSent(ui(), err)) return;
   state().lastReply = reply;
   errorCode_->setText(ErrorCodeText(*reply));

@@ -90,7 +90,10 @@ class FiscalReceipt : public Screen {
 
  private:
   void BuildLayout();
+  /// The password box's text; a ";" in it ends the handler (InputError) before anything is sent.
   std::string Password() const;
+  /// The comment box's text, checked like the password.
+  QString Comment() const;
   /// Shows the reply's error code, enables the status button and reports a time-out or an error.
   bool Result(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage);
   void OpenReceipt();
@@ -100,8 +103,8 @@ class FiscalReceipt : public Screen {
   void PrintReceiptTotal();
   void Pay();
   void PayByCard(int paymentType, const QString& amountText);
-  void CompleteCardPayment(int paymentType, const QString& amountText, const CardPaymentData& card,
-                           bool fromTerminal);
+  void CompleteCardPayment(const std::string& password, int paymentType, const QString& amountText,
+                           const CardPaymentData& card, bool fromTerminal);
   void Annul(int mode);
   void PrintBarcode();
   void ShowOnDisplay();

@@ -62,6 +62,7 @@ bool NonFiscalReceipt::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void NonFiscalReceipt::PrintReceipt() {
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const std::string password = ToCp1251(password_->text());
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(password, err);

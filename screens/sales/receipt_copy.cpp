@@ -46,6 +46,7 @@ void ReceiptCopy::PrintCopies() {
   // Both numbers are converted before the receipt opens, so a typing error leaves nothing open.
   const int first = ToInt(first_->text());
   const int last = ToInt(last_->text());
+  if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
   if (!CheckSent(ui(), err) || !Check(kReceiptHeading)) return;

@@ -6,10 +6,24 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "screens/programming/date_time.h"
+#include "screens/programming/decimal_point.h"
 #include "screens/programming/fiscal_parameters.h"
 #include "screens/programming/fiscalisation.h"
 #include "screens/programming/header_text.h"
+#include "screens/programming/id_dev.h"
 #include "screens/programming/serial_number.h"
+#include "screens/reports/additional_reports.h"
+#include "screens/reports/daily_reports.h"
+#include "screens/reports/free_resources.h"
+#include "screens/reports/goods_sold_report.h"
+#include "screens/reports/periodic_report.h"
+#include "screens/reports/second_line_daily_reports.h"
+#include "screens/sales/article_loading.h"
+#include "screens/sales/cash_in_out.h"
+#include "screens/sales/fiscal_receipt.h"
+#include "screens/sales/non_fiscal_receipt.h"
+#include "screens/sales/receipt_copy.h"
 #include "screens/service/firmware_reading.h"
 #include "screens/service/fiscal_memory.h"
 #include "screens/service/last_acquirer.h"
@@ -55,6 +69,20 @@ class FieldSeparatorTest : public test::SimScreenFixture {
   FiscalParameters taxes{context, confirmation, result, true};
   SerialNumberScreen serial{context};
   Fiscalisation fiscalisation{context};
+  ArticleLoading articles{context};
+  FiscalReceipt receipt{context, articles};
+  ReceiptCopy copy{context};
+  NonFiscalReceipt nonFiscal{context};
+  CashInOutScreen cash{context};
+  DailyReports daily{context};
+  SecondLineDailyReports secondLineDaily{context};
+  AdditionalReports additional{context};
+  FreeResources resources{context};
+  GoodsSoldReport goodsSold{context};
+  PeriodicReport periodic{context};
+  DateAndTime clock{context};
+  DecimalPointPosition point{context};
+  DeviceIdentifier idDev{context};
 };
 
 TEST_F(FieldSeparatorTest, EveryBoxThatBecomesACommandFieldRefusesTheSeparator) {
@@ -162,6 +190,73 @@ TEST_F(FieldSeparatorTest, EveryBoxThatBecomesACommandFieldRefusesTheSeparator) 
          fiscalisation.RepeatBox()->setText("111111");
        },
        fiscalisation.FiscaliseButton(), "Заводской номер ККМ:"},
+      {"article loading password", &articles,
+       [&] {
+         articles.LinesBox()->setPlainText("1;A;1.00;0;1;");
+         articles.PasswordBox()->setText("48;916");
+       },
+       articles.WriteButton(), "Пароль:"},
+      {"receipt password", &receipt, [&] { receipt.PasswordBox()->setText("48;916"); }, receipt.OpenButton(),
+       "Пароль:"},
+      {"receipt password before the terminal charges", &receipt,
+       [&] {
+         state.protocolVersion = "4.00";  // the card path
+         receipt.PaymentTypeList()->setCurrentText("1");
+         receipt.PaymentAmountBox()->setText("1.00");
+       },
+       receipt.PayButton(), "Пароль:"},
+      {"typed transaction identifier", &receipt,
+       [&] {
+         receipt.PasswordBox()->setText("482916");
+         receipt.PaymentTypeList()->setCurrentText("1");
+         receipt.OwnTransactionBox()->setChecked(true);
+         receipt.TransactionBox()->setText("RRN;77");
+       },
+       receipt.PayButton(), "Использовать указанный идентификатор транзакций"},
+      {"printed comment", &receipt, [&] { receipt.CommentBox()->setText("a;b"); }, receipt.CommentButton(),
+       "Комментарий"},
+      {"displayed comment", &receipt, [] {}, receipt.DisplayButton(), "Комментарий"},
+      {"receipt copy password", &copy, [&] { copy.PasswordBox()->setText("48;916"); }, copy.CopyButton(), "Пароль:"},
+      {"non-fiscal receipt password", &nonFiscal,
+       [&] {
+         nonFiscal.LinesBox()->setPlainText("a");
+         nonFiscal.PasswordBox()->setText("48;916");
+       },
+       nonFiscal.PrintButton(), "Пароль:"},
+      {"cash in password", &cash, [&] { cash.PasswordBox()->setText("48;916"); }, cash.CashInButton(), "Пароль:"},
+      {"X report password", &daily, [&] { daily.PasswordBox()->setText("48;916"); }, daily.XReportButton(),
+       "Пароль:"},
+      {"control tape password", &daily, [] {}, daily.ControlTapeButton(), "Пароль:"},
+      {"clearing the control tape", &daily, [] {}, daily.ClearTapeButton(), "Пароль:"},
+      {"second line X report", &secondLineDaily, [&] { secondLineDaily.PasswordBox()->setText("48;916"); },
+       secondLineDaily.XReportButton(), "Пароль:"},
+      {"additional report", &additional, [&] { additional.PasswordBox()->setText("48;916"); },
+       additional.ReportButton(), "Пароль:"},
+      {"free resources", &resources, [&] { resources.PasswordBox()->setText("48;916"); }, resources.ReportButton(),
+       "Пароль:"},
+      {"goods sold report", &goodsSold, [&] { goodsSold.PasswordBox()->setText("48;916"); },
+       goodsSold.ReportButton(), "Пароль:"},
+      {"periodic report", &periodic, [&] { periodic.PasswordBox()->setText("48;916"); }, periodic.ReportButton(),
+       "Пароль:"},
+      {"time", &clock, [&] { clock.TimeBox()->setText("09;4"); }, clock.SetButton(), "Время (HHMM):"},
+      {"clock setting password", &clock,
+       [&] {
+         clock.TimeBox()->setText("0904");
+         clock.PasswordBox()->setText("48;916");
+       },
+       clock.SetButton(), "Пароль:"},
+      {"clock reading password", &clock, [] {}, clock.ReadButton(), "Пароль:"},
+      {"decimal point reading", &point, [&] { point.PasswordBox()->setText("48;916"); }, point.ReadButton(),
+       "Пароль:"},
+      {"decimal point setting", &point, [] {}, point.SetButton(), "Пароль:"},
+      {"ID_DEV value", &idDev, [&] { idDev.ValueBox()->setText("7;1"); }, idDev.SetButton(), "Значение ID_DEV:"},
+      {"ID_DEV setting password", &idDev,
+       [&] {
+         idDev.ValueBox()->setText("7");
+         idDev.PasswordBox()->setText("48;916");
+       },
+       idDev.SetButton(), "Пароль:"},
+      {"ID_DEV reading password", &idDev, [] {}, idDev.ReadButton(), "Пароль:"},
   };
   for (const Case& c : cases) {
     Open(*c.screen);

@@ -160,8 +160,8 @@ TEST_F(OneClickTest, AStopButtonsInputPassesDuringAnExchange) {
   EXPECT_EQ(stops, 1);
 }
 
-// A long run stopped while its first command waits for the slow device: the stop window has shown,
-// its button passes the gate, and the run ends after that command with its own ending.
+// A long run stopped while a command waits for the slow device: the stop window has shown, its
+// button passes the gate, and the run ends after that command with its own ending.
 TEST_F(OneClickTest, LongRunsStopAfterTheCommandInProgress) {
   ArticleLoading articles{context};
   HeaderAndAdvertising header{context};
@@ -184,6 +184,15 @@ TEST_F(OneClickTest, LongRunsStopAfterTheCommandInProgress) {
          Click(header.ExecuteButton());
        },
        0x23, {"Остановлено пользователем: выполнено строк 1."}},
+      // A stop that arrives while the last line is on its way keeps nothing back: the run is whole.
+      {"the last header line", &header,
+       [&] {
+         header.HeaderGrid()->item(9, 1)->setText("END");
+         header.HeaderGrid()->item(9, 2)->setText(HeaderAndAdvertising::kSingle);
+         header.OperationBox()->setCurrentIndex(HeaderAndAdvertising::ProgramHeader);
+         Click(header.ExecuteButton());
+       },
+       0x22, {"Успешно!"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

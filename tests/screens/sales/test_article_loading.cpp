@@ -58,6 +58,7 @@ TEST_F(ArticleLoadingTest, LoadsACp1251FileAndWritesEveryLineEvenAfterARefusal) 
   Click(screen.WriteButton());
   EXPECT_EQ(TakeSent(), std::vector<Sent>{});
   EXPECT_EQ(TakeMessages(), Messages{"Завершено"});
+  EXPECT_GT(screen.Progress()->maximum(), 0) << "a range of 0..0 is a busy bar";
 }
 
 TEST_F(ArticleLoadingTest, AnOverlongLineIsRefusedUnsentAndATimeOutStaysInTheStatusBar) {

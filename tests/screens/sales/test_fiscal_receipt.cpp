@@ -26,6 +26,42 @@ const char* const kArticles = "1;Хліб;12.50;0;1;\r\n2;Молоко;20.00;1;2
 // What a message adds when the outcome of a payment or a close is unknown.
 const std::string kCheckState =
     "\nПроверьте состояние чека (\"Продажа\" - \"Аннулирование и закрытие чека\"), прежде чем повторять.";
+// The time-outs of a payment, a card payment and a close: the screen's own line first, then what
+// is unknown and what to do.
+const std::string kPaymentTimeout =
+    "Таймаут устройства! Ошибка оплаты чека!\nРегистратор не ответил, результат оплаты неизвестен." + kCheckState;
+const std::string kCloseTimeout =
+    "Таймаут устройства! Ошибка закрыиия чека!\nРегистратор не ответил, результат закрытия чека неизвестен." +
+    kCheckState;
+const std::string kCardPaymentTimeout =
+    "Таймаут устройства! Ошибка оплаты банковской картой!\n"
+    "Регистратор не ответил, результат оплаты банковской картой неизвестен." +
+    kCheckState;
+
+// A terminal that approves every purchase under one transaction identifier of its own choosing:
+// some acquirers issue identifiers longer than the 20 characters an operator may type.
+class FixedIdTerminal final : public sim::PtyServer {
+ public:
+  explicit FixedIdTerminal(std::string transaction) : transaction_(std::move(transaction)) {}
+  ~FixedIdTerminal() override { stop(); }
+
+ private:
+  void OnReceive(std::string_view bytes, sim::SteadyTime) override {
+    buffer_.append(bytes);
+    while (buffer_.size() >= 2) {
+      const std::size_t length = (static_cast<std::uint8_t>(buffer_[0]) << 8) | static_cast<std::uint8_t>(buffer_[1]);
+      if (buffer_.size() < 2 + length) return;
+      const std::string body = buffer_.substr(2, length);
+      buffer_.erase(0, 2 + length);
+      const std::string ack("\x00\x01\x06", 3);
+      if (body == "\x12") Write(ack + sim::TerminalSession::Frame("00=T1\x1C" "01=41112222\x1C" "02=A B\x1C" "04=VISA"));
+      if (body.size() > 1 && body[0] == 0x02) Write(ack + sim::TerminalSession::Frame("39=00\x1C" "58=" + transaction_));
+    }
+  }
+
+  std::string transaction_;
+  std::string buffer_;
+};
 
 class FiscalReceiptTest : public test::SimScreenFixture {
  protected:
@@ -215,15 +251,13 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   // The registrator takes the payment and prints it, but its answer is lost.
   server.faults().Queue(sim::LineFault::Mute);
   PayWith(0, "20.00");
-  EXPECT_EQ(TakeMessages(),
-            Messages{"Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + kCheckState});
+  EXPECT_EQ(TakeMessages(), Messages{kPaymentTimeout});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----") << "not the 0000 of the sale before";
   EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
 
   server.faults().Queue(sim::LineFault::Mute);
   Click(screen.CloseReceiptButton());
-  EXPECT_EQ(TakeMessages(),
-            Messages{"Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + kCheckState});
+  EXPECT_EQ(TakeMessages(), Messages{kCloseTimeout});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 
@@ -241,8 +275,7 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   PayWith(1, "12.50");
   const Messages cardTimeout = TakeMessages();
   ASSERT_EQ(cardTimeout.size(), 1u);
-  const std::string expected = "Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой "
-                               "неизвестен." + kCheckState + "\nОплата на терминале проведена, идентификатор транзакции: ";
+  const std::string expected = kCardPaymentTimeout + "\nОплата на терминале проведена, идентификатор транзакции: ";
   EXPECT_EQ(cardTimeout[0].substr(0, expected.size()), expected);
   EXPECT_GT(cardTimeout[0].size(), expected.size());  // the terminal's identifier follows
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
@@ -471,6 +504,36 @@ TEST_F(FiscalReceiptTest, ACardPaymentTheRegistratorRefusesAfterTheTerminalCharg
   EXPECT_EQ(terminal.purchases().size(), 1u);
 }
 
+// The box takes 20 typed characters, but an identifier the terminal issued goes in whole: cut, it
+// would record the retry under another transaction. (The simulated registrator takes at most 20
+// characters and refuses a longer one; what counts is that the whole identifier is what is sent.)
+TEST_F(FiscalReceiptTest, ALongTerminalIdentifierIsKeptWholeForTheRetry) {
+  const std::string longId = "ACQ-2026-12-11-000000004711";
+  FixedIdTerminal acquirer(longId);
+  ASSERT_TRUE(acquirer.start());
+  state.terminal.path = acquirer.slavePath();
+  state.protocolVersion = "4.00";
+  screen.NoCardInfoBox()->setChecked(true);
+  OpenAndSell(0, "1");
+  TakeSent();
+  const std::vector<Sent> whole{{0x78, "482916;1;12.50;" + longId + ";"}};
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), whole);
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой\n"
+                                     "Оплата на терминале проведена, идентификатор транзакции: " + longId});
+  EXPECT_EQ(screen.TransactionBox()->text().toStdString(), longId);
+
+  screen.OwnTransactionBox()->setChecked(true);
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeSent(), whole);
+  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой"});
+
+  // Typed by hand, an identifier still stops at 20 characters.
+  screen.TransactionBox()->clear();
+  QTest::keyClicks(screen.TransactionBox(), QString::fromStdString(longId));
+  EXPECT_EQ(screen.TransactionBox()->text().toStdString(), longId.substr(0, 20));
+}
+
 TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
   state.protocolVersion = "4.00";
   screen.OwnTransactionBox()->setChecked(true);
@@ -500,14 +563,9 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
       {"total", 0x6D, [&] { Click(screen.TotalButton()); }, "Таймаут устройства! Ошибка печати итога!",
        "Ошибка печати итога"},
       // A payment or a close without an answer may have been carried out: the outcome is unknown.
-      {"payment", 0x67, [&] { PayWith(0, "1.00"); },
-       "Таймаут устройства! Регистратор не ответил, результат оплаты неизвестен." + kCheckState, "Ошибка оплаты чека"},
-      {"card payment", 0x78, [&] { PayWith(1, "1.00"); },
-       "Таймаут устройства! Регистратор не ответил, результат оплаты банковской картой неизвестен." + kCheckState,
-       "Ошибка оплаты чека банковской картой"},
-      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); },
-       "Таймаут устройства! Регистратор не ответил, результат закрытия чека неизвестен." + kCheckState,
-       "Ошибка закрытия чека"},
+      {"payment", 0x67, [&] { PayWith(0, "1.00"); }, kPaymentTimeout, "Ошибка оплаты чека"},
+      {"card payment", 0x78, [&] { PayWith(1, "1.00"); }, kCardPaymentTimeout, "Ошибка оплаты чека банковской картой"},
+      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); }, kCloseTimeout, "Ошибка закрытия чека"},
       {"annulment", 0x6B, [&] { Click(screen.AnnulEndButton()); }, "Таймаут устройства! Ошибка аннулирования!",
        "Ошибка аннулирования"},
   };
