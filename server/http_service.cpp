@@ -58,11 +58,15 @@ std::string Unbracketed(const std::string& host) {
 // What a key answers from just before its request is sent until its real answer is kept. A
 // retry meets it only when that never happened (the service stopped in the middle, or the answer
 // could not be written): the registrator was maybe asked, so the request must not run again.
-StoredAnswer Unfinished(const std::string& fingerprint) {
-  const nlohmann::ordered_json body{
+// The note names the request's number (and whether it prints a receipt), so that a retry after a
+// crash finds what the service's journal decided of it.
+StoredAnswer Unfinished(const std::string& fingerprint, std::uint64_t request, bool receipt) {
+  nlohmann::ordered_json body{
       {"message", "the request with this Idempotency-Key did not finish; its outcome is unknown, check the "
                   "registrator before selling again"},
-      {"outcome", "unknown"}};
+      {"outcome", "unknown"},
+      {"request", request}};
+  if (receipt) body["receipt"] = true;
   return StoredAnswer{fingerprint, 504, session::DumpJson(body) + "\n"};
 }
 
@@ -387,13 +391,16 @@ void HttpService::Routes() {
         }
         // Not flushed to the disk: the note guards against a crash of the service, and the
         // flush would cost as much as a line of the receipt; the answer that replaces it is.
-        if (!answers.Keep(key, Unfinished(fingerprint), /*durable*/ false)) {
+        const bool receipt = path == "/v1/receipts" || path == "/v1/non-fiscal";
+        if (!answers.Keep(key, Unfinished(fingerprint, service.ReserveRequest(), receipt), /*durable*/ false)) {
+          service.EndRequest();
           Message(res, 503, "the answer to this Idempotency-Key cannot be stored (is the state directory writable "
                             "and not full?); nothing sent");
           return;
         }
       }
       const Answer a = op(service);
+      service.EndRequest();
       Reply(res, a.status, a.body);
       if (!keyed) return;
       // Only answers of requests that reached the registrator are kept: one that found the port

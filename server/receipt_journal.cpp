@@ -1,5 +1,6 @@
 #include "server/receipt_journal.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -33,6 +34,7 @@ ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
   try {
     if (j.is_object()) {
       lastRequest_ = j.value("lastRequest", std::uint64_t{0});
+      lastBegun_ = j.value("lastBegun", std::uint64_t{0});
       if (j.contains("pending") && j["pending"].is_object()) {
         const ordered_json& p = j["pending"];
         pending_ = JournalEntry{p.at("request").get<std::uint64_t>(), p.at("seq").get<int>(),
@@ -56,10 +58,19 @@ ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
 
 ReceiptJournal::~ReceiptJournal() = default;
 
+std::uint64_t ReceiptJournal::Reserve() {
+  const std::uint64_t number = ++lastRequest_;
+  Save();
+  return number;
+}
+
 bool ReceiptJournal::Begin(const JournalEntry& entry) {
+  const std::uint64_t before = lastBegun_;
   pending_ = entry;
+  lastBegun_ = std::max(lastBegun_, entry.request);
   if (Save()) return true;
   pending_.reset();
+  lastBegun_ = before;
   return false;
 }
 
@@ -94,7 +105,7 @@ std::optional<Outcome> ReceiptJournal::Find(std::uint64_t request) const {
 bool ReceiptJournal::Save() {
   if (path_.empty()) return true;
   if (!file_.isOpen()) return false;
-  ordered_json j = {{"lastRequest", lastRequest_}};
+  ordered_json j = {{"lastRequest", lastRequest_}, {"lastBegun", lastBegun_}};
   if (pending_) {
     j["pending"] = {{"request", pending_->request}, {"seq", pending_->seq}, {"kind", pending_->kind},
                     {"step", pending_->step},       {"total", pending_->total}};
@@ -122,6 +133,21 @@ std::string ReceiptJournalPath(const std::string& port) {
   std::string name = session::StateFileName(device);
   if (name.size() > 4 && name.compare(name.size() - 4, 4, ".seq") == 0) name.resize(name.size() - 4);
   return dir + "/server-receipt-" + name + ".json";
+}
+
+std::string RegistratorJournalPath(const std::string& id, const std::string& port) {
+  const std::string dir = session::StateDirectory();
+  if (dir.empty()) return {};
+  std::string name = session::StateFileName(id + "-" + port);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".seq") == 0) name.resize(name.size() - 4);
+  const std::string path = dir + "/server-receipt-" + name + ".json";
+  std::error_code ec;
+  const std::string older = ReceiptJournalPath(port);
+  if (!older.empty() && older != path && !fs::exists(fs::u8path(path), ec) && fs::exists(fs::u8path(older), ec)) {
+    fs::rename(fs::u8path(older), fs::u8path(path), ec);
+    if (!ec) fs::rename(fs::u8path(older + ".outcomes"), fs::u8path(path + ".outcomes"), ec);
+  }
+  return path;
 }
 
 }  // namespace kovrix::server

@@ -21,7 +21,8 @@ struct JournalEntry {
   std::uint64_t request = 0;  // the service's running request number
   int seq = 0;                // the link's frame sequence counter of the opening command
   std::string kind;           // "fiscal" or "non-fiscal"
-  std::string step;           // the last step sent whose effect is open: "open", "close" or "annul"
+  std::string step;           // the last step whose effect is open: "open" (sent), "opened" (the
+                              // registrator opened it), "close" or "undo"
   std::string total;          // the receipt's total once the registrator printed it
 };
 
@@ -45,8 +46,14 @@ class ReceiptJournal {
 
   /// Answers the receipt the service opened and has not finished, if any.
   const std::optional<JournalEntry>& pending() const { return pending_; }
-  /// Answers a new request number (never one used before, also across restarts).
+  /// Answers a new request number (never one used before, also across restarts, once a later
+  /// step has saved the journal).
   std::uint64_t NextRequest() { return ++lastRequest_; }
+  /// Answers a new request number and saves it at once, so that a note naming it outlives a crash
+  /// without the number being given again.
+  std::uint64_t Reserve();
+  /// Answers the number of the last request that began a receipt (0: none yet).
+  std::uint64_t lastBegun() const { return lastBegun_; }
   /// Records a receipt about to be opened; false when the file cannot be written.
   bool Begin(const JournalEntry& entry);
   /// Records the next step of the pending receipt (and its total once known).
@@ -63,12 +70,21 @@ class ReceiptJournal {
   std::string path_;  // the pending receipt and the request counter; the outcomes beside it
   RecordFile file_;   // the pending file, kept open: rewritten in place on every step
   std::uint64_t lastRequest_ = 0;
+  std::uint64_t lastBegun_ = 0;
   std::optional<JournalEntry> pending_;
   std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;
 };
 
 /// Answers the journal file for a port: server-receipt-<device path>.json in the state directory,
-/// or an empty text when there is no state directory or no such device.
+/// or an empty text when there is no state directory or no such device. The name earlier versions
+/// kept their journal under.
 std::string ReceiptJournalPath(const std::string& port);
+
+/// Answers the journal file of a registrator, named after its id and its port as configured (not
+/// the device file the port resolves to now, which may be missing at start or come back under
+/// another name): server-receipt-<id>-<port>.json in the state directory; empty when there is no
+/// state directory. A journal kept under the older name is moved to it, so that a receipt left
+/// open before the update is still known as the service's own.
+std::string RegistratorJournalPath(const std::string& id, const std::string& port);
 
 }  // namespace kovrix::server

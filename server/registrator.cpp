@@ -48,7 +48,7 @@ bool ValidRegistratorId(const std::string& id) {
 Registrator::Registrator(RegistratorConfig config, std::string answersDirectory, const LinkTiming& timing)
     : config_(std::move(config)),
       link_(MakeLink(log_)),
-      service_(config_.device),
+      service_(config_.device, RegistratorJournalPath(config_.id, config_.device.port)),
       answers_(std::move(answersDirectory)) {
   link_->SetTiming(timing);
   answers_.Prune();

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "session/device_session.h"
+#include "session/lost_reply.h"
 #include "session/render.h"
 #include "driver/codepage.h"
 #include "driver/commands.h"
@@ -108,12 +109,34 @@ std::optional<Service::ReceiptState> Service::ReadReceiptState(int reads) {
   return std::nullopt;
 }
 
+// A single command whose reply stayed lost after asking again with its SEQ: the answer says so,
+// and the command is remembered, so that a retry of the request asks once more (still with that
+// SEQ, so it never runs twice) as long as no other frame went out meanwhile.
+Answer Service::LostSingleCommand(const std::string& step, const std::string& what) {
+  const ReplyRecord& last = TheLink().Record();
+  lostCommand_ = LostCommand{reservedRequest_, last.command, last.sentData, TheLink().SequenceCounter()};
+  Answer a{504,
+           {{"message", "the registrator's reply was lost: " + what + " is not known yet"},
+            {"step", step},
+            {"outcome", "unknown"},
+            {"detail", "repeat this request with the same Idempotency-Key to learn its outcome: the registrator is "
+                       "asked for the reply to the same frame, so it never runs twice"}}};
+  if (reservedRequest_ != 0) a.body["request"] = reservedRequest_;
+  return a;
+}
+
+std::uint64_t Service::ReserveRequest() {
+  reservedRequest_ = journal_.Reserve();
+  return reservedRequest_;
+}
+
 Answer Service::Unknown(const Answer& failure) {
   Answer a{504, failure.body};
   a.body.erase("annulled");
   a.body.erase("closed");
   a.body["outcome"] = "unknown";
   if (journal_.pending()) a.body["request"] = journal_.pending()->request;
+  a.body["receipt"] = true;
   a.body["detail"] =
       "the registrator stopped answering, so whether the receipt was printed is not known; the service finishes "
       "it before its next request. Repeat this request with the same Idempotency-Key to learn its outcome: it is "
@@ -186,6 +209,16 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
   }
   if (entry.step == "close") return printed();
   if (entry.step == "undo") return undone();
+  if (entry.step == "opened") {
+    // Opened by this service, then closed or annulled by something else (another program, or
+    // a hand at the registrator): which of the two, only the tape tells.
+    a.body[fiscal ? "annulled" : "closed"] = false;
+    a.body["outcome"] = "finished elsewhere";
+    a.body["number"] = state.lastNumber;
+    a.body["detail"] = "the receipt was opened, then finished or annulled outside this service; the registrator's "
+                       "last receipt number is " + state.lastNumber;
+    return finish(a);
+  }
   a.body[fiscal ? "annulled" : "closed"] = false;
   a.body["outcome"] = "not printed";
   a.body["detail"] = "the receipt was never opened: nothing was printed";
@@ -290,12 +323,18 @@ Answer Service::DeviceInfo() {
 
 std::optional<Answer> Service::OpenJournaled(const char* kind, const std::string& psw,
                                              const std::function<const ReplyRecord*(int&)>& open) {
-  if (!journal_.Begin(JournalEntry{journal_.NextRequest(), NextSequence(), kind, "open", ""}))
+  const std::uint64_t request = reservedRequest_ != 0 ? reservedRequest_ : journal_.NextRequest();
+  reservedRequest_ = 0;
+  if (!journal_.Begin(JournalEntry{request, NextSequence(), kind, "open", ""}))
     return Answer{503, {{"message", "the receipt journal cannot be written in the state directory; nothing was printed"}}};
   int err = 0;
   const ReplyRecord* r = open(err);
   auto failed = Failure(r, err, "open receipt");
-  if (!failed) return std::nullopt;
+  // Opened: from now on a receipt that is found closed was closed after it opened.
+  if (!failed) {
+    journal_.Step("opened");
+    return std::nullopt;
+  }
   if (failed->status == 504) return Settle(*failed, psw);
   journal_.Finish();
   if (failed->status == 409) {
@@ -388,8 +427,9 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
     if (Accepted(a, annulErr)) journal_.Finish();
     return *failed;
   }
-  journal_.Finish();
-  return Answer{200, {{"total", total}, {"error", "0000"}}};
+  const Answer printed{200, {{"total", total}, {"error", "0000"}, {"outcome", "printed"}}};
+  journal_.Finish(Outcome{printed.status, printed.body});
+  return printed;
 }
 
 Answer Service::PrintNonFiscal(const NonFiscal& request) {
@@ -423,8 +463,10 @@ Answer Service::PrintNonFiscal(const NonFiscal& request) {
     failed->body["closed"] = false;
     return *failed;
   }
-  journal_.Finish();
-  return Done(*r);
+  Answer done = Done(*r);
+  done.body["outcome"] = "printed";
+  journal_.Finish(Outcome{done.status, done.body});
+  return done;
 }
 
 Answer Service::CashInOut(const Cash& request) {
@@ -432,10 +474,16 @@ Answer Service::CashInOut(const Cash& request) {
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
+  const std::string step = request.amount < 0 ? "cash out" : "cash in";
   const ReplyRecord* r = kovrix::CashInOut(request.password, request.operatorNumber, request.amount, err);
-  if (auto failed = Failure(r, err, request.amount < 0 ? "cash out" : "cash in")) return *failed;
+  if (err == 0 && session::ReplyLost(*r)) {
+    r = session::RecoverLostReply(kRecoveryReads);
+    if (!r) return LostSingleCommand(step, "whether the cash moved");
+  }
+  if (auto failed = Failure(r, err, step)) return *failed;
   Answer a = Done(*r);
   a.body["cash"] = Cp1251ToUtf8(r->field(1));
+  a.body["outcome"] = "done";
   return a;
 }
 
@@ -444,9 +492,16 @@ Answer Service::Report(const std::string& password, int type) {
   if (!session.open()) return PortUnavailable(session);
   if (auto blocked = FinishEarlier()) return *blocked;
   int err = 0;
+  const std::string step = type == 0 ? "Z report" : "X report";
   const ReplyRecord* r = PrintReport(password, type, err);
-  if (auto failed = Failure(r, err, type == 0 ? "Z report" : "X report")) return *failed;
-  return Done(*r);
+  if (err == 0 && session::ReplyLost(*r)) {
+    r = session::RecoverLostReply(kRecoveryReads);
+    if (!r) return LostSingleCommand(step, "whether the report was printed");
+  }
+  if (auto failed = Failure(r, err, step)) return *failed;
+  Answer a = Done(*r);
+  a.body["outcome"] = "printed";
+  return a;
 }
 
 Answer Service::Raw(const RawCommand& command) {
@@ -455,6 +510,13 @@ Answer Service::Raw(const RawCommand& command) {
   const ReplyRecord* r = ExecuteCommand(command.code, command.data);
   std::string text;
   const int status = (r->status & kNoValidReply) ? 504 : GetErrorText(*r, text) ? 200 : 409;
+  // A receipt of ours finished by hand through this endpoint: closing prints it, annulling undoes
+  // it, and a retry of its request is told so.
+  if (status == 200 && journal_.pending()) {
+    const bool fiscalPending = journal_.pending()->kind == "fiscal";
+    if (command.code == 0x65 || (!fiscalPending && command.code == 0x62)) journal_.Step("close");
+    if (command.code == 0x6B && fiscalPending && command.data.find(";0;") != std::string::npos) journal_.Step("undo");
+  }
   Answer a{status, session::ReplyJson(*r)};
   if (status != 200) {
     char step[16];
@@ -485,12 +547,46 @@ Answer Service::AnnulOpenReceipt(const std::string& password) {
   return Answer{200, {{nonFiscal ? "closed" : "annulled", true}, {"receipt", ReceiptKindText(state->byte)}}};
 }
 
+// The lost single command asked for again with its SEQ, if no other frame went out since.
+Answer Service::AskLostCommandAgain(const Answer& original) {
+  session::DeviceSession session(device_);
+  if (!session.open()) return PortUnavailable(session);
+  const LostCommand lost = *lostCommand_;
+  if (TheLink().SequenceCounter() != lost.counter) return original;
+  TheLink().SetSequenceCounter(static_cast<std::uint8_t>(lost.counter - 1));
+  const ReplyRecord* r = ExecuteCommand(lost.command, lost.data);
+  if (session::ReplyLost(*r)) r = session::RecoverLostReply(kRecoveryReads);
+  if (!r) return original;
+  lostCommand_.reset();
+  const std::string step = original.body.value("step", "");
+  if (auto failed = Failure(r, 0, step)) return *failed;
+  Answer a = Done(*r);
+  if (lost.command == 0x6E) {
+    a.body["cash"] = Cp1251ToUtf8(r->field(1));
+    a.body["outcome"] = "done";
+  } else {
+    a.body["outcome"] = "printed";
+  }
+  return a;
+}
+
 Answer Service::ResolveOutcome(const nlohmann::json& unknownAnswer) {
   const auto original = [&] { return Answer{504, nlohmann::ordered_json(unknownAnswer)}; };
   if (!unknownAnswer.contains("request") || !unknownAnswer["request"].is_number_unsigned()) return original();
   const std::uint64_t request = unknownAnswer["request"].get<std::uint64_t>();
   if (const auto kept = journal_.Find(request)) return Answer{kept->status, kept->body};
-  if (!journal_.pending() || journal_.pending()->request != request) return original();
+  if (lostCommand_ && lostCommand_->request == request) return AskLostCommandAgain(original());
+  if (!journal_.pending() || journal_.pending()->request != request) {
+    // Numbers are reserved before anything is sent, and a receipt's journal entry is written
+    // before it opens: a receipt request whose number no entry took never sent its receipt.
+    const bool receipt = unknownAnswer.value("receipt", false);
+    if (receipt && request > journal_.lastBegun()) {
+      return Answer{409, {{"message", "the request stopped before the receipt was opened"},
+                          {"outcome", "not printed"},
+                          {"detail", "nothing was printed; the request may be sent again with a new Idempotency-Key"}}};
+    }
+    return original();
+  }
   session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   Answer failure = original();

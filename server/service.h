@@ -69,6 +69,13 @@ class Service {
   /// Answers whether an answer leaves the outcome of its request unknown (or its receipt open).
   static bool OutcomeUnknown(const nlohmann::json& body);
 
+  /// Takes the number of the request about to run (kept in the journal at once, never given
+  /// again, also across restarts): a note written for its Idempotency-Key before anything is
+  /// sent can carry it, so that a retry after a crash finds what became of the request.
+  std::uint64_t ReserveRequest();
+  /// Ends the request that ReserveRequest numbered.
+  void EndRequest() { reservedRequest_ = 0; }
+
  private:
   struct ReceiptState {
     int byte = 0;            // status byte 2, top bit cleared
@@ -78,6 +85,16 @@ class Service {
     bool nonFiscal() const { return low() == 5; }
   };
 
+  /// A single command (cash, a report) whose reply stayed lost, to be asked for again.
+  struct LostCommand {
+    std::uint64_t request = 0;
+    int command = 0;
+    std::string data;
+    std::uint8_t counter = 0;  // the link's sequence counter of its frame
+  };
+
+  Answer LostSingleCommand(const std::string& step, const std::string& what);
+  Answer AskLostCommandAgain(const Answer& original);
   std::optional<ReceiptState> ReadReceiptState(int reads);
   std::optional<Answer> FinishEarlier();
   Answer Settle(const Answer& failure, const std::string& password);
@@ -94,6 +111,8 @@ class Service {
   session::DeviceOptions device_;
   ReceiptJournal journal_;
   bool checkBeforeNext_ = false;
+  std::uint64_t reservedRequest_ = 0;  // of the request running now (0: none reserved)
+  std::optional<LostCommand> lostCommand_;
   std::optional<int> freeArticles_;
   std::set<std::int64_t> knownCodes_;
 };

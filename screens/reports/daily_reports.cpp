@@ -5,7 +5,9 @@
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "driver/driver.h"
 #include "screens/screen_kit.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
 namespace {
@@ -20,6 +22,15 @@ constexpr int kControlTapeReport = 2;
 const QString kReportHeading = QStringLiteral("Печать дневных отчетов:");
 const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
 const QString kClearHeading = QStringLiteral("Обнуление контрольной ленты:");
+// Said after a lost reply, below the time-out text.
+const QString kZUnknown = QStringLiteral(
+    "Ответ на Z-отчет потерян: напечатан ли он, неизвестно. Нажмите «Z-отчет» еще раз: регистратор "
+    "ответит на тот же запрос, второй Z-отчет напечатан не будет.");
+const QString kZAskAgain = QStringLiteral(
+    "Ответ на предыдущий Z-отчет был потерян, и с тех пор регистратору отправлялись другие команды: "
+    "Z-отчет мог быть уже напечатан (проверьте ленту). Отправить новый Z-отчет?");
+const QString kRecovered = QStringLiteral("Ответ регистратора был потерян и получен повторно: отчет напечатан один раз.");
+
 // The header line goes out as it stands, its leading print-control characters included.
 const QString kTapeHeader = QStringLiteral("%MHJc*** Контрольная лента ***");
 
@@ -62,12 +73,45 @@ void DailyReports::DailyReport(int selector) {
   errorCode_->clear();
   // A Z report counts the connection as checked before it is sent, whatever the answer.
   if (selector == kZReport) state().connected = true;
-  int err = 0;
-  state().lastReply = PrintReport(Password(), selector, err);
-  if (!CheckSent(ui(), err)) return;
+  if (!SendReport(selector)) return;
   const ReplyRecord& reply = state().LastReply();
   errorCode_->setText(ErrorCodeText(reply));
+  if (selector == kZReport && session::ReplyLost(reply)) {
+    lostZ_ = TheLink().SequenceCounter();
+    CheckReply(ui(), reply, kReportHeading);
+    ui().ShowMessage(kZUnknown);
+    return;
+  }
   if (CheckReply(ui(), reply, kReportHeading)) Succeeded();
+}
+
+bool DailyReports::SendReport(int selector) {
+  const ReplyRecord& last = TheLink().Record();
+  const bool sameZ = lostZ_ && TheLink().SequenceCounter() == *lostZ_ && last.command == 0xA1 &&
+                     last.sentData == Password() + ";0;";
+  if (selector == kZReport && lostZ_ && !sameZ && !ui().AskOkCancel(kZAskAgain)) return false;
+  if (selector == kZReport && sameZ) {
+    // The same frame once more: a Z printed already is answered from the registrator's memory.
+    const ReplyRecord* again = session::RecoverLostReply();
+    state().lastReply = again ? again : LatestRecord();
+    if (again) {
+      lostZ_.reset();
+      ui().ShowMessage(kRecovered);
+    }
+    return true;
+  }
+  if (selector == kZReport) lostZ_.reset();
+  int err = 0;
+  state().lastReply = PrintReport(Password(), selector, err);
+  if (!CheckSent(ui(), err)) return false;
+  // A lost reply is asked for again at once, with the same SEQ.
+  if (session::ReplyLost(state().LastReply())) {
+    if (const ReplyRecord* again = session::RecoverLostReply()) {
+      state().lastReply = again;
+      ui().ShowMessage(kRecovered);
+    }
+  }
+  return true;
 }
 
 void DailyReports::PrintControlTape() {

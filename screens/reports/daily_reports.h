@@ -1,4 +1,7 @@
 #pragma once
+
+#include <cstdint>
+#include <optional>
 // The dialog "Печать дневных отчетов": X and Z reports, the control tape printed inside a
 // non-fiscal receipt, and clearing the control tape.
 
@@ -32,6 +35,10 @@ class DailyReports : public Screen {
   void Close();
   /// Marks a reported success: the status button opens, the connection counts as checked.
   void Succeeded();
+  /// Sends the report, or asks again for the reply to a Z report whose reply was lost (same SEQ:
+  /// the registrator answers from its memory and never prints a second one); false when the user
+  /// chose not to send.
+  bool SendReport(int selector);
   std::string Password() const;
 
   QLineEdit* password_ = nullptr;
@@ -42,6 +49,8 @@ class DailyReports : public Screen {
   QPushButton* clearTape_ = nullptr;
   QPushButton* status_ = nullptr;
   QPushButton* close_ = nullptr;
+  // The link's sequence counter of a Z report whose outcome stayed unknown (its reply lost).
+  std::optional<std::uint8_t> lostZ_;
 };
 
 }  // namespace kovrix

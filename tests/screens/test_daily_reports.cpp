@@ -39,6 +39,55 @@ TEST_F(DailyReportsTest, XAndZReportsSendTheirSelectorAndOnlyZClosesTheShift) {
   EXPECT_EQ(state.lastReply, LatestRecord());
 }
 
+// A Z report whose reply is lost is never printed twice: the reply is asked for again with the
+// same SEQ at once, and, when the registrator stays silent, at the operator's next click; a new Z
+// after other commands went out is sent only after a question that says one may be printed.
+TEST_F(DailyReportsTest, AZReportWithALostReplyIsNeverPrintedTwice) {
+  const std::string timeout = "Печать дневных отчетов:\n  Таймаут устройства! Ошибка!";
+  const std::string recovered = "Ответ регистратора был потерян и получен повторно: отчет напечатан один раз.";
+  auto zOnTape = [this] {
+    const std::string tape = Tape();
+    int n = 0;
+    for (auto at = tape.find("Z-ЗВІТ №"); at != std::string::npos; at = tape.find("Z-ЗВІТ №", at + 1)) ++n;
+    return n;
+  };
+  // The reply lost once: asked again at once.
+  server.faults().Aim(0xA1, sim::LineFault::Mute, 1);
+  Click(screen.ZReportButton());
+  EXPECT_EQ(TakeMessages(), Messages{recovered});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  EXPECT_EQ(zOnTape(), 1);
+
+  // Silent for every try of this click: the outcome stays unknown and the screen says what to do.
+  server.faults().Aim(0xA1, sim::LineFault::Mute, 0);
+  Click(screen.ZReportButton());
+  const Messages shown = TakeMessages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], timeout);
+  EXPECT_EQ(shown[1].rfind("Ответ на Z-отчет потерян", 0), 0u) << shown[1];
+  EXPECT_EQ(zOnTape(), 2);
+  // The next click asks the registrator for the same frame: no second report.
+  server.faults().Clear();
+  Click(screen.ZReportButton());
+  EXPECT_EQ(TakeMessages(), Messages{recovered});
+  EXPECT_EQ(zOnTape(), 2);
+  EXPECT_TRUE(ui.questions.empty());
+
+  // Lost again, then an X report goes out: a new Z only after the question, and not when declined.
+  server.faults().Aim(0xA1, sim::LineFault::Mute, 0);
+  Click(screen.ZReportButton());
+  TakeMessages();
+  server.faults().Clear();
+  Click(screen.XReportButton());
+  TakeSent();
+  ui.answers = {false};
+  Click(screen.ZReportButton());
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_TRUE(ui.questions[0].startsWith(QStringLiteral("Ответ на предыдущий Z-отчет был потерян")));
+  EXPECT_TRUE(TakeSent().empty());
+  EXPECT_EQ(zOnTape(), 3);
+}
+
 TEST_F(DailyReportsTest, ARefusedZReportShowsItsCodeAndStillCountsTheConnectionChecked) {
   WithDevice([](sim::DeviceState& s) {
     s.receipt.kind = sim::kTextReceipt;  // the Z report is refused while a receipt is open

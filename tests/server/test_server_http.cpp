@@ -61,7 +61,7 @@ TEST_F(ServerHttp, AWholeReceiptWithADiscountAndTwoPayments) {
   const Result r = Post("/v1/receipts", kTwoItems);
   ASSERT_EQ(r.status, 200) << r.body.dump();
   // 2 x 10.00 less 5 % = 19.00, plus 3.50.
-  EXPECT_EQ(r.body, json::parse(R"({"total":"22.50","error":"0000"})"));
+  EXPECT_EQ(r.body, json::parse(R"({"total":"22.50","error":"0000","outcome":"printed"})"));
   // The free article places are read before the first programming only.
   EXPECT_EQ(Commands(), (std::vector<std::string>{"A0", "24", "24", "63", "64", "68", "64", "61", "6D", "67", "67", "65"}));
   EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);

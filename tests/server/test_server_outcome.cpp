@@ -166,7 +166,7 @@ TEST_F(ServerOutcome, AnUnknownOutcomeResolvesOnARetryAndNeverPrintsTwice) {
   EXPECT_EQ(r.status, 504);
   EXPECT_EQ(ReceiptKind(), sim::kSaleReceipt);
   // The journal is the service's own: readable by its owner only.
-  EXPECT_TRUE(testing::OwnerOnlyFile(ReceiptJournalPath(sim.slavePath())));
+  EXPECT_TRUE(testing::OwnerOnlyFile(RegistratorJournalPath("1", sim.slavePath())));
   Shut();
   sim.faults().Clear();
   Serve();
