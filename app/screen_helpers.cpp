@@ -11,8 +11,15 @@
 #include "driver/driver.h"
 #include "driver/frame.h"
 #include "driver/error_text.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
+
+const ReplyRecord* SettleLostReply(const ReplyRecord* reply) {
+  if (reply == nullptr || !session::ReplyLost(*reply)) return reply;
+  const ReplyRecord* again = session::RecoverLostReply();
+  return again ? again : LatestRecord();
+}
 
 QString LinkFaultNote(const ReplyRecord& reply) {
   switch (reply.linkFault) {

@@ -15,6 +15,12 @@ class UiServices;
 
 /// Answers true when the reply reports no error; otherwise shows heading + "\n  " + the error's text.
 bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading);
+/// After a state-changing command: when its reply was lost, asks the registrator for it again with
+/// the same SEQ (the registrator answers from its memory, or runs a frame that never arrived, so
+/// the command runs once); answers the reply then got, or the lost one when the registrator stayed
+/// silent.
+const ReplyRecord* SettleLostReply(const ReplyRecord* reply);
+
 /// Answers, in Russian, why an exchange had no reply when more is known than silence (a
 /// converter that closed the connection, a flooding line); empty otherwise.
 QString LinkFaultNote(const ReplyRecord& reply);

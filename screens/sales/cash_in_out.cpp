@@ -4,9 +4,22 @@
 
 #include "app/text_codec.h"
 #include "driver/commands.h"
+#include "app/screen_helpers.h"
 #include "screens/screen_kit.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
+
+namespace {
+
+const QString kCashUnknown = QStringLiteral(
+    "Ответ регистратора потерян: проведена ли операция, неизвестно. Не повторяйте ее, пока не проверите "
+    "ленту или X-отчет (сумма в кассе).");
+const QString kReceiptUnknown = QStringLiteral(
+    "Ответ регистратора потерян: служебный чек может остаться открытым. Откройте «Аннулирование и закрытие чека»: "
+    "«Закрыть чек» проведет уже внесенную сумму, «Аннулировать чек» отменит ее.");
+
+}  // namespace
 
 bool CashBySingleCommand(const std::string& protocolVersion, bool highAccess) {
   return (protocolVersion == "2.03" || protocolVersion == "2.01" || protocolVersion == "2.02") && !highAccess;
@@ -50,21 +63,27 @@ void CashInOutScreen::MoveCash(bool in) {
   if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
   const std::string password = ToCp1251(password_->text());
   int err = 0;
+  // Every step's lost reply is asked for again with its SEQ, so the money moves once; when the
+  // registrator stays silent the message says what is not known and what not to do.
   if (CashBySingleCommand(state().protocolVersion, state().HighAccess())) {
-    state().lastReply = CashInOut(password, operatorNumber, signedAmount, err);
-    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return;
+    state().lastReply = SettleLostReply(CashInOut(password, operatorNumber, signedAmount, err));
+    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return Unsettled(kCashUnknown);
     cash_->setText(FromCp1251(state().LastReply().field(1)));
   } else {
-    state().lastReply = OpenFiscalReceipt(password, operatorNumber, 0, 2, err);
-    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+    state().lastReply = SettleLostReply(OpenFiscalReceipt(password, operatorNumber, 0, 2, err));
+    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return Unsettled(kReceiptUnknown);
     // A refused cash command leaves the service receipt open; the operator closes or annuls it.
-    state().lastReply = ServiceCashInOut(password, 0, signedAmount, err);
-    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return;
+    state().lastReply = SettleLostReply(ServiceCashInOut(password, 0, signedAmount, err));
+    if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return Unsettled(kReceiptUnknown);
     cash_->setText(FromCp1251(state().LastReply().field(1)));
-    state().lastReply = CloseNonFiscalReceipt(password, err);
-    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return;
+    state().lastReply = SettleLostReply(CloseNonFiscalReceipt(password, err));
+    if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return Unsettled(kReceiptUnknown);
   }
   ui().ShowMessage(success);
+}
+
+void CashInOutScreen::Unsettled(const QString& advice) {
+  if (session::ReplyLost(state().LastReply())) ui().ShowMessage(advice);
 }
 
 }  // namespace kovrix

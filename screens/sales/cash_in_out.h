@@ -31,6 +31,8 @@ class CashInOutScreen : public Screen {
 
  private:
   void MoveCash(bool in);
+  /// After a step whose reply stayed lost: says what is not known and the safe next step.
+  void Unsettled(const QString& advice);
 
   QLineEdit* password_ = nullptr;
   QLineEdit* amount_ = nullptr;

@@ -49,6 +49,43 @@ TEST_F(CashInOutTest, TheVariantFollowsProtocolAndAccessLevel) {
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 }
 
+// A lost reply at any step: the same frame is asked for again with its SEQ, so the deposit moves
+// the till once and the service receipt closes; a registrator that stays silent gets a message
+// that says what is not known and what the recovery buttons do.
+TEST_F(CashInOutTest, ALostReplyAtAnyStepMovesTheMoneyOnce) {
+  struct Case {
+    const char* protocol;
+    std::uint8_t lost;
+    sim::LineFault fault;
+  } cases[] = {
+      {"2.02", 0x6E, sim::LineFault::Mute}, {"2.02", 0x6E, sim::LineFault::Drop},
+      {"3.00", 0x63, sim::LineFault::Mute}, {"3.00", 0x77, sim::LineFault::Mute},
+      {"3.00", 0x77, sim::LineFault::Drop}, {"3.00", 0x65, sim::LineFault::Mute},
+  };
+  std::int64_t till = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.protocol) + " " + std::to_string(c.lost));
+    state.protocolVersion = c.protocol;
+    screen.AmountBox()->setText("100.00");
+    server.faults().Aim(c.lost, c.fault, 1);
+    Click(screen.CashInButton());
+    TakeSent();
+    till += 10000;
+    EXPECT_EQ(TakeMessages(), Messages{"Служебный внос денег - Успешно!"});
+    EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.cash; }), till);
+    EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
+  }
+  // Silent for good at the cash command of a service receipt: the time-out first, then the advice.
+  state.protocolVersion = "3.00";
+  server.faults().Aim(0x77, sim::LineFault::Mute, 0);
+  Click(screen.CashInButton());
+  const Messages shown = TakeMessages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "Служебный внос денег:\n  Таймаут устройства! Ошибка!");
+  EXPECT_EQ(shown[1].rfind("Ответ регистратора потерян: служебный чек может остаться открытым.", 0), 0u) << shown[1];
+  server.faults().Clear();
+}
+
 TEST_F(CashInOutTest, RefusalsCarryThePrefixOnlyForTheCashCommand) {
   state.protocolVersion = "3.00";
   Click(screen.CashOutButton());  // the till is empty: the service receipt stays open
