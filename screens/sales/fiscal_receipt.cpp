@@ -18,6 +18,7 @@
 #include "driver/serial_line.h"
 #include "screens/sales/article_loading.h"
 #include "screens/screen_kit.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
 
@@ -309,7 +310,10 @@ bool FiscalReceipt::eventFilter(QObject* watched, QEvent* event) {
   return Screen::eventFilter(watched, event);
 }
 
-bool FiscalReceipt::Result(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage) {
+bool FiscalReceipt::Result(const ReplyRecord& given, const QString& timeoutMessage, const QString& errorMessage) {
+  // The command just sent lost its reply: asked for again with its SEQ, so that it runs once and
+  // the answer is the registrator's own.
+  const ReplyRecord& reply = &given == LatestRecord() ? *(state().lastReply = SettleLostReply(&given)) : given;
   errorCode_->setText(ErrorCodeText(reply));
   status_->setEnabled(true);
   return CheckTimeoutAndCode(ui(), reply, timeoutMessage, errorMessage);
@@ -432,6 +436,28 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
     ui().ShowMessage(point >= 0 && amountText.size() - point - 1 > 2 ? kTwoDecimals : kBadPayment);
     return;
   }
+  if (pendingCharge_ && (pendingCharge_->amount != amountText || pendingCharge_->paymentType != paymentType)) {
+    // Another amount or type: a new purchase on the terminal only when the operator says so, told
+    // of the charge not yet recorded.
+    if (!ui().AskOkCancel(QStringLiteral("Терминал уже провел оплату %1 (идентификатор транзакции %2), которая еще не "
+                                         "записана в чек. Провести новую оплату на терминале?")
+                              .arg(pendingCharge_->amount, FromCp1251(pendingCharge_->transaction)))) {
+      return;
+    }
+    ReleaseCharge();
+  }
+  if (pendingCharge_) {
+    const PendingCharge charge = *pendingCharge_;
+    const ReplyRecord& last = *LatestRecord();
+    // Its own frame was the last one sent: asked for again with its SEQ, so it is recorded once.
+    if (TheLink().SequenceCounter() == charge.counter && last.command == kCardPayment && session::ReplyLost(last)) {
+      state().lastReply = SettleLostReply(&last);
+      FinishCardPayment(*LatestRecord(), kCardPaymentTimeout, QStringLiteral("Ошибка оплаты чека банковской картой"));
+      return;
+    }
+    CompleteCardPayment(password, paymentType, amountText, CardPaymentData{{}, {}, {}, {}, charge.transaction}, false);
+    return;
+  }
   if (ownTransaction_->isChecked()) {
     // The box takes 20 typed characters; a longer identifier it holds came whole from the terminal
     // and is recorded whole.
@@ -486,6 +512,7 @@ void FiscalReceipt::CompleteCardPayment(const std::string& password, int payment
                            card.transaction + ";";
   const ReplyRecord* sent = ExecuteFitting(ui(), kCardPayment, data);
   if (sent == nullptr) return;
+  sent = SettleLostReply(sent);
   state().lastReply = sent;
   // The driver has one record: keep the payment's reply while the signature lines print.
   const ReplyRecord reply = *sent;
@@ -497,17 +524,42 @@ void FiscalReceipt::CompleteCardPayment(const std::string& password, int payment
   }
   QString timeoutMessage = kCardPaymentTimeout;
   QString errorMessage = QStringLiteral("Ошибка оплаты чека банковской картой");
-  if (fromTerminal && !paid) {
-    // The terminal has charged the card: its identifier is what records the payment on a retry.
-    const QString transaction = FromCp1251(card.transaction);
-    // Cut to the typing limit, the identifier would record the retry under another transaction.
-    transaction_->setMaxLength(std::max<int>(kTransactionLength, static_cast<int>(transaction.size())));
-    transaction_->setText(transaction);
-    const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1").arg(transaction);
+  if (!paid && (fromTerminal || pendingCharge_)) {
+    // The terminal has charged the card: its identifier, and only it, records the payment on a retry.
+    if (!pendingCharge_) HoldCharge(PendingCharge{card.transaction, amountText, paymentType, TheLink().SequenceCounter()});
+    pendingCharge_->counter = TheLink().SequenceCounter();
+    const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1. "
+                                           "\"Оплатить\" запишет ее в чек с этим идентификатором.")
+                                .arg(FromCp1251(card.transaction));
     timeoutMessage += charged;
     errorMessage += charged;
   }
+  FinishCardPayment(reply, timeoutMessage, errorMessage);
+}
+
+void FiscalReceipt::FinishCardPayment(const ReplyRecord& reply, const QString& timeoutMessage,
+                                      const QString& errorMessage) {
+  const bool paid = !(reply.status & ST_NO_REPLY) && reply.errorText == "0000";
+  if (paid) ReleaseCharge();
   Result(reply, timeoutMessage, errorMessage);
+}
+
+void FiscalReceipt::HoldCharge(const PendingCharge& charge) {
+  pendingCharge_ = charge;
+  const QString transaction = FromCp1251(charge.transaction);
+  // Cut to the typing limit, the identifier would record the retry under another transaction.
+  transaction_->setMaxLength(std::max<int>(kTransactionLength, static_cast<int>(transaction.size())));
+  transaction_->setText(transaction);
+  ownTransaction_->setChecked(true);
+  ownTransaction_->setEnabled(false);
+  transaction_->setReadOnly(true);
+}
+
+void FiscalReceipt::ReleaseCharge() {
+  if (!pendingCharge_) return;
+  pendingCharge_.reset();
+  ownTransaction_->setEnabled(true);
+  transaction_->setReadOnly(false);
 }
 
 void FiscalReceipt::Annul(int mode) {

@@ -1,4 +1,8 @@
 #pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
 // The dialog "Фискальный чек": drives one fiscal receipt step by step (open, sell programmed
 // articles, comments, discounts and surcharges, total, payments, close, annulment, barcode and
 // customer display). The registrator holds the receipt and refuses what is out of order; the
@@ -137,6 +141,20 @@ class FiscalReceipt : public Screen {
   QCheckBox* ownTransaction_ = nullptr;
   QLineEdit* transaction_ = nullptr;
   QCheckBox* noCardInfo_ = nullptr;
+
+  /// A purchase the terminal approved that the registrator has not recorded yet: the next payment
+  /// records it with its identifier, never with a second purchase unless the operator says so.
+  struct PendingCharge {
+    std::string transaction;
+    QString amount;
+    int paymentType = 0;
+    std::uint8_t counter = 0;  // the link's sequence counter of the card payment frame
+  };
+  std::optional<PendingCharge> pendingCharge_;
+  void HoldCharge(const PendingCharge& charge);
+  /// Shows the card payment's outcome; a recorded payment releases the charge held for it.
+  void FinishCardPayment(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage);
+  void ReleaseCharge();
 
   QPushButton* open_ = nullptr;
   QPushButton* printComment_ = nullptr;

@@ -205,12 +205,14 @@ TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
   EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x24, 0x64}));
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка продажи"});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "000B");
-  server.faults().Queue(sim::LineFault::Drop);
+  // Silent for the frame and for each time it is asked for again.
+  server.faults().Queue(sim::LineFault::Drop, 4);
   Click(screen.OpenButton());
   EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Ошибка открытия чека!"});
   server.faults().FailCommand(0x24, sim::err::kArticleNoSpace);
   Click(screen.SellButton());
-  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x63, 0x24}));  // the dropped frame is journalled too
+  // The dropped frames are journalled too.
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x63, 0x63, 0x63, 0x63, 0x24}));
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка "});
   server.faults().Clear();
   Click(screen.CloseReceiptButton());
@@ -248,14 +250,15 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   OpenAndSell(0, "1");
   ASSERT_EQ(screen.ErrorCodeBox()->text(), "0000");
   TakeSent();
-  // The registrator takes the payment and prints it, but its answer is lost.
-  server.faults().Queue(sim::LineFault::Mute);
+  // The registrator takes the payment and prints it, its answer is lost, and it stays silent when
+  // asked for it again.
+  server.faults().Queue(sim::LineFault::Mute, 4);
   PayWith(0, "20.00");
   EXPECT_EQ(TakeMessages(), Messages{kPaymentTimeout});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----") << "not the 0000 of the sale before";
   EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
 
-  server.faults().Queue(sim::LineFault::Mute);
+  server.faults().Queue(sim::LineFault::Mute, 4);
   Click(screen.CloseReceiptButton());
   EXPECT_EQ(TakeMessages(), Messages{kCloseTimeout});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
@@ -271,7 +274,7 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   state.protocolVersion = "4.00";
   OpenAndSell(0, "1");
   screen.NoCardInfoBox()->setChecked(true);
-  server.faults().Queue(sim::LineFault::Mute);
+  server.faults().Queue(sim::LineFault::Mute, 4);
   PayWith(1, "12.50");
   const Messages cardTimeout = TakeMessages();
   ASSERT_EQ(cardTimeout.size(), 1u);
@@ -279,6 +282,43 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   EXPECT_EQ(cardTimeout[0].substr(0, expected.size()), expected);
   EXPECT_GT(cardTimeout[0].size(), expected.size());  // the terminal's identifier follows
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
+  // The identifier is held for this payment: the box ticked and locked.
+  EXPECT_TRUE(screen.OwnTransactionBox()->isChecked());
+  EXPECT_FALSE(screen.OwnTransactionBox()->isEnabled());
+  // The operator's next click asks for the same frame again: recorded once, charged once.
+  TakeSent();
+  PayWith(1, "12.50");
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(terminal.purchases().size(), 1u);
+  const auto again = TakeSent();
+  ASSERT_EQ(again.size(), 1u);
+  EXPECT_EQ(again[0].command, 0x78);
+  int cardLines = 0;
+  for (const auto& e : server.journal().Entries()) cardLines += e.command == 0x78 && e.outcome == sim::Outcome::Executed;
+  EXPECT_EQ(cardLines, 1);
+  EXPECT_TRUE(screen.OwnTransactionBox()->isEnabled());
+}
+
+// One lost reply at a payment, a card payment or the close: asked for again with the same SEQ at
+// once, so the operator sees the registrator's own answer and nothing runs twice.
+TEST_F(FiscalReceiptTest, AReplyLostOnceIsAskedForAgainAndNothingRunsTwice) {
+  state.protocolVersion = "4.00";
+  screen.NoCardInfoBox()->setChecked(true);
+  OpenAndSell(0, "1");
+  server.faults().Queue(sim::LineFault::Mute);
+  PayWith(1, "5.00");
+  server.faults().Queue(sim::LineFault::Drop);
+  PayWith(0, "20.00");
+  server.faults().Queue(sim::LineFault::Mute);
+  Click(screen.CloseReceiptButton());
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  EXPECT_EQ(terminal.purchases().size(), 1u);
+  int executed = 0;
+  for (const auto& e : server.journal().Entries()) executed += e.outcome == sim::Outcome::Executed &&
+                                                               (e.command == 0x78 || e.command == 0x67 || e.command == 0x65);
+  EXPECT_EQ(executed, 3);
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 }
 
 TEST_F(FiscalReceiptTest, BadTypedValuesSendNothing) {
@@ -489,15 +529,23 @@ TEST_F(FiscalReceiptTest, ACardPaymentTheRegistratorRefusesAfterTheTerminalCharg
   EXPECT_TRUE(terminal.purchases()[0].approved);
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;604211000001;"}}));
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой\n"
-                                     "Оплата на терминале проведена, идентификатор транзакции: 604211000001"});
+                                     "Оплата на терминале проведена, идентификатор транзакции: 604211000001"
+                                     ". \"Оплатить\" запишет ее в чек с этим идентификатором."});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), QString::fromStdString(sim::err::kPrinter.WireText()));
   EXPECT_TRUE(screen.StatusButton()->isEnabled());
   EXPECT_EQ(screen.TransactionBox()->text(), "604211000001");
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kSaleReceipt);
 
+  // Another amount would be a second charge: only after a question that names the first one.
+  ui.answers = {false};
+  PayWith(1, "10.00");
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_TRUE(ui.questions[0].contains(QStringLiteral("12.50")) && ui.questions[0].contains(QStringLiteral("604211000001")));
+  EXPECT_EQ(TakeSent(), std::vector<Sent>{});
+  EXPECT_EQ(terminal.purchases().size(), 1u);
+
   // Once the registrator takes it again, the identifier records the payment without a second charge.
   server.faults().Clear();
-  screen.OwnTransactionBox()->setChecked(true);
   PayWith(1, "12.50");
   EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0x78, "482916;1;12.50;604211000001;"}}));
   EXPECT_EQ(TakeMessages(), Messages{});
@@ -509,6 +557,11 @@ TEST_F(FiscalReceiptTest, ACardPaymentTheRegistratorRefusesAfterTheTerminalCharg
 // characters and refuses a longer one; what counts is that the whole identifier is what is sent.)
 TEST_F(FiscalReceiptTest, ALongTerminalIdentifierIsKeptWholeForTheRetry) {
   const std::string longId = "ACQ-2026-12-11-000000004711";
+  // Typed by hand, an identifier stops at 20 characters.
+  QTest::keyClicks(screen.TransactionBox(), QString::fromStdString(longId));
+  EXPECT_EQ(screen.TransactionBox()->text().toStdString(), longId.substr(0, 20));
+  screen.TransactionBox()->clear();
+
   FixedIdTerminal acquirer(longId);
   ASSERT_TRUE(acquirer.start());
   state.terminal.path = acquirer.slavePath();
@@ -517,21 +570,19 @@ TEST_F(FiscalReceiptTest, ALongTerminalIdentifierIsKeptWholeForTheRetry) {
   OpenAndSell(0, "1");
   TakeSent();
   const std::vector<Sent> whole{{0x78, "482916;1;12.50;" + longId + ";"}};
+  const Messages refused{"Ошибка оплаты чека банковской картой\n"
+                         "Оплата на терминале проведена, идентификатор транзакции: " + longId +
+                         ". \"Оплатить\" запишет ее в чек с этим идентификатором."};
   PayWith(1, "12.50");
   EXPECT_EQ(TakeSent(), whole);
-  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой\n"
-                                     "Оплата на терминале проведена, идентификатор транзакции: " + longId});
+  EXPECT_EQ(TakeMessages(), refused);
   EXPECT_EQ(screen.TransactionBox()->text().toStdString(), longId);
 
-  screen.OwnTransactionBox()->setChecked(true);
+  // The retry records the held identifier whole; refused again, it stays held.
   PayWith(1, "12.50");
   EXPECT_EQ(TakeSent(), whole);
-  EXPECT_EQ(TakeMessages(), Messages{"Ошибка оплаты чека банковской картой"});
-
-  // Typed by hand, an identifier still stops at 20 characters.
-  screen.TransactionBox()->clear();
-  QTest::keyClicks(screen.TransactionBox(), QString::fromStdString(longId));
-  EXPECT_EQ(screen.TransactionBox()->text().toStdString(), longId.substr(0, 20));
+  EXPECT_EQ(TakeMessages(), refused);
+  EXPECT_TRUE(screen.TransactionBox()->isReadOnly());
 }
 
 TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
@@ -576,7 +627,7 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
     EXPECT_EQ(screen.ErrorCodeBox()->text(), QString::fromStdString(sim::err::kPrinter.WireText())) << row.name;
     server.faults().Clear();
     screen.ErrorCodeBox()->clear();
-    server.faults().Queue(sim::LineFault::Drop);
+    server.faults().Queue(sim::LineFault::Drop, 4);
     row.press();
     EXPECT_EQ(TakeMessages(), Messages{row.timeout}) << row.name;
     EXPECT_EQ(Codes(TakeSent()).back(), row.command) << row.name;
