@@ -5,6 +5,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <condition_variable>
+#include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -16,10 +22,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A wait on a socket is cut into slices so that a stop of the server is noticed soon.
-constexpr std::chrono::milliseconds kSlice{100};
 // How long a refused client's remaining bytes are read away before its connection closes.
 constexpr std::chrono::milliseconds kLinger{1000};
+// How long accepting rests when the process has no descriptor left for a new connection.
+constexpr std::chrono::milliseconds kAcceptRest{100};
+// The longest the loop waits without looking at the time-outs.
+constexpr std::chrono::milliseconds kLongestWait{1000};
+
+thread_local bool tOverflowing = false;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -39,20 +49,21 @@ const char* Reason(int status) {
     case 411: return "Length Required";
     case 413: return "Payload Too Large";
     case 431: return "Request Header Fields Too Large";
+    case 503: return "Service Unavailable";
     default: return "Bad Request";
   }
 }
 
 // A refusal that the connection answers itself, before the request reaches the routing; the
 // connection closes after it, since what follows in it cannot be framed.
-std::string Refusal(int status, const std::string& message) {
+std::string Refusal(int status, const std::string& message, const std::string& extraHeader = "") {
   const std::string body = nlohmann::json{{"message", message}}.dump() + "\n";
   char head[256];
   std::snprintf(head, sizeof head,
                 "HTTP/1.1 %d %s\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: %zu\r\n"
-                "Connection: close\r\n\r\n",
+                "Connection: close\r\n",
                 status, Reason(status), body.size());
-  return head + body;
+  return head + extraHeader + "\r\n" + body;
 }
 
 // The characters of a token (a method or a header name): letters, digits and these.
@@ -82,47 +93,6 @@ std::string RequestLineProblem(std::string_view line) {
   return {};
 }
 
-int SliceMs(Clock::time_point deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<int>(std::clamp(left, std::chrono::milliseconds(0), kSlice).count());
-}
-
-enum class Got { Data, Closed, TimedOut, Stopped };
-
-// Reads what has arrived on the socket into buffer, waiting until the deadline at most.
-Got ReadSome(socket_t sock, std::string& buffer, Clock::time_point deadline, const std::atomic<socket_t>& listening) {
-  for (;;) {
-    if (listening == INVALID_SOCKET) return Got::Stopped;
-    if (Clock::now() >= deadline) return Got::TimedOut;
-    const net::Wait ready = net::WaitReadable(static_cast<net::Socket>(sock), SliceMs(deadline));
-    if (ready == net::Wait::Failed) return Got::Closed;
-    if (ready == net::Wait::Timeout) continue;
-    char chunk[4096];
-    const long n = net::Receive(static_cast<net::Socket>(sock), chunk, sizeof chunk);
-    if (n > 0) {
-      buffer.append(chunk, static_cast<std::size_t>(n));
-      return Got::Data;
-    }
-    if (n == net::kWouldBlock) continue;
-    return Got::Closed;
-  }
-}
-
-bool WriteAll(socket_t sock, const char* data, std::size_t size, Clock::time_point deadline) {
-  std::size_t done = 0;
-  while (done < size) {
-    const long n = net::Send(static_cast<net::Socket>(sock), data + done, size - done);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
-      continue;
-    }
-    if (n == net::kFailed) return false;
-    if (Clock::now() >= deadline) return false;
-    net::WaitWritable(static_cast<net::Socket>(sock), SliceMs(deadline));
-  }
-  return true;
-}
-
 void Address(socket_t sock, bool peer, std::string& ip, int& port) {
   sockaddr_storage addr{};
   socklen_t len = sizeof addr;
@@ -137,15 +107,15 @@ void Address(socket_t sock, bool peer, std::string& ip, int& port) {
   port = std::atoi(service);
 }
 
-// One whole request, read already, handed to the library's routing; its answer goes to the
-// socket within the write limit.
+// One whole request, read already, handed to the library's routing; its answer is kept for the
+// connection's loop to write, so that a client that reads slowly holds no worker.
 class RequestStream : public httplib::Stream {
  public:
-  RequestStream(std::string request, socket_t sock, std::chrono::milliseconds writeLimit)
-      : request_(std::move(request)), sock_(sock), writeLimit_(writeLimit) {}
+  RequestStream(std::string request, socket_t sock, std::string& out)
+      : request_(std::move(request)), sock_(sock), out_(out) {}
 
   bool is_readable() const override { return pos_ < request_.size(); }
-  bool is_writable() const override { return !failed_; }
+  bool is_writable() const override { return true; }
   ssize_t read(char* ptr, size_t size) override {
     const std::size_t n = std::min(size, request_.size() - pos_);
     std::copy_n(request_.data() + pos_, n, ptr);
@@ -153,30 +123,118 @@ class RequestStream : public httplib::Stream {
     return static_cast<ssize_t>(n);
   }
   ssize_t write(const char* ptr, size_t size) override {
-    if (failed_) return -1;
-    if (!writing_) {
-      writing_ = true;
-      deadline_ = Clock::now() + writeLimit_;
-    }
-    if (!WriteAll(sock_, ptr, size, deadline_)) {
-      failed_ = true;
-      return -1;
-    }
+    out_.append(ptr, size);
     return static_cast<ssize_t>(size);
   }
   void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(sock_, true, ip, port); }
   void get_local_ip_and_port(std::string& ip, int& port) const override { Address(sock_, false, ip, port); }
   socket_t socket() const override { return sock_; }
-  bool failed() const { return failed_; }
 
  private:
   std::string request_;
   std::size_t pos_ = 0;
   socket_t sock_;
-  std::chrono::milliseconds writeLimit_;
-  bool writing_ = false;
-  bool failed_ = false;
-  Clock::time_point deadline_;
+  std::string& out_;
+};
+
+// An open connection, held by the loop while it waits for a request or writes an answer, and by
+// a worker while its request is served.
+struct Connection {
+  enum class Phase {
+    Reading,   // waiting for a request, or reading one
+    Closing,   // writing its last answer
+    Draining,  // answered and shut for sending: what the client still sends is read away
+  };
+  socket_t sock = INVALID_SOCKET;
+  std::string address;
+  bool counted = false;  // counts against its address's connections
+  Phase phase = Phase::Reading;
+  bool linger = false;   // Closing: drain after the answer, since a request may still be arriving
+  std::string in;
+  std::string out;
+  std::size_t written = 0;
+  Clock::time_point deadline;       // Reading: the idle or request limit; Draining: the linger's end
+  Clock::time_point writeDeadline;  // while out holds bytes not yet written
+  // The request being read.
+  HeadChecker checker;
+  bool started = false;  // its first byte has arrived
+  bool framed = false;   // its head is whole and taken
+  std::size_t whole = 0;
+  bool emptyKey = false;
+  std::size_t served = 0;
+  bool closeAfter = false;  // the answer a worker left is the connection's last
+};
+
+// A whole request for a lane's worker, with its connection.
+struct Job {
+  std::unique_ptr<Connection> conn;
+  std::string request;
+};
+
+// The workers of a lane and the requests that wait for them, at most `waiting`.
+class Lane {
+ public:
+  Lane(std::size_t workers, std::size_t waiting) : workers_(workers), waiting_(waiting) {}
+
+  void Start(const std::function<void(Job&)>& serve) {
+    for (std::size_t i = 0; i < workers_; ++i) {
+      threads_.emplace_back([this, serve] {
+        for (;;) {
+          Job job;
+          {
+            std::unique_lock lock(mutex_);
+            cv_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+            ++running_;
+          }
+          serve(job);
+          std::lock_guard lock(mutex_);
+          --running_;
+        }
+      });
+    }
+  }
+  /// Queues the job; false, the job left as it was, when the lane is full.
+  bool Offer(Job& job) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_ || jobs_.size() >= waiting_) return false;
+      jobs_.push_back(std::move(job));
+    }
+    cv_.notify_one();
+    return true;
+  }
+  /// Lets the workers end after the job each serves, and answers the jobs that were waiting.
+  std::deque<Job> Stop() {
+    std::deque<Job> left;
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      left.swap(jobs_);
+    }
+    cv_.notify_all();
+    return left;
+  }
+  void Join() {
+    for (std::thread& t : threads_) t.join();
+    threads_.clear();
+  }
+  std::size_t Load() const {
+    std::lock_guard lock(mutex_);
+    return jobs_.size() + running_;
+  }
+
+ private:
+  const std::size_t workers_;
+  const std::size_t waiting_;
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<Job> jobs_;
+  std::size_t running_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
 };
 
 }  // namespace
@@ -275,13 +333,359 @@ FramedHead FrameHead(std::string_view head, std::size_t maxBody) {
   return f;
 }
 
-BoundedServer::BoundedServer(const ConnectionLimits& limits) : limits_(limits) {
-  const std::size_t workers = limits_.workers;
-  new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+std::string TargetPath(std::string_view target) {
+  return httplib::detail::decode_url(std::string(target.substr(0, target.find('?'))), false);
+}
+
+// The loop that holds every open connection: it accepts them, reads each request whole, hands it
+// to its lane and writes the answer the worker left. It alone opens, closes and counts
+// connections; a connection is either in its hands or in one worker's.
+class BoundedServer::Reception {
+ public:
+  Reception(BoundedServer& server, std::size_t registratorLanes, Sorter sorter)
+      : server_(server), limits_(server.limits_), sorter_(std::move(sorter)) {
+    lanes_.push_back(std::make_unique<Lane>(limits_.sharedWorkers, limits_.waitingShared));
+    for (std::size_t i = 0; i < registratorLanes; ++i)
+      lanes_.push_back(std::make_unique<Lane>(1, limits_.waitingPerRegistrator));
+  }
+
+  void RequestStop() {
+    stop_ = true;
+    waker_.Wake();
+  }
+
+  std::size_t Load(std::size_t lane) const { return lane < lanes_.size() ? lanes_[lane]->Load() : 0; }
+
+  void Run() {
+    if (stop_ || server_.svr_sock_ == INVALID_SOCKET) return;
+    listening_ = server_.svr_sock_;
+    PrepareListening(listening_);
+    for (auto& lane : lanes_) lane->Start([this](Job& job) { Work(job); });
+    bool stopping = false;
+    std::vector<Watched> watched;
+    for (;;) {
+      if (stop_ && !stopping) {
+        stopping = true;
+        StopAccepting();
+        for (auto& lane : lanes_) {
+          for (Job& job : lane->Stop()) {
+            --working_;
+            Close(*job.conn);
+          }
+        }
+      }
+      TakeBack();
+      Compact();
+      const auto now = Clock::now();
+      if (stopping) {
+        // Only answers that workers finished are still written.
+        for (auto& c : conns_)
+          if (c && c->out.size() == c->written) Drop(c);
+        Compact();
+        if (conns_.empty() && working_ == 0) break;
+      }
+      watched.clear();
+      watched.push_back({waker_.handle(), true, false});
+      const bool accepting = listening_ != INVALID_SOCKET && now >= acceptRest_;
+      if (accepting) watched.push_back({listening_, true, false});
+      const std::size_t first = watched.size();
+      auto wait = kLongestWait;
+      if (!accepting && listening_ != INVALID_SOCKET) wait = std::min(wait, Left(acceptRest_, now));
+      for (const auto& c : conns_) {
+        watched.push_back({c->sock, WantsToRead(*c), c->out.size() > c->written});
+        if (c->out.size() > c->written) wait = std::min(wait, Left(c->writeDeadline, now));
+        if (c->phase != Connection::Phase::Closing) wait = std::min(wait, Left(c->deadline, now));
+      }
+      WaitAny(watched, static_cast<int>(wait.count()));
+      if (watched[0].readable) waker_.Drain();
+      // New connections are looked at after the ones the wait was about.
+      const std::size_t held = conns_.size();
+      for (std::size_t i = 0; i < held; ++i) {
+        if (!conns_[i]) continue;
+        if (watched[first + i].writable) Flush(conns_[i]);
+        if (conns_[i] && watched[first + i].readable) Read(conns_[i]);
+      }
+      if (accepting && watched[1].readable) Accept();
+      Expire();
+      Compact();
+    }
+    for (auto& lane : lanes_) lane->Join();
+  }
+
+ private:
+  static std::chrono::milliseconds Left(Clock::time_point when, Clock::time_point now) {
+    return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(when - now) +
+                                                      std::chrono::milliseconds(1));
+  }
+
+  bool WantsToRead(const Connection& c) const {
+    if (c.phase == Connection::Phase::Draining) return true;
+    // A whole request waits for its answer to be written before it is served: no more is read.
+    return c.phase == Connection::Phase::Reading && c.in.size() < (c.framed ? c.whole : limits_.maxHead + 1);
+  }
+
+  void StopAccepting() {
+    if (listening_ == INVALID_SOCKET) return;
+    server_.svr_sock_ = INVALID_SOCKET;
+    CloseConnection(listening_);
+    listening_ = INVALID_SOCKET;
+  }
+
+  void Accept() {
+    for (;;) {
+      socket_t sock = INVALID_SOCKET;
+      std::string address;
+      const Accepted got = AcceptConnection(listening_, sock, address);
+      if (got == Accepted::OutOfDescriptors) acceptRest_ = Clock::now() + kAcceptRest;
+      if (got != Accepted::Connection) return;
+      if (conns_.size() + working_ >= limits_.connections) {
+        CloseConnection(sock);
+        continue;
+      }
+      PrepareConnection(sock);
+      auto c = std::make_unique<Connection>();
+      c->sock = sock;
+      c->address = address;
+      c->deadline = Clock::now() + limits_.idle;
+      std::size_t& open = perAddress_[address];
+      if (open >= limits_.connectionsPerAddress) {
+        // Answered and closed at once: one client cannot hold every connection of the service.
+        if (open == 0) perAddress_.erase(address);
+        const std::string seconds = std::to_string(limits_.retryAfter.count());
+        Refuse(*c, 503,
+               "too many connections from " + address + ": at most " + std::to_string(limits_.connectionsPerAddress) +
+                   " are open at once; close one or try again in " + seconds + " s",
+               "Retry-After: " + seconds + "\r\n");
+      } else {
+        ++open;
+        c->counted = true;
+      }
+      conns_.push_back(std::move(c));
+      Flush(conns_.back());
+    }
+  }
+
+  void Read(std::unique_ptr<Connection>& slot) {
+    Connection& c = *slot;
+    char chunk[16384];
+    for (;;) {
+      if (!WantsToRead(c)) return;
+      const long n = net::Receive(static_cast<net::Socket>(c.sock), chunk, sizeof chunk);
+      if (n == net::kWouldBlock) return;
+      if (n <= 0) {
+        // The client closed or failed: a request it left unfinished is not answered.
+        Drop(slot);
+        return;
+      }
+      if (c.phase == Connection::Phase::Draining) continue;
+      c.in.append(chunk, static_cast<std::size_t>(n));
+      Advance(slot);
+      if (!slot) return;
+    }
+  }
+
+  // Takes the request in the buffer as far as it has arrived: its head is checked line by line as
+  // the lines arrive, a bad one refused at once, and a whole request goes to its lane.
+  void Advance(std::unique_ptr<Connection>& slot) {
+    Connection& c = *slot;
+    if (stop_ || c.phase != Connection::Phase::Reading || c.in.empty() || c.out.size() > c.written) return;
+    if (!c.started) {
+      c.started = true;
+      c.deadline = Clock::now() + limits_.request;
+    }
+    if (!c.framed) {
+      const HeadChecker::State state = c.checker.Check(c.in);
+      if (state == HeadChecker::State::Malformed) return Refuse(c, 400, c.checker.problem());
+      const std::string tooLong = "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes";
+      if (state == HeadChecker::State::Incomplete) {
+        if (c.in.size() > limits_.maxHead) Refuse(c, 431, tooLong);
+        return;
+      }
+      const std::size_t headEnd = c.checker.headEnd();
+      if (headEnd > limits_.maxHead) return Refuse(c, 431, tooLong);
+      const FramedHead head = FrameHead(std::string_view(c.in).substr(0, headEnd), limits_.maxBody);
+      if (head.status != 0) return Refuse(c, head.status, head.message);
+      c.framed = true;
+      c.whole = headEnd + 4 + head.bodyLength;
+      c.emptyKey = head.emptyIdempotencyKey;
+      if (head.expectContinue && c.in.size() < c.whole) {
+        Send(c, "HTTP/1.1 100 Continue\r\n\r\n");
+        // Written at once to a connection that has just sent its head, or at the next wait.
+        return Flush(slot);
+      }
+    }
+    if (c.in.size() >= c.whole) Dispatch(slot);
+  }
+
+  void Dispatch(std::unique_ptr<Connection>& slot) {
+    Connection& c = *slot;
+    Job job;
+    job.request = c.in.substr(0, c.whole);
+    c.in.erase(0, c.whole);
+    c.checker = HeadChecker();
+    c.started = c.framed = false;
+    c.whole = 0;
+    const std::string_view line = std::string_view(job.request).substr(0, job.request.find("\r\n"));
+    const std::size_t space = line.find(' ');
+    const std::string_view target = line.substr(space + 1, line.rfind(' ') - space - 1);
+    std::size_t lane = sorter_ ? sorter_(TargetPath(target)) : 0;
+    if (lane >= lanes_.size()) lane = 0;
+    job.conn = std::move(slot);
+    if (lanes_[lane]->Offer(job)) {
+      ++working_;
+      return;
+    }
+    // The lane is full: the routing answers the request here, without running it.
+    slot = std::move(job.conn);
+    tOverflowing = true;
+    Route(*slot, std::move(job.request));
+    tOverflowing = false;
+    Answered(slot);
+  }
+
+  // Routes a request of the connection; the answer goes to its output.
+  void Route(Connection& c, std::string request) {
+    const bool emptyKey = c.emptyKey;
+    RequestStream stream(std::move(request), c.sock, c.out);
+    bool closed = false;
+    const bool last = ++c.served == limits_.requestsPerConnection;
+    const bool answered = server_.process_request(stream, last, closed, [emptyKey](httplib::Request& req) {
+      // Answered by the loop already; the library would send a second one.
+      req.headers.erase("Expect");
+      // The library drops a header without a value; an empty key is refused, not taken as none.
+      if (emptyKey && !req.has_header("Idempotency-Key")) req.headers.emplace("Idempotency-Key", "");
+    });
+    c.closeAfter = !answered || closed || last;
+  }
+
+  // A worker's part: the request routed, the connection handed back to the loop.
+  void Work(Job& job) {
+    Route(*job.conn, std::move(job.request));
+    {
+      std::lock_guard lock(returnedMutex_);
+      returned_.push_back(std::move(job.conn));
+    }
+    waker_.Wake();
+  }
+
+  void TakeBack() {
+    std::vector<std::unique_ptr<Connection>> back;
+    {
+      std::lock_guard lock(returnedMutex_);
+      back.swap(returned_);
+    }
+    for (auto& c : back) {
+      --working_;
+      conns_.push_back(std::move(c));
+      Answered(conns_.back());
+    }
+  }
+
+  // The connection's answer is in its output: it is written, and the connection then waits for
+  // its next request (one sent already is taken at once) or closes.
+  void Answered(std::unique_ptr<Connection>& slot) {
+    Connection& c = *slot;
+    c.writeDeadline = Clock::now() + limits_.write;
+    c.deadline = Clock::now() + limits_.idle;
+    if (c.closeAfter) c.phase = Connection::Phase::Closing;
+    Flush(slot);
+  }
+
+  void Send(Connection& c, std::string_view bytes) {
+    if (c.out.size() == c.written) c.writeDeadline = Clock::now() + limits_.write;
+    c.out.append(bytes);
+  }
+
+  // A refusal closes the connection after it: what follows in it cannot be framed.
+  void Refuse(Connection& c, int status, const std::string& message, const std::string& extraHeader = "") {
+    Send(c, Refusal(status, message, extraHeader));
+    c.phase = Connection::Phase::Closing;
+    c.linger = true;
+  }
+
+  void Flush(std::unique_ptr<Connection>& slot) {
+    Connection& c = *slot;
+    while (c.written < c.out.size()) {
+      const long n = net::Send(static_cast<net::Socket>(c.sock), c.out.data() + c.written, c.out.size() - c.written);
+      if (n == net::kWouldBlock) return;
+      if (n <= 0) return Drop(slot);
+      c.written += static_cast<std::size_t>(n);
+    }
+    c.out.clear();
+    c.written = 0;
+    if (c.phase == Connection::Phase::Closing) {
+      if (!c.linger) return Drop(slot);
+      // The client may still be sending the request that was refused: closing with its bytes
+      // unread would reset the connection and could lose the refusal on the way. Its end is
+      // closed first and what still comes is read away for a moment.
+      ShutdownSending(c.sock);
+      c.phase = Connection::Phase::Draining;
+      c.deadline = Clock::now() + kLinger;
+      return;
+    }
+    if (c.phase == Connection::Phase::Reading) Advance(slot);
+  }
+
+  void Expire() {
+    const auto now = Clock::now();
+    for (auto& slot : conns_) {
+      if (!slot) continue;
+      Connection& c = *slot;
+      if (c.out.size() > c.written) {
+        if (now >= c.writeDeadline) Drop(slot);
+        continue;
+      }
+      if (now < c.deadline) continue;
+      if (c.phase == Connection::Phase::Reading && c.started) {
+        Refuse(c, 408, "the request did not arrive whole in time");
+        Flush(slot);
+      } else {
+        Drop(slot);
+      }
+    }
+  }
+
+  void Close(Connection& c) {
+    CloseConnection(c.sock);
+    if (!c.counted) return;
+    const auto open = perAddress_.find(c.address);
+    if (open != perAddress_.end() && --open->second == 0) perAddress_.erase(open);
+  }
+
+  void Drop(std::unique_ptr<Connection>& slot) {
+    Close(*slot);
+    slot.reset();
+  }
+
+  void Compact() {
+    conns_.erase(std::remove(conns_.begin(), conns_.end(), nullptr), conns_.end());
+  }
+
+  BoundedServer& server_;
+  const ConnectionLimits& limits_;
+  const Sorter sorter_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
+  Waker waker_;
+  std::atomic<bool> stop_{false};
+  socket_t listening_ = INVALID_SOCKET;
+  Clock::time_point acceptRest_{};
+  std::vector<std::unique_ptr<Connection>> conns_;  // the connections the loop holds
+  std::size_t working_ = 0;                         // the connections workers hold
+  std::map<std::string, std::size_t> perAddress_;
+  std::mutex returnedMutex_;
+  std::vector<std::unique_ptr<Connection>> returned_;
+};
+
+BoundedServer::BoundedServer(const ConnectionLimits& limits, std::size_t registratorLanes, Sorter sorter)
+    : limits_(limits), reception_(std::make_unique<Reception>(*this, registratorLanes, std::move(sorter))) {
   set_payload_max_length(limits_.maxBody);
   // The library writes these into its Keep-Alive answer header.
   set_keep_alive_timeout(std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(limits_.idle).count()));
   set_keep_alive_max_count(limits_.requestsPerConnection);
+}
+
+BoundedServer::~BoundedServer() {
+  if (svr_sock_ != INVALID_SOCKET) CloseConnection(svr_sock_);
 }
 
 void BoundedServer::WidenBacklog() {
@@ -289,78 +693,12 @@ void BoundedServer::WidenBacklog() {
   if (svr_sock_ != INVALID_SOCKET) WidenListenBacklog(svr_sock_);
 }
 
-bool BoundedServer::process_and_close_socket(socket_t sock) {
-  PrepareConnection(sock);
-  std::string buffer;
-  bool refused = false;
-  auto refuse = [&](int status, const std::string& message) {
-    const std::string text = Refusal(status, message);
-    refused = WriteAll(sock, text.data(), text.size(), Clock::now() + limits_.write);
-  };
-  for (std::size_t served = 0; served < limits_.requestsPerConnection; ++served) {
-    // A request sent before the previous answer (pipelined) is in the buffer already.
-    if (buffer.empty() && ReadSome(sock, buffer, Clock::now() + limits_.idle, svr_sock_) != Got::Data) break;
-    const auto deadline = Clock::now() + limits_.request;
-    Got got = Got::Data;
-    // Each line of the head is checked as soon as it is whole: a malformed one is refused at
-    // once, and nothing after it on the connection is read as a request.
-    HeadChecker checker;
-    HeadChecker::State state = HeadChecker::State::Incomplete;
-    while ((state = checker.Check(buffer)) == HeadChecker::State::Incomplete && buffer.size() <= limits_.maxHead &&
-           got == Got::Data)
-      got = ReadSome(sock, buffer, deadline, svr_sock_);
-    if (state == HeadChecker::State::Malformed) {
-      refuse(400, checker.problem());
-      break;
-    }
-    if (state == HeadChecker::State::Incomplete && buffer.size() > limits_.maxHead) {
-      refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
-      break;
-    }
-    if (got == Got::TimedOut) refuse(408, "the request did not arrive whole in time");
-    if (got != Got::Data) break;
-    const std::size_t headEnd = checker.headEnd();
-    if (headEnd > limits_.maxHead) {
-      refuse(431, "the request line and headers pass " + std::to_string(limits_.maxHead) + " bytes");
-      break;
-    }
-    const FramedHead head = FrameHead(std::string_view(buffer).substr(0, headEnd), limits_.maxBody);
-    if (head.status != 0) {
-      refuse(head.status, head.message);
-      break;
-    }
-    const std::size_t whole = headEnd + 4 + head.bodyLength;
-    if (head.expectContinue && buffer.size() < whole) {
-      const std::string_view goOn = "HTTP/1.1 100 Continue\r\n\r\n";
-      if (!WriteAll(sock, goOn.data(), goOn.size(), deadline)) break;
-    }
-    while (buffer.size() < whole && got == Got::Data) got = ReadSome(sock, buffer, deadline, svr_sock_);
-    if (got == Got::TimedOut) refuse(408, "the request did not arrive whole in time");
-    if (got != Got::Data) break;
+void BoundedServer::Serve() { reception_->Run(); }
 
-    RequestStream stream(buffer.substr(0, whole), sock, limits_.write);
-    buffer.erase(0, whole);
-    bool closed = false;
-    const bool last = served + 1 == limits_.requestsPerConnection;
-    const bool answered = process_request(stream, last, closed, [&head](httplib::Request& req) {
-      // Answered above already; the library would send a second one.
-      req.headers.erase("Expect");
-      // The library drops a header without a value; an empty key is refused, not taken as none.
-      if (head.emptyIdempotencyKey && !req.has_header("Idempotency-Key")) req.headers.emplace("Idempotency-Key", "");
-    });
-    if (!answered || closed || stream.failed() || svr_sock_ == INVALID_SOCKET) break;
-  }
-  if (refused) {
-    // The client may still be sending the request that was refused: closing with its bytes
-    // unread would reset the connection and could lose the refusal on the way. Its end is
-    // closed first and what still comes is read away for a moment.
-    ShutdownSending(sock);
-    const auto until = Clock::now() + kLinger;
-    std::string rest;
-    while (ReadSome(sock, rest, until, svr_sock_) == Got::Data) rest.clear();
-  }
-  CloseConnection(sock);
-  return true;
-}
+void BoundedServer::Stop() { reception_->RequestStop(); }
+
+std::size_t BoundedServer::LaneLoad(std::size_t lane) const { return reception_->Load(lane); }
+
+bool BoundedServer::Overflowing() { return tOverflowing; }
 
 }  // namespace kovrix::server

@@ -1,14 +1,18 @@
 #pragma once
-// The service's own reading of HTTP connections, under the HTTP library's routing. The library
-// reads a request a line at a time with a time-out per read, waits for a request body until the
-// connection closes when no Content-Length is given, and loses requests that a client sends
-// before the previous answer; here a connection's bytes are read by the service instead: the
-// whole request (head and body) within a bounded time, its length taken from Content-Length
-// alone (none = no body), pipelined requests kept for the next turn, idle connections closed
-// soon. Each request then reaches the library's routing from memory, whole.
+// The service's own handling of HTTP connections, under the HTTP library's routing. The library
+// gives each connection a thread for as long as it is open, reads a request a line at a time
+// with a time-out per read, and loses requests that a client sends before the previous answer;
+// here one loop holds every open connection instead, reads each request whole (head and body,
+// within a bounded time, its length from Content-Length alone, none = no body), and only then
+// hands it to a worker of its lane, which routes it from memory and leaves the answer for the
+// loop to write. Each registrator has a lane of its own with one worker and a bounded number of
+// requests waiting, so a registrator that stays silent holds up its own requests only; the
+// requests that address no registrator share one lane of a few workers.
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,9 +27,17 @@ struct ConnectionLimits {
   std::size_t maxHead = 16 * 1024;          // request line and headers
   std::size_t maxBody = 1 << 20;
   std::size_t requestsPerConnection = 100;
-  // Connections served at once. Only one request at a time reaches the registrator, so the rest
-  // only read and answer: many workers cost little, and slow clients cannot take them all.
-  std::size_t workers = 128;
+  // Connections open at once from one client address; one more is answered 503 and closed.
+  std::size_t connectionsPerAddress = 128;
+  // Connections open at once in all; one more is closed at once.
+  std::size_t connections = 4096;
+  // Whole requests that may wait for a registrator's lane; one more is answered 503 "busy".
+  std::size_t waitingPerRegistrator = 16;
+  // The shared lane: its workers, and the whole requests that may wait for them.
+  std::size_t sharedWorkers = 8;
+  std::size_t waitingShared = 64;
+  // What a 503 for a full lane or too many connections gives as Retry-After.
+  std::chrono::seconds retryAfter{1};
 };
 
 /// What the head of a request says about its framing.
@@ -70,20 +82,41 @@ class HeadChecker {
 /// means no body; Transfer-Encoding is refused (411); Host given twice is 400.
 FramedHead FrameHead(std::string_view head, std::size_t maxBody);
 
-/// An HTTP server whose connections are read under ConnectionLimits.
+/// Answers the path of a request target as the routing sees it: the query cut off and
+/// percent-escapes decoded.
+std::string TargetPath(std::string_view target);
+
+/// An HTTP server whose connections are held and read under ConnectionLimits, its requests
+/// served in lanes: lane 0 is shared by several workers, lanes 1..registrators have one each.
 class BoundedServer : public httplib::Server {
  public:
-  explicit BoundedServer(const ConnectionLimits& limits);
+  /// Answers the lane of a request from its path (as TargetPath gives it).
+  using Sorter = std::function<std::size_t(const std::string& path)>;
+
+  BoundedServer(const ConnectionLimits& limits, std::size_t registratorLanes, Sorter sorter);
+  ~BoundedServer() override;
 
   /// Lets many connections wait to be accepted (the library asks for 5): a burst of clients
-  /// then queues instead of being turned away. Call after binding.
+  /// that comes before the loop runs then waits instead of being turned away. Call after binding.
   void WidenBacklog();
 
- protected:
-  bool process_and_close_socket(socket_t sock) override;
+  /// Serves the bound socket (bind_to_port or bind_to_any_port first) until Stop. After Stop the
+  /// requests that workers are serving are finished and answered; those waiting are dropped.
+  void Serve();
+  /// Stops serving (from any thread, also before Serve has started).
+  void Stop();
+
+  /// Answers the requests of a lane that are being served or wait.
+  std::size_t LaneLoad(std::size_t lane) const;
+
+  /// Answers whether the request being routed on the calling thread found its lane full: the
+  /// routing then answers it 503 without running it.
+  static bool Overflowing();
 
  private:
+  class Reception;
   ConnectionLimits limits_;
+  std::unique_ptr<Reception> reception_;
 };
 
 }  // namespace kovrix::server

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <system_error>
 #include <thread>
 
 // The library's header also brings the system's socket headers (inet_pton, in6_addr).
@@ -136,9 +135,45 @@ std::string PathWithoutId(const std::string& path) {
   return "/v1" + path.substr(slash);
 }
 
+AskerPool::AskerPool(std::size_t threads) {
+  for (std::size_t i = 0; i < threads; ++i) {
+    threads_.emplace_back([this] {
+      for (;;) {
+        std::function<void()> task;
+        {
+          std::unique_lock lock(mutex_);
+          cv_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+          if (tasks_.empty()) return;
+          task = std::move(tasks_.front());
+          tasks_.pop_front();
+        }
+        task();
+      }
+    });
+  }
+}
+
+AskerPool::~AskerPool() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  cv_.notify_all();
+  for (std::thread& t : threads_) t.join();
+}
+
+void AskerPool::Post(std::function<void()> task) {
+  {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  cv_.notify_one();
+}
+
 HttpService::HttpService(ServerConfig config)
     : config_(std::move(config)),
-      http_(std::make_unique<BoundedServer>(config_.limits)),
+      http_(std::make_unique<BoundedServer>(config_.limits, std::max<std::size_t>(1, config_.registrators.size()),
+                                            [this](const std::string& path) { return LaneOf(path); })),
       throttle_(config_.authThrottle) {
   if (config_.registrators.empty()) {
     // The -p form: its answers stay where they were before several registrators could be served, so
@@ -151,6 +186,7 @@ HttpService::HttpService(ServerConfig config)
       registrators_.push_back(std::make_unique<Registrator>(r, answers, config_.linkTiming));
     }
   }
+  askers_ = std::make_unique<AskerPool>(registrators_.size());
   Routes();
 }
 
@@ -169,17 +205,40 @@ bool HttpService::Bind() {
 }
 
 void HttpService::Listen() {
-  listening_ = true;
-  if (!stopping_) http_->listen_after_bind();
-  listened_ = true;
+  if (!stopping_) http_->Serve();
 }
 
-// A stop may come before the serving loop has started (a signal right after start-up): then the
-// loop either sees the flag and never starts, or is waited for until it runs and can be stopped.
+// A stop may come before the serving loop has started (a signal right after start-up): the loop
+// then sees it and never starts.
 void HttpService::Stop() {
   stopping_ = true;
-  while (listening_ && !listened_ && !http_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  http_->stop();
+  http_->Stop();
+}
+
+std::size_t HttpService::LaneOf(const std::string& path) const {
+  static const std::string prefix = "/v1/registrators/";
+  if (path.rfind(prefix, 0) == 0) {
+    const auto slash = path.find('/', prefix.size());
+    if (slash == std::string::npos) return 0;  // the detection, or no endpoint at all
+    const std::string id = path.substr(prefix.size(), slash - prefix.size());
+    for (std::size_t i = 0; i < registrators_.size(); ++i)
+      if (registrators_[i]->id() == id) return i + 1;
+    return 0;
+  }
+  // The paths without an id are the first registrator's endpoints, but for these two.
+  if (path == "/v1/openapi.json" || path == "/v1/registrators") return 0;
+  return allowed_.count(path) ? 1 : 0;
+}
+
+void HttpService::Busy(const httplib::Request& req, httplib::Response& res) {
+  const std::size_t lane = LaneOf(req.path);
+  const std::string seconds = std::to_string(config_.limits.retryAfter.count());
+  const std::string waiting = lane == 0 ? std::to_string(config_.limits.waitingShared) + " requests wait for the service"
+                                        : std::to_string(config_.limits.waitingPerRegistrator) +
+                                              " requests wait for the registrator " + registrators_[lane - 1]->id();
+  res.set_header("Retry-After", seconds);
+  Reply(res, 503, nlohmann::ordered_json{{"message", "busy"},
+                                         {"detail", waiting + " already; nothing sent, try again in " + seconds + " s"}});
 }
 
 bool HttpService::Unauthorized(const httplib::Request& req, httplib::Response& res) {
@@ -269,19 +328,28 @@ Registrator* HttpService::Addressed(const httplib::Request& req, httplib::Respon
 }
 
 // Each registrator is asked in its own turn, all at once, so that a busy or silent one holds the
-// answer up by its own bounded wait only, not by everybody's in a row.
-nlohmann::ordered_json HttpService::Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask) {
+// answer up by its own bounded wait only, not by everybody's in a row. The askers are shared by
+// every such request: many at once queue for them instead of each starting threads of its own.
+nlohmann::ordered_json HttpService::Gather(const std::function<nlohmann::ordered_json(std::size_t)>& ask) {
   std::vector<nlohmann::ordered_json> answers(registrators_.size());
-  std::vector<std::thread> askers;
+  std::mutex mutex;
+  std::condition_variable done;
+  std::size_t left = registrators_.size();
   for (std::size_t i = 0; i < registrators_.size(); ++i) {
-    try {
-      askers.emplace_back([this, i, &answers, &ask] { answers[i] = ask(*registrators_[i]); });
-    } catch (const std::system_error&) {
-      // No thread to be had: this one is asked here, after the others have started.
-      answers[i] = ask(*registrators_[i]);
-    }
+    askers_->Post([&, i] {
+      nlohmann::ordered_json answer;
+      try {
+        answer = ask(i);
+      } catch (const std::exception&) {
+        answer = nlohmann::ordered_json{{"id", registrators_[i]->id()}, {"message", "internal error"}};
+      }
+      std::lock_guard lock(mutex);
+      answers[i] = std::move(answer);
+      if (--left == 0) done.notify_all();
+    });
   }
-  for (std::thread& t : askers) t.join();
+  std::unique_lock lock(mutex);
+  done.wait(lock, [&] { return left == 0; });
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   for (auto& answer : answers) list.push_back(std::move(answer));
   return list;
@@ -289,7 +357,10 @@ nlohmann::ordered_json HttpService::Gather(const std::function<nlohmann::ordered
 
 void HttpService::Routes() {
   http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    return Refused(req, res) ? httplib::Server::HandlerResponse::Handled : httplib::Server::HandlerResponse::Unhandled;
+    if (Refused(req, res)) return httplib::Server::HandlerResponse::Handled;
+    if (!BoundedServer::Overflowing()) return httplib::Server::HandlerResponse::Unhandled;
+    Busy(req, res);
+    return httplib::Server::HandlerResponse::Handled;
   });
   http_->set_error_handler([](const httplib::Request&, httplib::Response& res) {
     if (!res.body.empty()) return;
@@ -307,13 +378,18 @@ void HttpService::Routes() {
     res.set_content(OpenApiText(), "application/json; charset=utf-8");
   });
   get("/v1/registrators", [this](const httplib::Request&, httplib::Response& res) {
-    const auto list = Gather([](Registrator& r) { return r.State(kStateTurnWait); });
+    // The turn is waited for from the request's start, however long its asker waited to run.
+    const auto until = std::chrono::steady_clock::now() + kStateTurnWait;
+    const auto list = Gather([this, until](std::size_t i) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      return registrators_[i]->State(std::max(left, std::chrono::milliseconds(0)));
+    });
     Reply(res, 200, nlohmann::ordered_json{{"registrators", list}});
   });
   // The configured ports probed for registrators, each in its registrator's turn; one in use is
   // reported busy and not probed.
   get("/v1/registrators/detect", [this](const httplib::Request&, httplib::Response& res) {
-    const auto ports = Gather([](Registrator& r) { return r.Detect(); });
+    const auto ports = Gather([this](std::size_t i) { return registrators_[i]->Detect(http_->LaneLoad(i + 1) > 0); });
     Reply(res, 200, nlohmann::ordered_json{{"ports", ports}});
   });
 

@@ -1,11 +1,16 @@
 #pragma once
 // The HTTP side of the service: routes, the bearer-token rule, and for each registrator served the
-// queue that lets one request at a time reach it and its Idempotency-Key answers. Every endpoint of
-// a registrator answers under /v1/registrators/{id}/...; the paths without an id are the first
-// registrator's. Requests are checked whole before they queue; a bad one gets 400 and sends nothing.
+// lane that lets one request at a time reach it, a bounded number waiting, and its Idempotency-Key
+// answers. Every endpoint of a registrator answers under /v1/registrators/{id}/...; the paths
+// without an id are the first registrator's. Requests are checked whole before they run; a bad one
+// gets 400 and sends nothing.
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +26,25 @@ namespace kovrix::server {
 
 /// The id of the one registrator of the -p form.
 inline const char* const kDefaultRegistratorId = "1";
+
+/// A fixed set of threads that run tasks in the order they come: the registrators' states and
+/// probes of every list and detection request run on one such set, as many threads as there are
+/// registrators, however many requests come at once.
+class AskerPool {
+ public:
+  explicit AskerPool(std::size_t threads);
+  ~AskerPool();
+  AskerPool(const AskerPool&) = delete;
+  AskerPool& operator=(const AskerPool&) = delete;
+  void Post(std::function<void()> task);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> tasks_;
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
 
 struct ServerConfig {
   session::DeviceOptions device;            // the -p form's one registrator, served when `registrators` is empty
@@ -57,8 +81,14 @@ class HttpService {
   /// Answers the registrator a request's path names (the first one when it names none); null,
   /// with the 404 answer given, when there is no such registrator.
   Registrator* Addressed(const httplib::Request& req, httplib::Response& res);
-  /// Answers what `ask` answers of each registrator, in their order, asking them all at once.
-  nlohmann::ordered_json Gather(const std::function<nlohmann::ordered_json(Registrator&)>& ask);
+  /// Answers what `ask` answers of each registrator (by its index), in their order, asking them
+  /// all at once on the shared askers.
+  nlohmann::ordered_json Gather(const std::function<nlohmann::ordered_json(std::size_t)>& ask);
+  /// Answers the lane of a request's path: a registrator's endpoint goes to the registrator's own
+  /// (its index + 1), anything else to the shared lane 0.
+  std::size_t LaneOf(const std::string& path) const;
+  /// Answers a request whose lane was full: 503 "busy" with Retry-After.
+  void Busy(const httplib::Request& req, httplib::Response& res);
   /// Refuses a request that fails the rules every request passes (Host, Origin, token, method,
   /// Content-Type) with its answer; true when it was refused.
   bool Refused(const httplib::Request& req, httplib::Response& res);
@@ -70,10 +100,9 @@ class HttpService {
   std::unique_ptr<BoundedServer> http_;
   std::map<std::string, std::string> allowed_;  // path (without an id) -> the methods it takes, for 405
   std::vector<std::unique_ptr<Registrator>> registrators_;
+  std::unique_ptr<AskerPool> askers_;
   AuthThrottle throttle_;
   int port_ = 0;
-  std::atomic<bool> listening_{false};
-  std::atomic<bool> listened_{false};
   std::atomic<bool> stopping_{false};
 };
 

@@ -7,6 +7,7 @@
 #include "session/port_state.h"
 #include "kovrix_version.h"
 #include "server/options.h"
+#include "server/socket_io.h"
 #include "session/stop_signal.h"
 
 using namespace kovrix::server;
@@ -42,6 +43,9 @@ int main(int argc, char** argv) {
   // handler: the server finishes the request in progress and the program exits 0.
   kovrix::session::StopSignal stopSignal;
 
+  // Every open connection costs a descriptor; the default soft limit of a service (1024) would
+  // leave clients unanswered long before the connection limits do.
+  RaiseDescriptorLimit();
   HttpService service(options.config);
   if (!service.Bind()) {
     std::cerr << "kovrix-server: cannot listen on " << options.config.host << ":" << options.config.port << "\n";

@@ -97,18 +97,20 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
   return state;
 }
 
-nlohmann::ordered_json Registrator::Detect() {
+nlohmann::ordered_json Registrator::Detect(bool inUse) {
   nlohmann::ordered_json entry{{"id", config_.id}};
-  // A registrator with a request running or waiting is in use: its port is not probed.
-  const Turn turn(*this, std::chrono::milliseconds(0));
-  if (!turn.held()) {
-    session::DetectedPort busy;
-    busy.port = config_.device.port;
-    busy.state = "busy";
-    busy.message = "the service is serving a request on this registrator";
-    entry.update(session::DetectedPortJson(busy));
+  auto busy = [&] {
+    session::DetectedPort port;
+    port.port = config_.device.port;
+    port.state = "busy";
+    port.message = "the service is serving a request on this registrator";
+    entry.update(session::DetectedPortJson(port));
     return entry;
-  }
+  };
+  // A registrator with a request running or waiting is in use: its port is not probed.
+  if (inUse) return busy();
+  const Turn turn(*this, std::chrono::milliseconds(0));
+  if (!turn.held()) return busy();
   const std::vector<session::DetectedPort> found = session::DetectRegistrators({config_.device.port}, session::ProbeSpeeds());
   if (!found.empty()) entry.update(session::DetectedPortJson(found.front()));
   return entry;

@@ -1,7 +1,7 @@
 #pragma once
 // One registrator served by the service: its device options, its own link and session log (bound
-// to the thread that serves one of its requests), the queue that lets its requests reach it one at
-// a time, its service (port lock, frame sequence, receipt journal) and its Idempotency-Key answers.
+// to the thread that serves one of its requests), the turn that lets its requests and the list's
+// and detection's reads reach it one at a time, its service (port lock, frame sequence, receipt journal) and its Idempotency-Key answers.
 // Requests to different registrators run at the same time; requests to one take turns.
 
 #include <chrono>
@@ -98,9 +98,9 @@ class Registrator {
   nlohmann::ordered_json State(std::chrono::milliseconds wait);
 
   /// Answers the registrator's entry of the detection: its port probed at each speed of the speed
-  /// list, fastest first, in its turn and only when nobody holds or awaits that turn; "busy" (not
-  /// probed) otherwise.
-  nlohmann::ordered_json Detect();
+  /// list, fastest first, in its turn and only when nobody holds or awaits that turn and no
+  /// request of it waits (inUse); "busy" (not probed) otherwise.
+  nlohmann::ordered_json Detect(bool inUse);
 
  private:
   RegistratorConfig config_;
