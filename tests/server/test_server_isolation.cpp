@@ -145,7 +145,9 @@ TEST_F(IsolatedTills, ASilentRegistratorsQueueLeavesTheOtherSellingAtItsRate) {
   }
   std::cout << "[ receipts ] a's median receipt: " << alone << " us alone, " << beside
             << " us beside 140 requests to a silent b\n";
-  EXPECT_LE(beside * 8, alone * 10);  // the rate within 20%
+  // Alone on a quiet machine the two agree within a few per cent; the bound leaves room for a
+  // machine loaded by other tests, and still catches a shared pool (which stalls a for seconds).
+  EXPECT_LE(beside * 2, alone * 3);
   // The one served and the 16 that wait had to wait; every other one was told at once.
   EXPECT_GE(busy, 140 - 17);
   EXPECT_LE(busy, 140 - 16);
