@@ -25,8 +25,7 @@ const QColor kAmber(255, 192, 0);
 const QColor kDarkGreen(0, 128, 0);
 const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
 const QString kWaitingNote = QStringLiteral("   Порт открыт, ожидание ответа регистратора...");
-const QString kNoAnswerNote = QStringLiteral(
-    "   Регистратор не отвечает. Нажмите \"Отключить\", проверьте кабель, порт и скорость и подключитесь снова.");
+const QString kNoAnswerNote = QStringLiteral("   Регистратор не отвечает: нажмите \"Отключить\", проверьте порт и скорость.");
 constexpr int kNoAnswerCheckMs = 250;
 
 }  // namespace

@@ -59,7 +59,8 @@ std::unique_ptr<SerialLine> MakePosixSerialLine();
 /// MakePosixSerialLine's line.
 std::unique_ptr<SerialLine> MakeSerialLine();
 
-/// Why the last open of a system line on the calling thread failed.
+/// Why the last open of a system line on the calling thread failed (Windows tells Busy and Other
+/// only).
 enum class PortOpenFailure {
   None,       // the last open succeeded (or none was tried)
   Busy,       // another program holds the port

@@ -349,8 +349,7 @@ TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsA
   TForm1& w = StartWith("Veltra KR-23");
   TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
   TheLink().SetSleeper([](int) {});
-  const QString note = QStringLiteral(
-      "   Регистратор не отвечает. Нажмите \"Отключить\", проверьте кабель, порт и скорость и подключитесь снова.");
+  const QString note = QStringLiteral("   Регистратор не отвечает: нажмите \"Отключить\", проверьте порт и скорость.");
   const QColor amber(255, 192, 0);
 
   // Refused with an error code: the registrator is there, the status bar stays empty.
