@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "monitor/frame_monitor.h"
 #include "screens/programming/date_time.h"
@@ -134,7 +135,9 @@ void TForm1::FitSize() {
   setFixedSize(std::max(hint.width(), menuBar()->sizeHint().width() + 8), hint.height());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  SetPortGoneCheck(nullptr);  // it answers for this window's port
+}
 
 void TForm1::BuildLayout() {
   portBox_ = Combo(true);

@@ -2,8 +2,10 @@
 // button, the bank-terminal port and USB recovery.
 
 #include <QFile>
+#include <filesystem>
 
 #include "app/main_window.h"
+#include "app/main_window_port_texts.h"
 #include "app/model_settings.h"
 #include "app/private_profile.h"
 #include "app/screen_helpers.h"
@@ -12,40 +14,19 @@
 #include "driver/commands.h"
 #include "driver/driver.h"
 #include "driver/network_port.h"
-#include "driver/network_serial_line.h"
-#include "port/port_access.h"
+#include "driver/serial_line.h"
 
 namespace kovrix {
 namespace {
 
 const QColor kRed(255, 0, 0);
 const QColor kBrightGreen(0, 255, 0);
+const QColor kAmber(255, 192, 0);
 const QColor kDarkGreen(0, 128, 0);
 const QString kStateHeading = QStringLiteral("Проверка состояния регистратора:");
-const QString kNoAnswerNote = QStringLiteral("   Регистратор не отвечает: проверьте кабель, порт и скорость.");
+const QString kWaitingNote = QStringLiteral("   Порт открыт, ожидание ответа регистратора...");
+const QString kNoAnswerNote = QStringLiteral("   Регистратор не отвечает: нажмите \"Отключить\", проверьте порт и скорость.");
 constexpr int kNoAnswerCheckMs = 250;
-
-// The window speaks Russian: the network line's reasons (English, for the command line and the
-// service) are told in Russian; a reason not in the table keeps its own words.
-QString NetworkFailureText(const std::string& reason) {
-  static const std::pair<const char*, const char*> kTexts[] = {
-      {"connection refused", "соединение отклонено"},
-      {"timed out waiting for the converter", "преобразователь не подтвердил скорость линии"},
-      {"timed out", "время ожидания истекло"},
-      {"host unreachable", "узел недоступен"},
-      {"network unreachable", "сеть недоступна"},
-      {"the network is not available", "сеть недоступна"},
-      {"name not resolved", "имя узла не найдено"},
-      {"connection lost", "соединение потеряно"},
-      {"connection closed by the converter", "преобразователь закрыл соединение"},
-      {"the converter does not offer serial port control", "преобразователь не управляет линией (RFC 2217)"},
-      {"the converter cannot run its line", "преобразователь не поддерживает эту скорость"},
-  };
-  for (const auto& [english, russian] : kTexts) {
-    if (reason.rfind(english, 0) == 0) return QString::fromUtf8(russian);
-  }
-  return QString::fromStdString(reason);
-}
 
 }  // namespace
 
@@ -67,27 +48,26 @@ void TForm1::Connect() {
 
   const QString port = portBox_->currentText();
   const int baud = speedList_->currentText().toInt();
-  if (OpenComPort(QFile::encodeName(port).toStdString(), baud) == -1) {
-    QString message = QStringLiteral("Невозможно подключить порт");
-    const std::string name = QFile::encodeName(port).toStdString();
-    if (IsNetworkPortName(name)) {
-      // A converter on the network: say which address failed and why; it has no device file.
-      const std::optional<NetworkPort> network = ParseNetworkPort(name);
-      message += QStringLiteral("\n  ") + QString::fromStdString(network ? HostPortText(*network) : name) +
-                 QStringLiteral(": ") + NetworkFailureText(LastNetworkOpenFailure());
-    } else if (const auto denial = CheckPortAccess(name)) {
-      // Lack of rights: say which group owns the device and how to join it.
-      message += QStringLiteral("\n  ") + QString::fromStdString(PortAccessAdvice(*denial, AdviceLanguage::Russian));
-    }
-    ui_.ShowMessage(message);
+  const std::string name = QFile::encodeName(port).toStdString();
+  if (OpenComPort(name, baud) == -1) {
+    ui_.ShowMessage(PortOpenFailureMessage(name));
     return;
   }
+  // A device file that vanishes while open (an adapter pulled out) leaves reads failing and writes
+  // lost; the messages of every screen then say the port is gone rather than the registrator silent.
+  const std::string device = IsNetworkPortName(name) ? std::string() : PortPath(name);
+  SetPortGoneCheck([device] {
+    std::error_code error;
+    return device.rfind('/', 0) == 0 && !std::filesystem::exists(device, error) && !error;
+  });
   const bool usb = !usbPortName_.empty() && port == QString::fromStdString(usbPortName_);
   SetUsbLinkActive(usb);
   usbButton_->setVisible(usb);
 
   SetMenusEnabled(true);
-  SetIndicator(indicator_, kBrightGreen);
+  // Amber until the registrator answers: an open port alone does not mean that anything is there.
+  SetIndicator(indicator_, kAmber);
+  SetStatusText(kWaitingNote);
   connectButton_->setText(QStringLiteral("Отключить"));
   portBox_->setEnabled(false);
   speedList_->setEnabled(false);
@@ -101,12 +81,15 @@ void TForm1::Connect() {
   int err = 0;
   state_.lastReply = GetDiagnosticInfo("482916", err);
   const ReplyRecord& reply = state_.LastReply();
-  if (!CheckReply(ui_, reply, kStateHeading)) {
-    // The port stays open with the connected look; when nothing answered at all, the status bar
-    // says so, since the look alone would tell the user that a registrator is there.
-    if (reply.status & ST_NO_REPLY) ShowNoAnswer();
-    return;
+  // The status bar and the indicator tell what came back before a message box asks for attention.
+  if (reply.status & ST_NO_REPLY) {
+    ShowNoAnswer();
+  } else {
+    SetIndicator(indicator_, kBrightGreen);
+    SetStatusText(QString());
   }
+  // The port stays open with the connected look, whatever the check says.
+  if (!CheckReply(ui_, reply, kStateHeading)) return;
 
   WritePrivateProfileString("Communication", "Port", QFile::encodeName(port).toStdString(), state_.iniPath);
   WritePrivateProfileString("Communication", "Speed", speedList_->currentText().toStdString(), state_.iniPath);
@@ -130,6 +113,8 @@ void TForm1::ApplyModelSettings(const ReplyRecord& reply) {
 }
 
 void TForm1::ShowNoAnswer() {
+  // A port that USB recovery closed stays red, so that the connect button opens it again.
+  if (IndicatorColor() != kRed) SetIndicator(indicator_, kAmber);
   SetStatusText(kNoAnswerNote);
   if (!noAnswerTimer_) {
     noAnswerTimer_ = new QTimer(this);
@@ -141,12 +126,14 @@ void TForm1::ShowNoAnswer() {
 
 void TForm1::ClearNoAnswerOnReply() {
   // Commands are sent from every screen, all through the one link: its latest record tells
-  // whether the registrator has answered since. Another text in the status bar (a model line,
-  // a disconnect) has replaced the note already.
-  if (StatusText() == kNoAnswerNote) {
+  // whether the registrator has answered since. A disconnect (red) or a state check that got an
+  // answer (green) has ended the watch already.
+  if (IndicatorColor() == kAmber) {
     const ReplyRecord* latest = LatestRecord();
     if (!latest || (latest->status & ST_NO_REPLY)) return;
-    SetStatusText(QString());
+    SetIndicator(indicator_, kBrightGreen);
+    // Another text in the status bar (a model line) stays.
+    if (StatusText() == kNoAnswerNote) SetStatusText(QString());
   }
   noAnswerTimer_->stop();
 }
@@ -176,6 +163,7 @@ void TForm1::CheckRegistratorState() {
     ShowNoAnswer();
     return;
   }
+  SetIndicator(indicator_, kBrightGreen);  // the registrator has answered
   state_.paymentTypeCount = PaymentTypeCount(reply);
   SetStatusText(ModelStatusLine(reply, false));
   OpenStatusBytes();

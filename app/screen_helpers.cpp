@@ -21,16 +21,40 @@ const ReplyRecord* SettleLostReply(const ReplyRecord* reply) {
   return again ? again : LatestRecord();
 }
 
+namespace {
+
+std::function<bool()>& PortGoneCheck() {
+  static std::function<bool()> check;
+  return check;
+}
+
+}  // namespace
+
+void SetPortGoneCheck(std::function<bool()> check) { PortGoneCheck() = std::move(check); }
+
 QString LinkFaultNote(const ReplyRecord& reply) {
   switch (reply.linkFault) {
-    case LinkFault::None: break;
+    case LinkFault::None:
+      // No frame went out: the port was closed or lost before the command, so the registrator
+      // cannot have answered (nor executed it).
+      if ((reply.status & ST_NO_REPLY) && reply.sentFrame.empty() && reply.command != 0) {
+        return QStringLiteral("Порт закрыт или потерян: команда не отправлена.\n"
+                              "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
+      }
+      // Silence from a device file that has vanished: no registrator could have answered there.
+      if ((reply.status & ST_NO_REPLY) && PortGoneCheck() && PortGoneCheck()()) {
+        return QStringLiteral("Порт потерян: устройство отключено, ответа быть не могло.\n"
+                              "Подключите устройство, затем в главном окне нажмите \"Отключить\" и \"Подключить\".");
+      }
+      break;
     case LinkFault::Flood:
       return QStringLiteral("Порт передаёт байты, которые не являются ответом регистратора "
                             "(к порту подключено другое устройство?).");
     case LinkFault::Closed:
       return QStringLiteral("Конвертер закрыл соединение. Следующая команда подключится заново.");
     case LinkFault::NotConnected:
-      return QStringLiteral("Соединение с конвертером потеряно и не восстановлено: команда не отправлена.");
+      return QStringLiteral("Соединение с конвертером потеряно и не восстановлено: команда не отправлена.\n"
+                            "Проверьте конвертер и сеть; следующая команда подключится заново.");
   }
   return {};
 }

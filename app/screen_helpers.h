@@ -3,6 +3,7 @@
 // the main window's status bar, and the payment type count of the diagnostic reply.
 
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
 #include "driver/reply.h"
@@ -22,8 +23,13 @@ bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading
 const ReplyRecord* SettleLostReply(const ReplyRecord* reply);
 
 /// Answers, in Russian, why an exchange had no reply when more is known than silence (a
-/// converter that closed the connection, a flooding line); empty otherwise.
+/// converter that closed the connection, a flooding line, a port closed or lost before the frame
+/// went out, a port whose device is gone); empty otherwise.
 QString LinkFaultNote(const ReplyRecord& reply);
+
+/// Sets how LinkFaultNote learns that the open port's device itself is gone (an adapter pulled
+/// out): the main window answers for the port it opened; empty: never gone.
+void SetPortGoneCheck(std::function<bool()> check);
 
 /// Answers true when the reply reports no error; otherwise shows the error's text alone.
 bool CheckReplyText(UiServices& ui, const ReplyRecord& reply);

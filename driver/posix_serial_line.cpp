@@ -26,6 +26,18 @@ namespace {
 // Per thread: a probe on one thread must not read the outcome of an open on another.
 thread_local PortOpenFailure gLastOpenFailure = PortOpenFailure::None;
 
+PortOpenFailure OpenFailureOf(int error) {
+  switch (error) {
+    // A terminal another program has marked exclusive answers EBUSY.
+    case EBUSY: return PortOpenFailure::Busy;
+    // ENXIO and ENODEV: the node is there but its device is gone (an adapter pulled out).
+    case ENOENT: case ENOTDIR: case ENXIO: case ENODEV: return PortOpenFailure::Missing;
+    case EACCES: case EPERM: return PortOpenFailure::Denied;
+    case EISDIR: return PortOpenFailure::NotSerial;
+    default: return PortOpenFailure::Other;
+  }
+}
+
 class PosixSerialLine final : public SerialLine {
  public:
   ~PosixSerialLine() override { close(); }
@@ -35,16 +47,17 @@ class PosixSerialLine final : public SerialLine {
     gLastOpenFailure = PortOpenFailure::Other;
     const int fd = ::open(PortPath(port).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-      // A terminal another program has marked exclusive answers EBUSY.
-      if (errno == EBUSY) gLastOpenFailure = PortOpenFailure::Busy;
+      gLastOpenFailure = OpenFailureOf(errno);
       return false;
     }
     // Exclusive use, as the registrator link is the only user of the port.
     if (::ioctl(fd, TIOCEXCL) != 0) {
+      gLastOpenFailure = errno == ENOTTY ? PortOpenFailure::NotSerial : PortOpenFailure::Other;
       ::close(fd);
       return false;
     }
-    if (ApplyRaw8N1(fd, baud) != 0) {
+    if (const int error = ApplyRaw8N1(fd, baud); error != 0) {
+      gLastOpenFailure = error == ENOTTY ? PortOpenFailure::NotSerial : PortOpenFailure::Refused;
       ::close(fd);
       return false;
     }

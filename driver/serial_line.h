@@ -59,11 +59,16 @@ std::unique_ptr<SerialLine> MakePosixSerialLine();
 /// MakePosixSerialLine's line.
 std::unique_ptr<SerialLine> MakeSerialLine();
 
-/// Why the last open of a system line on the calling thread failed.
+/// Why the last open of a system line on the calling thread failed (Windows tells Busy and Other
+/// only).
 enum class PortOpenFailure {
-  None,   // the last open succeeded (or none was tried)
-  Busy,   // another program holds the port
-  Other   // no such port, no permission, or settings the port refused
+  None,       // the last open succeeded (or none was tried)
+  Busy,       // another program holds the port
+  Missing,    // no device at that path (a misspelt name, or a USB adapter unplugged)
+  Denied,     // no permission to read and write the device
+  NotSerial,  // the path is something other than a serial line (a file, a directory)
+  Refused,    // the device refused the speed or the line settings
+  Other       // any other failure of the system
 };
 PortOpenFailure LastPortOpenFailure();
 

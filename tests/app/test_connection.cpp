@@ -2,9 +2,12 @@
 #include <QTimer>
 #include <cerrno>
 #include <fstream>
+#include <future>
 
 #include "app/private_profile.h"
 #include "driver/driver.h"
+#include "driver/network_serial_line.h"
+#include "driver/resolver.h"
 #include "app/simulation.h"
 #include "main_window_fixture.h"
 #include "screens/sales/fiscal_receipt.h"
@@ -203,9 +206,11 @@ TEST_F(ConnectionTest, VersionOverrideFromTheFile) {
 TEST_F(ConnectionTest, FailuresAtConnect) {
   WriteIni("[Communication]\nPort=ttyS7\nSpeed=4800\n");
   TForm1& w = StartWith("Veltra KR-12");
-  w.PortBox()->setEditText(QString::fromStdString((dir / "no-such-port").string()));
+  const QString missing = QString::fromStdString((dir / "no-such-port").string());
+  w.PortBox()->setEditText(missing);
   Press(w.ConnectButton());
-  EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт"});
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт\n  " + missing +
+                                              ": нет такого устройства (имя порта неверно или адаптер отключён)"});
   EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
   EXPECT_FALSE(w.Action("Продажа")->isEnabled());
   EXPECT_TRUE(w.PortBox()->isEnabled());
@@ -277,11 +282,75 @@ TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
   EXPECT_EQ(Ini("Communication", "Port"), server->slavePath());
 }
 
+// A network port that cannot be connected is told in Russian: a name written wrongly, and a
+// resolver that does not answer within the connect bound.
+TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
+  const NetworkLineTiming saved = GetNetworkLineTiming();
+  SetNetworkLineTiming({/*connectMs*/ 200, saved.negotiateMs});
+  auto answer = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = answer->get_future().share();
+  net::SetResolverForTests([released](const std::string&, int) {
+    released.wait_for(std::chrono::seconds(20));
+    return net::Resolution{{}, "name not resolved (late)"};
+  });
+  TForm1& w = Start();
+  const std::pair<const char*, const char*> cases[] = {
+      {"tcp://converter.lan", "tcp://converter.lan: не указан номер порта (нужно УЗЕЛ:ПОРТ)"},
+      {"TCP://converter.lan:70000", "TCP://converter.lan:70000: номер порта должен быть от 1 до 65535"},
+      {"rfc2217://[fe80::1:4001", "rfc2217://[fe80::1:4001: после адреса IPv6 нет закрывающей скобки «]»"},
+      {"tcp://hang.lan:4001", "hang.lan:4001: имя узла не найдено: служба имён не ответила за 200 мс"},
+  };
+  for (const auto& [typed, reason] : cases) {
+    ui.ClearRecord();
+    w.PortBox()->setEditText(QString::fromUtf8(typed));
+    Press(w.ConnectButton());
+    EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт\n  " + QString::fromUtf8(reason)});
+    EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
+  }
+  answer->set_value();
+  net::SetResolverForTests(nullptr);
+  SetNetworkLineTiming(saved);
+}
+
+// A port lost during work: a command that could not go out says so, and so does one sent into a
+// device file that has vanished; connecting again then names the missing device.
+TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
+  TForm1& w = StartWith("Veltra KR-23");
+  TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
+  TheLink().SetSleeper([](int) {});
+  Press(w.ConnectButton());
+  ASSERT_TRUE(w.State().connected);
+  const QString heading = QStringLiteral("Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!\n");
+
+  CloseComPort();  // closed behind the window's back, as a failed reopen after a speed change leaves it
+  ui.ClearRecord();
+  Press(w.StateButton());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], heading + "Порт закрыт или потерян: команда не отправлена.\n"
+                                      "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
+  Press(w.ConnectButton());  // disconnect
+  Press(w.ConnectButton());
+  ASSERT_TRUE(w.State().connected);
+
+  server->stop();  // the device file goes, as when an adapter is pulled out
+  ui.ClearRecord();
+  Press(w.StateButton());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], heading + "Порт потерян: устройство отключено, ответа быть не могло.\n"
+                                      "Подключите устройство, затем в главном окне нажмите \"Отключить\" и \"Подключить\".");
+  Press(w.ConnectButton());  // disconnect
+  ui.ClearRecord();
+  Press(w.ConnectButton());
+  EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт\n  " + port +
+                                              ": нет такого устройства (имя порта неверно или адаптер отключён)"});
+}
+
 TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsAnswered) {
   TForm1& w = StartWith("Veltra KR-23");
   TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
   TheLink().SetSleeper([](int) {});
-  const QString note = QStringLiteral("   Регистратор не отвечает: проверьте кабель, порт и скорость.");
+  const QString note = QStringLiteral("   Регистратор не отвечает: нажмите \"Отключить\", проверьте порт и скорость.");
+  const QColor amber(255, 192, 0);
 
   // Refused with an error code: the registrator is there, the status bar stays empty.
   server->faults().FailCommand(0x80, sim::err::kPassword);
@@ -290,11 +359,17 @@ TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsA
   Press(w.ConnectButton());  // disconnect
   server->faults().Clear();
 
-  // Nothing answers: the connected look stays as for an error, and the status bar says why.
+  // Nothing answers: the port stays open (menus, "Отключить"), but the indicator is amber, not
+  // green, and the status bar says what to do; both are set before the message box shows.
   server->faults().Queue(sim::LineFault::Drop, 10);
+  ui.onMessage = [&](const QString&) {
+    EXPECT_EQ(w.IndicatorColor(), amber);
+    EXPECT_EQ(w.StatusText(), note);
+  };
   Press(w.ConnectButton());
+  ui.onMessage = nullptr;
   EXPECT_EQ(ui.messages.back(), "Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!");
-  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
+  EXPECT_EQ(w.IndicatorColor(), amber);
   EXPECT_EQ(w.ConnectButton()->text(), "Отключить");
   EXPECT_TRUE(w.Action("Продажа")->isEnabled());
   EXPECT_FALSE(w.State().connected);
@@ -305,17 +380,21 @@ TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsA
   ExecuteCommand(0x21, "");
   QTest::qWait(400);
   EXPECT_EQ(w.StatusText(), note);
+  EXPECT_EQ(w.IndicatorColor(), amber);
   server->faults().Clear();
   ExecuteCommand(0x21, "");
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.StatusText().isEmpty(); }, 2000));
+  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
 
   // The state button without answer says so too; its later success shows the model line.
   server->faults().Queue(sim::LineFault::Drop, 10);
   Press(w.StateButton());
   EXPECT_EQ(w.StatusText(), note);
+  EXPECT_EQ(w.IndicatorColor(), amber);
   server->faults().Clear();
   Press(w.StateButton());
   EXPECT_TRUE(w.StatusText().startsWith("   Модель:Veltra KR-23")) << w.StatusText().toStdString();
+  EXPECT_EQ(w.IndicatorColor(), QColor(0, 255, 0));
   QTest::qWait(400);
   EXPECT_TRUE(w.StatusText().startsWith("   Модель:Veltra KR-23")) << "the answered note does not wipe the model line";
 }
