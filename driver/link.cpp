@@ -201,7 +201,15 @@ int Link::SendFrameNow(int command, const std::string& data) {
   record_.command = command;
   record_.sentFrame = BuildRequestFrame(seq, static_cast<std::uint8_t>(command), data);
   line_->purge();
-  line_->write(record_.sentFrame);
+  // A frame the line did not take (a device that vanished, a converter gone) cannot be answered:
+  // the record says nothing was sent, at once, rather than after the silence. A write cut short may
+  // have left part of a frame in the device: the next frame goes after a filler that ends it.
+  if (!line_->write(record_.sentFrame)) {
+    cutSuspected_ = true;
+    rx_.setReady(true);
+    if (log_) log_->WriteExchange("not sent", record_.sentFrame);
+    return -1;
+  }
 
   // The wait ends after the silence, at the reply to this frame, at a NAK, when the connection is
   // gone, or when the line floods; replies to other frames are logged and the wait goes on.
@@ -287,7 +295,11 @@ const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
   // says so at once, rather than the previous reply or a series of futile repeats.
   if (SendFrameNow(command, data) != 0) {
     MarkNotSent(record_, command, data);
-    if (reconnectPending_) record_.linkFault = LinkFault::NotConnected;
+    if (reconnectPending_) {
+      record_.linkFault = LinkFault::NotConnected;
+    } else if (line_->isOpen() && line_->lost()) {
+      record_.linkFault = LinkFault::Closed;
+    }
     return &record_;
   }
   for (int pass = 1; pass <= repeatCount_; ++pass) {

@@ -336,8 +336,9 @@ TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
   ui.ClearRecord();
   Press(w.StateButton());
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], heading + "Порт потерян: устройство отключено, ответа быть не могло.\n"
-                                      "Подключите устройство, затем в главном окне нажмите \"Отключить\" и \"Подключить\".");
+  // The line refuses the frame: nothing was sent, and the window says so.
+  EXPECT_EQ(ui.messages[0], heading + "Порт закрыт или потерян: команда не отправлена.\n"
+                                      "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
   Press(w.ConnectButton());  // disconnect
   ui.ClearRecord();
   Press(w.ConnectButton());

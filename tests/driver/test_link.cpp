@@ -441,6 +441,21 @@ TEST(LinkBounds, AClosedConnectionIsSaidAtOnceAndTheNextCommandConnectsAgain) {
   line.openFails = false;
   line.replies = {"", BuildReplyFrame(0x23, 0x21, "0000", "111226;", StatusBytes{})};
   EXPECT_EQ(link.ExecuteCommand(0x21, "482916;")->field(1), "111226");
+
+  // A frame the line refuses (a device file that vanished): nothing sent, said at once, and the
+  // next frame goes after the filler, as a cut write may have left part of a frame behind.
+  line.writeFails = true;
+  const auto t1 = std::chrono::steady_clock::now();
+  r = link.ExecuteCommand(0x21, "482916;");
+  EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(500));
+  EXPECT_TRUE(r->status & ST_NO_REPLY);
+  EXPECT_TRUE(r->sentFrame.empty());
+  line.writeFails = false;
+  line.written.clear();
+  line.replies = {"", BuildReplyFrame(0x25, 0x21, "0000", "111226;", StatusBytes{})};
+  EXPECT_EQ(link.ExecuteCommand(0x21, "482916;")->field(1), "111226");
+  ASSERT_EQ(line.written.size(), 2u);
+  EXPECT_EQ(line.written[0], std::string(kCutFillerBytes, '\0'));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class ScriptedLine final : public SerialLine {
     int purges = 0;                     // purge calls (drain, then discard)
     int discards = 0;                   // discard calls (no drain)
     bool openFails = false;
+    bool writeFails = false;            // writes are refused (a device that vanished)
     std::string openedPort;
     int openedBaud = 0;
     bool open = false;
@@ -74,6 +75,7 @@ class ScriptedLine final : public SerialLine {
     return ReadResult::Byte;
   }
   bool write(std::string_view bytes) override {
+    if (s_.writeFails) return false;
     s_.written.emplace_back(bytes);
     if (!s_.replies.empty()) {
       s_.pending = s_.replies.front();
