@@ -31,6 +31,9 @@ inline constexpr RawSocket kNoSocket = -1;
 
 /// Connects to the loopback port; kNoSocket when it cannot.
 RawSocket ConnectTo(int port);
+/// Connects to the loopback port from another loopback address (127.0.0.2, ...), as a second
+/// client would (POSIX only).
+RawSocket ConnectFrom(const char* source, int port);
 /// Sends all bytes (a closed peer raises no signal); false when the connection refused them.
 bool SendRaw(RawSocket s, const char* data, std::size_t size);
 inline bool SendRaw(RawSocket s, const std::string& bytes) { return SendRaw(s, bytes.data(), bytes.size()); }

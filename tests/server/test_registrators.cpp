@@ -113,6 +113,9 @@ TEST(RegistratorsConfig, TheCommandLineNamesThemOrRefusesAMix) {
       {{"--config", file, "--registrator", "two=ttyUSB1@9600", "--repeats", "0"},
        "one=/dev/ttyS7@19200/0/one.log two=ttyUSB1@9600/0 "},
       {{"--registrator", "a=/dev/null", "--registrator", "b=" + dev}, "the port /dev/null is given to both 'a' and 'b'"},
+      // One converter under two names is one line.
+      {{"--registrator", "a=tcp://127.0.0.1:4001", "--registrator", "b=rfc2217://127.1:4001"},
+       "the port rfc2217://127.1:4001 is given to both 'a' and 'b'"},
       {{"--registrator", "a=x", "--registrator", "a=y"}, "the id 'a' is given twice"},
       {{"--registrator", "a/b=x"},
        "option --registrator: 'a/b' is not an id: an id is 1 to 32 of A-Z, a-z, 0-9, '_' and '-' (and not 'detect')"},

@@ -81,24 +81,6 @@ TEST(AuthThrottleTest, LocksOutAnAddressAfterItsFreeTriesAndNoOtherOne) {
   EXPECT_EQ(throttle.Wait("g", at(100)), seconds(1));
 }
 
-// Connects to the loopback port from another loopback address, as a second client would.
-RawSocket ConnectFrom(const char* source, int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in from{};
-  from.sin_family = AF_INET;
-  ::inet_pton(AF_INET, source, &from.sin_addr);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<std::uint16_t>(port));
-  ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-      ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-    if (fd >= 0) ::close(fd);
-    return kNoSocket;
-  }
-  return fd;
-}
-
 class TokenThrottle : public ServerFixture {
  protected:
   void SetUp() override {
