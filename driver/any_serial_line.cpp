@@ -13,7 +13,10 @@ class AnySerialLine final : public SerialLine {
   bool open(const std::string& port, int baud) override {
     close();
     std::unique_ptr<SerialLine>& line = IsNetworkPortName(port) ? network_ : system_;
-    if (!line) line = IsNetworkPortName(port) ? MakeNetworkSerialLine() : MakePosixSerialLine();
+    if (!line) {
+      line = IsNetworkPortName(port) ? MakeNetworkSerialLine() : MakePosixSerialLine();
+      line->setWaitTick(tick_);
+    }
     if (!line->open(port, baud)) return false;
     active_ = line.get();
     return true;
@@ -47,11 +50,18 @@ class AnySerialLine final : public SerialLine {
     if (active_) active_->purgeFar(timeoutMs);
   }
   std::string peer() const override { return active_ ? active_->peer() : std::string(); }
+  void setWaitTick(std::function<void()> tick) override {
+    tick_ = std::move(tick);
+    for (SerialLine* line : {system_.get(), network_.get()}) {
+      if (line) line->setWaitTick(tick_);
+    }
+  }
 
  private:
   std::unique_ptr<SerialLine> system_;
   std::unique_ptr<SerialLine> network_;
   SerialLine* active_ = nullptr;
+  std::function<void()> tick_;
 };
 
 }  // namespace

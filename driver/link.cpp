@@ -26,7 +26,10 @@ std::string Hex(unsigned value) {
 }  // namespace
 
 Link::Link(std::unique_ptr<SerialLine> line, SessionLog* log)
-    : line_(std::move(line)), log_(log), sleep_(SleepMs) {}
+    : line_(std::move(line)), log_(log), sleep_(SleepMs) {
+  // Opening a converter's port waits for its name and connection: the watcher is told meanwhile.
+  line_->setWaitTick([this] { TellWaiting(false); });
+}
 
 int Link::OpenComPort(const std::string& port, int baud) {
   repeatsDone_ = 0;
@@ -34,6 +37,7 @@ int Link::OpenComPort(const std::string& port, int baud) {
   // Ready only once the port is really open: a link that failed to open must not
   // write frames into nothing and then wait out the silence.
   rx_.setReady(false);
+  const WatchScope watching(*this);
   if (!line_->open(port, baud)) return -1;
   // A frame the cut left unfinished concerns that port only; a reopened line starts clean (a late
   // reply is still told apart by its SEQ).

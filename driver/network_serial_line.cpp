@@ -43,10 +43,10 @@ class NetworkSerialLine final : public SerialLine {
     if (target->kind == NetworkPort::Kind::Rfc2217 && baud <= 0) return Fail("no line speed");
     // Resolving and connecting share one deadline.
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(gConnectMs.load());
-    const net::Resolution resolved = net::Resolve(target->host, target->port, gConnectMs.load());
+    const net::Resolution resolved = net::Resolve(target->host, target->port, gConnectMs.load(), tick_);
     if (!resolved.failure.empty()) return Fail(resolved.failure);
     std::size_t connected = 0;
-    socket_ = net::Connect(resolved.addresses, MsLeft(deadline), why, connected);
+    socket_ = net::Connect(resolved.addresses, MsLeft(deadline), why, connected, tick_);
     if (socket_ == net::kNoSocket) return Fail(why);
     peer_ = net::AddressKey(resolved.addresses[connected].text, target->port);
     telnet_ = target->kind == NetworkPort::Kind::Rfc2217;
@@ -72,6 +72,7 @@ class NetworkSerialLine final : public SerialLine {
   bool isOpen() const override { return socket_ != net::kNoSocket; }
   bool lost() const override { return socket_ != net::kNoSocket && broken_; }
   std::string peer() const override { return peer_; }
+  void setWaitTick(std::function<void()> tick) override { tick_ = std::move(tick); }
 
   ReadResult readByte(std::uint8_t& byte, int timeoutMs) override {
     if (socket_ == net::kNoSocket) return ReadResult::Error;
@@ -217,7 +218,7 @@ class NetworkSerialLine final : public SerialLine {
         why = "the converter does not offer serial port control (RFC 2217)";
         return false;
       }
-      const net::Wait wait = net::WaitReadable(socket_, MsLeft(deadline));
+      const net::Wait wait = net::WaitReadableTicking(socket_, MsLeft(deadline), tick_);
       if (wait == net::Wait::Timeout) {
         why = "timed out waiting for the converter to set the line speed";
         return false;
@@ -242,6 +243,7 @@ class NetworkSerialLine final : public SerialLine {
   std::string peer_;  // the lock key of the address connected to
   std::string data_;  // received data not yet read, from head_ on
   std::size_t head_ = 0;
+  net::WaitTick tick_;
 };
 
 }  // namespace

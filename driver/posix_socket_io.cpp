@@ -42,7 +42,8 @@ Wait PollFor(Socket socket, short events, int timeoutMs) {
 }
 
 // One address, within the deadline: answers the connected socket or -1 with errno-like error.
-int ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error) {
+int ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error,
+               const WaitTick& tick) {
   const int fd = ::socket(address.family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) {
     error = errno;
@@ -55,7 +56,7 @@ int ConnectOne(const Address& address, std::chrono::steady_clock::time_point dea
       ::close(fd);
       return -1;
     }
-    if (PollFor(fd, POLLOUT, MsLeft(deadline)) != Wait::Ready) {
+    if (WaitWritableTicking(fd, MsLeft(deadline), tick) != Wait::Ready) {
       error = ETIMEDOUT;
       ::close(fd);
       return -1;
@@ -80,7 +81,8 @@ int ConnectOne(const Address& address, std::chrono::steady_clock::time_point dea
 
 bool Startup() { return true; }
 
-Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected) {
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected,
+               const WaitTick& tick) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int error = ETIMEDOUT;
   int fd = -1;
@@ -89,7 +91,7 @@ Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string
       error = ETIMEDOUT;
       break;
     }
-    fd = ConnectOne(addresses[i], deadline, error);
+    fd = ConnectOne(addresses[i], deadline, error, tick);
     if (fd >= 0) connected = i;
   }
   if (fd < 0) {

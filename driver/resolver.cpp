@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -129,7 +130,7 @@ Resolution ResolveNow(const std::string& host, int port) {
 
 }  // namespace
 
-Resolution Resolve(const std::string& host, int port, int timeoutMs) {
+Resolution Resolve(const std::string& host, int port, int timeoutMs, const WaitTick& tick) {
   // A numeric address needs no resolver, and no thread.
   if (Resolution numeric = SystemResolve(host, port, true); numeric.failure.empty()) return numeric;
   const std::string key = host + "\n" + std::to_string(port);
@@ -162,10 +163,15 @@ Resolution Resolve(const std::string& host, int port, int timeoutMs) {
       pending = slot;
     }
   }
-  std::unique_lock lock(pending->mutex);
-  if (pending->done.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
-                             [&] { return pending->finished; })) {
-    return pending->result;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  for (;;) {
+    std::unique_lock lock(pending->mutex);
+    const Clock::time_point until = tick ? std::min(deadline, Clock::now() + std::chrono::milliseconds(kWaitTickMs))
+                                         : deadline;
+    if (pending->done.wait_until(lock, until, [&] { return pending->finished; })) return pending->result;
+    if (Clock::now() >= deadline) break;
+    lock.unlock();
+    tick();
   }
   Resolution late;
   late.failure = "name not resolved: no answer from the resolver within " + std::to_string(timeoutMs) + " ms";

@@ -26,10 +26,15 @@ struct Resolution {
 /// How long an answer is reused for the same host and port.
 inline constexpr int kResolutionReuseMs = 30000;
 
+/// Called now and then while a caller waits for the network (a name, a connection), at least
+/// every kWaitTickMs, so that a window can repaint meanwhile; empty: nobody is told.
+using WaitTick = std::function<void()>;
+inline constexpr int kWaitTickMs = 25;
+
 /// Resolves host for the port within timeoutMs; never blocks longer. A failure names the cause:
 /// "name not resolved (...)" from the resolver, or "name not resolved: no answer from the
 /// resolver within N ms". Addresses are deduplicated by their numeric text.
-Resolution Resolve(const std::string& host, int port, int timeoutMs);
+Resolution Resolve(const std::string& host, int port, int timeoutMs, const WaitTick& tick = {});
 
 /// Forgets every kept answer (a user who fixed the name wants it asked again).
 void ForgetResolutions();

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,10 @@ class SerialLine {
   /// Answers the lock key of what the line is connected to ("tcp://ADDRESS:PORT" for a network
   /// line); empty for a device file or a closed line.
   virtual std::string peer() const { return {}; }
+  /// Sets what is called now and then (at least every 25 ms) while opening waits for something
+  /// slow (a converter's name, its connection, its line set-up), so that a window can repaint.
+  /// A device file opens at once and never calls it.
+  virtual void setWaitTick(std::function<void()> /*tick*/) {}
 };
 
 /// The longest port name or path the tool takes (the system's path limit).

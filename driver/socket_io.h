@@ -19,14 +19,19 @@ bool Startup();
 
 /// Connects to the first of the addresses that answers, all within timeoutMs; the socket has
 /// TCP_NODELAY and keep-alive set, and connected tells which address took it. Answers kNoSocket
-/// and says why in reason ("connection refused", "timed out", ...) on failure.
-Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected);
+/// and says why in reason ("connection refused", "timed out", ...) on failure. The tick is called
+/// while the connection is under way.
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected,
+               const WaitTick& tick = {});
 
 enum class Wait { Ready, Timeout, Failed };
 /// Waits up to timeoutMs (0: just looks) until the socket has something to read (or is closed).
 Wait WaitReadable(Socket socket, int timeoutMs);
 /// Waits up to timeoutMs until the socket takes more output.
 Wait WaitWritable(Socket socket, int timeoutMs);
+/// The two waits cut into slices of kWaitTickMs with the tick called between them (no tick: one wait).
+Wait WaitReadableTicking(Socket socket, int timeoutMs, const WaitTick& tick);
+Wait WaitWritableTicking(Socket socket, int timeoutMs, const WaitTick& tick);
 
 /// What Receive and Send answer besides a count.
 inline constexpr long kWouldBlock = -1;

@@ -41,7 +41,8 @@ Wait PollFor(Socket socket, short events, int timeoutMs) {
   return n == 0 ? Wait::Timeout : Wait::Failed;
 }
 
-SOCKET ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error) {
+SOCKET ConnectOne(const Address& address, std::chrono::steady_clock::time_point deadline, int& error,
+               const WaitTick& tick) {
   const SOCKET s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     error = WSAGetLastError();
@@ -56,7 +57,7 @@ SOCKET ConnectOne(const Address& address, std::chrono::steady_clock::time_point 
       closesocket(s);
       return INVALID_SOCKET;
     }
-    if (PollFor(static_cast<Socket>(s), POLLOUT, MsLeft(deadline)) != Wait::Ready) {
+    if (WaitWritableTicking(static_cast<Socket>(s), MsLeft(deadline), tick) != Wait::Ready) {
       error = WSAETIMEDOUT;
       closesocket(s);
       return INVALID_SOCKET;
@@ -82,7 +83,8 @@ SOCKET ConnectOne(const Address& address, std::chrono::steady_clock::time_point 
 
 bool Startup() { return Started(); }
 
-Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected) {
+Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string& reason, std::size_t& connected,
+               const WaitTick& tick) {
   if (!Started()) {
     reason = "the network is not available";
     return kNoSocket;
@@ -95,7 +97,7 @@ Socket Connect(const std::vector<Address>& addresses, int timeoutMs, std::string
       error = WSAETIMEDOUT;
       break;
     }
-    s = ConnectOne(addresses[i], deadline, error);
+    s = ConnectOne(addresses[i], deadline, error, tick);
     if (s != INVALID_SOCKET) connected = i;
   }
   if (s == INVALID_SOCKET) {

@@ -86,6 +86,7 @@ class DeadlineLine final : public SerialLine {
   bool lost() const override { return line_->lost(); }
   void purgeFar(int timeoutMs) override { line_->purgeFar(timeoutMs); }
   std::string peer() const override { return line_->peer(); }
+  void setWaitTick(std::function<void()> tick) override { line_->setWaitTick(std::move(tick)); }
 
  private:
   std::unique_ptr<SerialLine> line_;

@@ -1,4 +1,5 @@
 #include <QTest>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cerrno>
 #include <fstream>
@@ -310,6 +311,47 @@ TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
   answer->set_value();
   net::SetResolverForTests(nullptr);
   SetNetworkLineTiming(saved);
+}
+
+// A converter's name that takes its time to resolve does not freeze the window: its timers run
+// (and with them its repainting) all through the wait, and a click meanwhile is dropped, not
+// run as a second connect afterwards.
+TEST_F(ConnectionTest, TheWindowKeepsRunningWhileAConverterNameResolves) {
+  const NetworkLineTiming saved = GetNetworkLineTiming();
+  SetNetworkLineTiming({/*connectMs*/ 600, saved.negotiateMs});
+  auto answer = std::make_shared<std::promise<void>>();
+  std::shared_future<void> released = answer->get_future().share();
+  net::SetResolverForTests([released](const std::string&, int) {
+    released.wait_for(std::chrono::seconds(20));
+    return net::Resolution{{}, "name not resolved (late)"};
+  });
+  TForm1& w = Start();
+  w.PortBox()->setEditText(QStringLiteral("tcp://slow.lan:4001"));
+  ui.ClearRecord();
+  QElapsedTimer clock;
+  std::vector<qint64> ticks;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    ticks.push_back(clock.elapsed());
+    if (ticks.size() == 3) QTest::mouseClick(w.ConnectButton(), Qt::LeftButton);
+  });
+  clock.start();
+  timer.start(30);
+  Press(w.ConnectButton());
+  const qint64 waited = clock.elapsed();
+  timer.stop();
+  answer->set_value();
+  net::SetResolverForTests(nullptr);
+  SetNetworkLineTiming(saved);
+
+  EXPECT_GE(waited, 550);
+  ASSERT_GE(ticks.size(), 10u) << "timers stood still for " << waited << " ms";
+  qint64 longestGap = ticks.front();
+  for (std::size_t i = 1; i < ticks.size(); ++i) longestGap = std::max(longestGap, ticks[i] - ticks[i - 1]);
+  EXPECT_LT(longestGap, 200);
+  QTest::qWait(50);
+  EXPECT_EQ(ui.messages.size(), 1u);  // one connect, one message
+  EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
 }
 
 // A port lost during work: a command that could not go out says so, and so does one sent into a
