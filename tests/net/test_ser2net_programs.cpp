@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <optional>
+#include <thread>
 #include <filesystem>
 
 #include <httplib.h>
@@ -93,7 +96,35 @@ class Ser2netPrograms : public ::testing::Test {
     return RunProgram(std::move(args));
   }
 
+  /// Starts kovrix-server with the arguments on a free loopback port (servicePort); answers its pid.
+  pid_t StartService(std::vector<std::string> args) {
+    args.insert(args.begin(), KOVRIX_SERVER_PROGRAM);
+    for (const char* more : {"--listen", "127.0.0.1:0"}) args.push_back(more);
+    int out[2];
+    if (pipe(out) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char c = 0;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    EXPECT_EQ(line.rfind("listening on http://127.0.0.1:", 0), 0u) << line;
+    if (line.rfind("listening on http://127.0.0.1:", 0) != 0) return -1;
+    servicePort = std::stoi(line.substr(line.rfind(':') + 1));
+    return pid;
+  }
+
   std::filesystem::path work;
+  int servicePort = 0;
   DeviceServer server;
   test::Ser2netBridge bridge;
 };
@@ -142,24 +173,9 @@ TEST_F(Ser2netPrograms, ACliRunWithoutAConverterExitsThreeAndSaysWhy) {
 // kovrix-server with -p naming the converter: a whole receipt goes through it.
 TEST_F(Ser2netPrograms, TheServicePrintsAReceiptThroughTheConverter) {
   ASSERT_TRUE(bridge.Start(server.slavePath(), Mode::Raw)) << bridge.why();
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  const std::string port = bridge.PortName();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    execl(KOVRIX_SERVER_PROGRAM, KOVRIX_SERVER_PROGRAM, "-p", port.c_str(), "-b", "115200", "--listen",
-          "127.0.0.1:0", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  std::string line;
-  char c = 0;
-  while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-  close(out[0]);
-  ASSERT_EQ(line.rfind("listening on http://127.0.0.1:", 0), 0u) << line;
-  httplib::Client client("127.0.0.1", std::stoi(line.substr(line.rfind(':') + 1)));
+  const pid_t pid = StartService({"-p", bridge.PortName(), "-b", "115200"});
+  ASSERT_GT(pid, 0);
+  httplib::Client client("127.0.0.1", servicePort);
   client.set_read_timeout(20, 0);
   const auto res = client.Post("/v1/receipts", R"({"items":[
     {"code":101,"name":"Хліб","price":"10.00","taxGroup":0,"quantity":"2.000"}],
@@ -174,6 +190,44 @@ TEST_F(Ser2netPrograms, TheServicePrintsAReceiptThroughTheConverter) {
   std::string tape;
   for (const std::string& printed : server.tape()) tape += Cp1251ToUtf8(printed) + "\n";
   for (const char* printed : {"Хліб", "2.000 x 10.00", "20.00"}) EXPECT_NE(tape.find(printed), std::string::npos) << tape;
+}
+
+// A stop request while a request hangs on a frozen converter: the service answers that request
+// when its own bound ends (one silence, no repeats here) and then exits 0; the stop does not wait
+// for the converter, and nothing is held past the request.
+TEST_F(Ser2netPrograms, AStopDuringAHungRequestEndsWithThatRequest) {
+  ASSERT_TRUE(bridge.Start(server.slavePath(), Mode::Raw)) << bridge.why();
+  const pid_t pid = StartService({"-p", bridge.PortName(), "-b", "115200", "--repeats", "0"});
+  ASSERT_GT(pid, 0);
+  bridge.Freeze();
+  std::optional<httplib::Result> answer;
+  std::thread asking([&] {
+    httplib::Client client("127.0.0.1", servicePort);
+    client.set_read_timeout(30, 0);
+    answer = client.Post("/v1/commands", R"({"command":"21","data":"482916;"})", "application/json");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto stopAt = std::chrono::steady_clock::now();
+  kill(pid, SIGTERM);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - stopAt < std::chrono::seconds(15)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopAt);
+  if (ended == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  asking.join();
+  bridge.Thaw();
+  ASSERT_EQ(ended, pid) << "still running " << took.count() << " ms after the stop request";
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+  // The default silence is 5 s; the stop came 0.3 s into it.
+  EXPECT_LT(took.count(), 7000);
+  ASSERT_TRUE(answer.has_value() && *answer);
+  EXPECT_EQ((*answer)->status, 504) << (*answer)->body;
 }
 
 }  // namespace
