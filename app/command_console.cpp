@@ -7,6 +7,7 @@
 #include "app/screen_helpers.h"
 #include "app/text_boxes.h"
 #include "app/text_codec.h"
+#include "driver/commands.h"
 #include "driver/driver.h"
 #include "monitor/script/monitor_boxes.h"
 
@@ -45,7 +46,7 @@ CommandConsole::CommandConsole(ScreenContext& context, QWidget* parent)
     : Screen(context, QStringLiteral("TForm14"), kTitle, parent) {
   code_ = new QLineEdit;
   commandLine_ = new QLineEdit;
-  password_ = new QLineEdit(QStringLiteral("482916"));
+  password_ = new QLineEdit(QString::fromLatin1(kDefaultPassword));
   result_ = ReadOnlyBox();
   error_ = ReadOnlyBox();
   status_ = ReadOnlyBox();

@@ -79,7 +79,7 @@ void TForm1::Connect() {
   state_.registratorParams.smallFontControlShown = false;
 
   int err = 0;
-  state_.lastReply = GetDiagnosticInfo("482916", err);
+  state_.lastReply = GetDiagnosticInfo(kDefaultPassword, err);
   const ReplyRecord& reply = state_.LastReply();
   // The status bar and the indicator tell what came back before a message box asks for attention.
   if (reply.status & ST_NO_REPLY) {
@@ -157,7 +157,7 @@ void TForm1::ShowDisconnected() {
 
 void TForm1::CheckRegistratorState() {
   int err = 0;
-  state_.lastReply = GetDiagnosticInfo("482916", err);
+  state_.lastReply = GetDiagnosticInfo(kDefaultPassword, err);
   const ReplyRecord& reply = state_.LastReply();
   if (!CheckReply(ui_, reply, kStateHeading) && (reply.status & ST_NO_REPLY)) {
     ShowNoAnswer();

@@ -114,7 +114,7 @@ void StatusBytesScreen::Activate() { Fill(state().LastReply()); }
 
 void StatusBytesScreen::Refresh() {
   int err = 0;
-  state().lastReply = GetDiagnosticInfo("482916", err);
+  state().lastReply = GetDiagnosticInfo(kDefaultPassword, err);
   const ReplyRecord& reply = state().LastReply();
   if (!CheckReply(ui(), reply, QStringLiteral("Проверка состояния регистратора:"))) return;
   state().paymentTypeCount = PaymentTypeCount(reply);

@@ -15,6 +15,9 @@
 
 namespace kovrix {
 
+/// The registrator's factory access password, used where no other is given.
+inline constexpr const char* kDefaultPassword = "482916";
+
 // Argument error codes.
 inline constexpr int ERR_EAN13_LENGTH = -100;      // PrintEAN13Code: code not exactly 12 characters
 inline constexpr int ERR_EAN13_NOT_DIGITS = -101;  // PrintEAN13Code: 12 characters, not all digits

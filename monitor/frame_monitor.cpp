@@ -14,6 +14,7 @@
 #include "app/text_codec.h"
 #include "driver/driver.h"
 #include "monitor/recent_files.h"
+#include "driver/commands.h"
 #include "monitor/script/monitor_boxes.h"
 #include "monitor/trace_lines.h"
 
@@ -52,7 +53,7 @@ void FrameMonitor::BuildWidgets() {
   commandGroup_->setEnabled(false);
   code_ = new QLineEdit;
   code_->setMaxLength(2);
-  password_ = new QLineEdit(QStringLiteral("482916"));
+  password_ = new QLineEdit(QString::fromLatin1(kDefaultPassword));
   password_->setMaxLength(6);
   data_ = new QLineEdit;
   KeepToolTipWithText(data_);  // a script may put a long data text there

@@ -11,11 +11,9 @@
 #include <string>
 
 #include "app/screen_helpers.h"
+#include "driver/commands.h"
 
 namespace kovrix {
-
-/// The default access password of every password box.
-inline constexpr const char* kDefaultPassword = "482916";
 
 /// Answers a password box holding the default password.
 QLineEdit* NewPasswordBox();

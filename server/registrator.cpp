@@ -75,7 +75,7 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
   link_->SetTiming(bounded);
   SetRepeatCount(0);
   int err = 0;
-  const ReplyRecord* r = GetDiagnosticInfo("482916", err);
+  const ReplyRecord* r = GetDiagnosticInfo(kDefaultPassword, err);
   link_->SetTiming(kept);
   std::string text;
   const bool answered = err == 0 && (r->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0;

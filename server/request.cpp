@@ -66,7 +66,7 @@ int ReadInt(const json& value, const std::string& field, int min, int max) {
 
 std::string ReadPasswordField(const json& object) {
   const json* v = Find(object, "password");
-  if (!v) return "482916";
+  if (!v) return kDefaultPassword;
   const std::string p = ReadText(*v, "password", kMaxPasswordBytes);
   if (p.empty()) throw BadRequest("password is empty");
   return p;

@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "driver/commands.h"
+
 namespace kovrix::server {
 
 /// Thrown by the readers below: the message names the field and what is wrong with it.
@@ -36,7 +38,7 @@ struct Payment {
 
 struct Receipt {
   int operatorNumber = 1;
-  std::string password = "482916";  // cp1251
+  std::string password = kDefaultPassword;  // cp1251
   bool isReturn = false;
   std::vector<Item> items;
   std::vector<std::string> comments;  // cp1251
@@ -46,12 +48,12 @@ struct Receipt {
 };
 
 struct NonFiscal {
-  std::string password = "482916";
+  std::string password = kDefaultPassword;
   std::vector<std::string> lines;  // cp1251
 };
 
 struct Cash {
-  std::string password = "482916";
+  std::string password = kDefaultPassword;
   int operatorNumber = 1;
   double amount = 0;  // negative = cash out
 };

@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::uint32_t kNoValidReply = ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM;
 // The diagnostic command does not check its password; the recovery dialog sends this one too.
-const std::string kDefaultPassword = "482916";
 // The registrator's error code for a changed article that has sales since the last Z report.
 const std::string kArticleSoldCode = "040A";
 
@@ -95,26 +94,12 @@ bool Service::OutcomeUnknown(const nlohmann::json& body) {
   return body.is_object() && body.contains("outcome") && (body["outcome"] == "unknown" || body["outcome"] == "open");
 }
 
-// Status byte 2 of the diagnostic reply holds the receipt state; field 10 the last receipt's
-// number. A silent registrator is asked again, up to `reads` times in all.
-std::optional<Service::ReceiptState> Service::ReadReceiptState(int reads) {
-  for (int i = 0; i < reads; ++i) {
-    int err = 0;
-    const ReplyRecord* r = GetDiagnosticInfo(kDefaultPassword, err);
-    if (err != 0) return std::nullopt;
-    if (Silent(r)) continue;
-    if (!Accepted(r, err)) return std::nullopt;
-    return ReceiptState{r->statusBytes[2] & 0x7F, Cp1251ToUtf8(r->field(10))};
-  }
-  return std::nullopt;
-}
-
 // A single command whose reply stayed lost after asking again with its SEQ: the answer says so,
 // and the command is remembered, so that a retry of the request asks once more (still with that
 // SEQ, so it never runs twice) as long as no other frame went out meanwhile.
 Answer Service::LostSingleCommand(const std::string& step, const std::string& what) {
-  const ReplyRecord& last = TheLink().Record();
-  lostCommand_ = LostCommand{reservedRequest_, last.command, last.sentData, TheLink().SequenceCounter()};
+  lostCommand_.reset();
+  if (const auto lost = session::LatestLostCommand()) lostCommand_ = LostCommand{reservedRequest_, *lost};
   Answer a{504,
            {{"message", "the registrator's reply was lost: " + what + " is not known yet"},
             {"step", step},
@@ -148,7 +133,7 @@ Answer Service::Unknown(const Answer& failure) {
 // answers again: what is still open of ours is annulled (fiscal) or closed (non-fiscal), and the
 // last step sent tells a printed receipt from one that never was.
 Answer Service::Settle(const Answer& failure, const std::string& password) {
-  const auto state = ReadReceiptState(kRecoveryReads);
+  const auto state = session::ReadReceiptState(kRecoveryReads);
   if (!state) return Unknown(failure);
   return Decide(failure, password, *state);
 }
@@ -171,53 +156,51 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
     a.body["detail"] = fiscal ? "the receipt was annulled: nothing was sold" : "the non-fiscal receipt was closed";
     return finish(a);
   };
-  const auto printed = [&]() {
+  const auto printed = [&](const std::string& number) {
     Answer ok{200, {{"error", "0000"}, {"message", ""}}};
     if (fiscal) {
-      ok.body = {{"total", entry.total}, {"error", "0000"}, {"number", state.lastNumber}};
+      ok.body = {{"total", entry.total}, {"error", "0000"}, {"number", number}};
     }
     ok.body["outcome"] = "printed";
     return finish(ok);
   };
 
-  const bool oursOpen = fiscal ? (state.open() && !state.nonFiscal()) : state.nonFiscal();
-  if (oursOpen) {
-    // Closing a non-fiscal receipt whose lines were all printed completes it rather than undoes it.
-    journal_.Step(!fiscal && entry.step == "close" ? "close" : "undo");
-    bool gone = false;
-    // An annulment whose reply is lost may not have arrived: asked once more if still open.
-    for (int attempt = 0; attempt < 2 && !gone; ++attempt) {
-      int err = 0;
-      const ReplyRecord* r = fiscal ? Annulment(password, 0, err) : CloseNonFiscalReceipt(password, err);
-      gone = Accepted(r, err);
-      if (gone || err != 0 || !Silent(r)) break;
-      const auto after = ReadReceiptState(kRecoveryReads);
-      if (!after) return Unknown(failure);
-      gone = fiscal ? !(after->open() && !after->nonFiscal()) : !after->nonFiscal();
-    }
-    if (!gone) {
+  const auto step = [](const std::string& text) {
+    if (text == "opened") return session::ReceiptStep::Opened;
+    if (text == "close") return session::ReceiptStep::Closing;
+    if (text == "undo") return session::ReceiptStep::Undoing;
+    return session::ReceiptStep::Opening;
+  };
+  const session::ReceiptSettlement settled =
+      session::SettleReceipt(fiscal, step(entry.step), password, kRecoveryReads, state, [&](session::ReceiptStep next) {
+        journal_.Step(next == session::ReceiptStep::Closing ? "close" : "undo");
+      });
+  const std::string lastNumber = Cp1251ToUtf8(settled.state ? settled.state->lastNumber : state.lastNumber);
+  switch (settled.outcome) {
+    case session::ReceiptOutcome::Unknown:
+      return Unknown(failure);
+    case session::ReceiptOutcome::StillOpen:
       // Still open: the next request tries again; until then the answer says what to do.
       a.body[fiscal ? "annulled" : "closed"] = false;
       a.body["outcome"] = "open";
       a.body["request"] = entry.request;
       a.body["detail"] = "the receipt is still open and could not be finished: annul it with POST /v1/receipts/open/annul";
       return a;
-    }
-    // A non-fiscal receipt whose every line was printed, closed now: it is complete.
-    if (!fiscal && entry.step == "close") return printed();
-    return undone();
-  }
-  if (entry.step == "close") return printed();
-  if (entry.step == "undo") return undone();
-  if (entry.step == "opened") {
-    // Opened by this service, then closed or annulled by something else (another program, or
-    // a hand at the registrator): which of the two, only the tape tells.
-    a.body[fiscal ? "annulled" : "closed"] = false;
-    a.body["outcome"] = "finished elsewhere";
-    a.body["number"] = state.lastNumber;
-    a.body["detail"] = "the receipt was opened, then finished or annulled outside this service; the registrator's "
-                       "last receipt number is " + state.lastNumber;
-    return finish(a);
+    case session::ReceiptOutcome::Printed:
+      return printed(lastNumber);
+    case session::ReceiptOutcome::Undone:
+      return undone();
+    case session::ReceiptOutcome::FinishedElsewhere:
+      // Opened by this service, then closed or annulled by something else (another program, or
+      // a hand at the registrator): which of the two, only the tape tells.
+      a.body[fiscal ? "annulled" : "closed"] = false;
+      a.body["outcome"] = "finished elsewhere";
+      a.body["number"] = lastNumber;
+      a.body["detail"] = "the receipt was opened, then finished or annulled outside this service; the registrator's "
+                         "last receipt number is " + lastNumber;
+      return finish(a);
+    case session::ReceiptOutcome::NotPrinted:
+      break;
   }
   a.body[fiscal ? "annulled" : "closed"] = false;
   a.body["outcome"] = "not printed";
@@ -229,7 +212,7 @@ Answer Service::Decide(const Answer& failure, const std::string& password, const
 // sent, so that one silence never blocks the till.
 std::optional<Answer> Service::FinishEarlier() {
   if (!journal_.pending()) return std::nullopt;
-  const auto state = ReadReceiptState(1);
+  const auto state = session::ReadReceiptState(1);
   if (!state) return SilentBeforeAnything("earlier receipt");
   const Answer earlier{504, {{"message", "an earlier request lost the registrator's reply"}, {"step", "earlier receipt"}}};
   const Answer settled = Decide(earlier, kDefaultPassword, *state);
@@ -244,7 +227,7 @@ std::optional<Answer> Service::FinishEarlier() {
 
 // A refused opening may mean that a receipt is already open: if it is, and not ours, say so.
 std::optional<Answer> Service::ForeignReceipt(const Answer& refusal) {
-  const auto state = ReadReceiptState(1);
+  const auto state = session::ReadReceiptState(1);
   if (!state || !state->open()) return std::nullopt;
   Answer a = refusal;
   a.body["message"] = kForeignReceipt;
@@ -308,7 +291,7 @@ Answer Service::DeviceInfo() {
   session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
   int err = 0;
-  const ReplyRecord* r = GetDiagnosticInfo("482916", err);
+  const ReplyRecord* r = GetDiagnosticInfo(kDefaultPassword, err);
   if (auto failed = Failure(r, err, "diagnostic information")) return *failed;
   nlohmann::ordered_json bytes = nlohmann::ordered_json::array();
   for (std::uint8_t b : r->statusBytes) bytes.push_back(b & 0x7F);
@@ -529,7 +512,7 @@ Answer Service::Raw(const RawCommand& command) {
 Answer Service::AnnulOpenReceipt(const std::string& password) {
   session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
-  const auto state = ReadReceiptState(1);
+  const auto state = session::ReadReceiptState(1);
   if (!state) return SilentBeforeAnything("receipt state");
   if (!state->open()) return Answer{409, {{"message", "no receipt is open on the registrator"}, {"step", "receipt state"}}};
   const bool nonFiscal = state->nonFiscal();
@@ -542,7 +525,7 @@ Answer Service::AnnulOpenReceipt(const std::string& password) {
   // One of ours, if it was pending, is now settled: a retry of its request learns so.
   if (ours) {
     const Answer earlier{504, {{"message", "the receipt was finished on request"}, {"step", "earlier receipt"}}};
-    if (const auto after = ReadReceiptState(1)) Decide(earlier, password, *after);
+    if (const auto after = session::ReadReceiptState(1)) Decide(earlier, password, *after);
   }
   return Answer{200, {{nonFiscal ? "closed" : "annulled", true}, {"receipt", ReceiptKindText(state->byte)}}};
 }
@@ -551,11 +534,8 @@ Answer Service::AnnulOpenReceipt(const std::string& password) {
 Answer Service::AskLostCommandAgain(const Answer& original) {
   session::DeviceSession session(device_);
   if (!session.open()) return PortUnavailable(session);
-  const LostCommand lost = *lostCommand_;
-  if (TheLink().SequenceCounter() != lost.counter) return original;
-  TheLink().SetSequenceCounter(static_cast<std::uint8_t>(lost.counter - 1));
-  const ReplyRecord* r = ExecuteCommand(lost.command, lost.data);
-  if (session::ReplyLost(*r)) r = session::RecoverLostReply(kRecoveryReads);
+  const session::LostCommand lost = lostCommand_->command;
+  const ReplyRecord* r = session::AskLostAgain(lost, kRecoveryReads + 1);
   if (!r) return original;
   lostCommand_.reset();
   const std::string step = original.body.value("step", "");
@@ -591,7 +571,7 @@ Answer Service::ResolveOutcome(const nlohmann::json& unknownAnswer) {
   if (!session.open()) return PortUnavailable(session);
   Answer failure = original();
   failure.body.erase("detail");
-  const auto state = ReadReceiptState(1);
+  const auto state = session::ReadReceiptState(1);
   if (!state) return Unknown(failure);
   return Decide(failure, kDefaultPassword, *state);
 }

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "session/device_options.h"
+#include "session/lost_reply.h"
 #include "driver/reply.h"
 #include "server/receipt_journal.h"
 #include "server/request.h"
@@ -77,25 +78,16 @@ class Service {
   void EndRequest() { reservedRequest_ = 0; }
 
  private:
-  struct ReceiptState {
-    int byte = 0;            // status byte 2, top bit cleared
-    std::string lastNumber;  // the last fiscal receipt's number
-    int low() const { return byte & 0x0F; }
-    bool open() const { return low() != 0; }
-    bool nonFiscal() const { return low() == 5; }
-  };
+  using ReceiptState = session::ReceiptState;
 
   /// A single command (cash, a report) whose reply stayed lost, to be asked for again.
   struct LostCommand {
     std::uint64_t request = 0;
-    int command = 0;
-    std::string data;
-    std::uint8_t counter = 0;  // the link's sequence counter of its frame
+    session::LostCommand command;
   };
 
   Answer LostSingleCommand(const std::string& step, const std::string& what);
   Answer AskLostCommandAgain(const Answer& original);
-  std::optional<ReceiptState> ReadReceiptState(int reads);
   std::optional<Answer> FinishEarlier();
   Answer Settle(const Answer& failure, const std::string& password);
   Answer Decide(const Answer& failure, const std::string& password, const ReceiptState& state);

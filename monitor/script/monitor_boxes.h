@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "driver/commands.h"
 #include "driver/frame.h"
 
 namespace kovrix::script {
@@ -44,7 +45,7 @@ class MonitorBoxes {
 
  private:
   std::string code_;
-  std::string password_ = "482916";
+  std::string password_ = kDefaultPassword;
   std::string data_;
   int commandCode_ = 0;
 };
