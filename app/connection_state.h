@@ -2,6 +2,7 @@
 // The one shared state of the registrator connection, and the model-dependent settings that the
 // main window works out at connect for the screens that read them when they open.
 
+#include <QString>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,9 @@ struct ConnectionState {
   bool connected = false;
   bool secondModelLine = false;
   int paymentTypeCount = 10;
+  // The amount a service cash receipt moved that is not closed yet ("-12.30" for a withdrawal);
+  // empty when none is known to be open. Named before such a receipt is annulled.
+  QString openServiceCash;
 
   PaperWidthSetting paperWidth;
   RegistratorParamsSetting registratorParams;

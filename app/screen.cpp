@@ -3,7 +3,10 @@
 #include <QLayout>
 #include <QShowEvent>
 
+#include "app/screen_helpers.h"
 #include "app/window_placement.h"
+#include "driver/driver.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
 
@@ -11,6 +14,14 @@ Screen::Screen(ScreenContext& context, const QString& formName, const QString& c
     : QDialog(parent), context_(context) {
   setObjectName(formName);
   setWindowTitle(caption);
+}
+
+bool Screen::SettleEarlier() {
+  if (EarlierCommandSettled(ui())) return true;
+  const ReplyRecord* latest = LatestRecord();
+  state().lastReply = latest;
+  EarlierSettled(latest && !session::ReplyLost(*latest) ? latest : nullptr);
+  return false;
 }
 
 void Screen::showEvent(QShowEvent* event) {

@@ -41,11 +41,27 @@ class Screen : public QDialog {
     connect(button, &QAbstractButton::clicked, this, [this, h = std::move(handler)] { Guarded(ui(), h); });
   }
 
+  /// As OnClick, for a button whose action sends a command: when the command before it (from any
+  /// screen) changed the registrator's state and its reply stayed lost, that command is settled
+  /// first (EarlierCommandSettled); the click then sends nothing new, and EarlierSettled is told
+  /// the registrator's answer (null: still silent).
+  template <class Handler>
+  void OnSend(QAbstractButton* button, Handler handler) {
+    OnClick(button, [this, h = std::move(handler)] {
+      if (!SettleEarlier()) return;
+      h();
+    });
+  }
+  /// Called when a click settled an earlier lost command instead of sending its own.
+  virtual void EarlierSettled(const ReplyRecord* /*answer*/) {}
+
   ConnectionState& state() { return context_.state; }
   UiServices& ui() { return context_.ui; }
   MainShell& shell() { return context_.shell; }
 
  private:
+  bool SettleEarlier();
+
   ScreenContext context_;
 };
 

@@ -21,6 +21,62 @@ const ReplyRecord* SettleLostReply(const ReplyRecord* reply) {
   return again ? again : LatestRecord();
 }
 
+QString StateChangingCommandName(int command, const std::string& data) {
+  switch (command) {
+    case 0x24: return QStringLiteral("программирование товара");
+    case 0x61: return QStringLiteral("печать текста");
+    case 0x63: return QStringLiteral("открытие чека");
+    case 0x64: return QStringLiteral("продажа");
+    case 0x65: return QStringLiteral("закрытие чека");
+    case 0x67: return QStringLiteral("оплата");
+    case 0x68: case 0x69: case 0x73: case 0x74: case 0x75: case 0x76: return QStringLiteral("скидка/наценка");
+    case 0x6B: return QStringLiteral("аннулирование");
+    case 0x6D: return QStringLiteral("печать итога");
+    case 0x6E: return QStringLiteral("внесение/выдача наличных");
+    case 0x77: return QStringLiteral("служебное внесение/выдача");
+    case 0x78: return QStringLiteral("оплата банковской картой");
+    case 0xA1: {
+      // The selector is the second field: 0 the Z report, 1 the X report, 2 clearing the tape.
+      const std::size_t first = data.find(';');
+      const char selector = first != std::string::npos && first + 1 < data.size() ? data[first + 1] : '?';
+      if (selector == '0') return QStringLiteral("Z-отчет");
+      if (selector == '1') return QStringLiteral("X-отчет");
+      return QStringLiteral("дневной отчет");
+    }
+    case 0xA3: return QStringLiteral("периодический отчет");
+    case 0xA4: return QStringLiteral("отчет по товарам");
+    case 0xA5: return QStringLiteral("печать копий чеков");
+    case 0xA6: return QStringLiteral("дополнительный отчет");
+    default: return QString();
+  }
+}
+
+bool EarlierCommandSettled(UiServices& ui) {
+  const std::optional<session::LostCommand> lost = session::LatestLostCommand();
+  if (!lost || !session::StillLast(*lost)) return true;
+  const QString name = StateChangingCommandName(lost->command, lost->data);
+  const ReplyRecord* reply = session::AskLostAgain(*lost, 1);
+  // A reading command settles nothing: the click goes on whatever came back.
+  if (name.isEmpty()) return true;
+  if (reply == nullptr) {
+    ui.ShowMessage(QStringLiteral("Регистратор не отвечает: выполнена ли предыдущая команда (%1), неизвестно. "
+                                  "Новая команда не отправлена.\nПроверьте связь и нажмите кнопку еще раз: регистратор "
+                                  "ответит на тот же запрос, и команда не будет выполнена дважды.")
+                       .arg(name));
+    return false;
+  }
+  if (reply->errorText == "0000") {
+    ui.ShowMessage(QStringLiteral("Ответ на предыдущую команду (%1) был потерян и получен повторно: команда выполнена "
+                                  "один раз. Новая команда не отправлена: нажмите кнопку еще раз, если она нужна.")
+                       .arg(name));
+  } else {
+    ui.ShowMessage(QStringLiteral("Ответ на предыдущую команду (%1) был потерян и получен повторно: регистратор ее не "
+                                  "выполнил (ошибка %2). Новая команда не отправлена.")
+                       .arg(name, QString::fromStdString(reply->errorText)));
+  }
+  return false;
+}
+
 namespace {
 
 std::function<bool()>& PortGoneCheck() {

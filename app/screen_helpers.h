@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <initializer_list>
+#include <string>
 
 #include "driver/reply.h"
 
@@ -21,6 +22,17 @@ bool CheckReply(UiServices& ui, const ReplyRecord& reply, const QString& heading
 /// the command runs once); answers the reply then got, or the lost one when the registrator stayed
 /// silent.
 const ReplyRecord* SettleLostReply(const ReplyRecord* reply);
+
+/// Before a click sends a new command: when the link's last frame is a state-changing command
+/// whose reply stayed lost, it is asked for once more with its SEQ (it runs once at most). Answers
+/// true when the click may go on (nothing lost, or only a reading command). Otherwise shows what
+/// the registrator did with that command, or that it is still silent, and answers false: the
+/// click sends nothing new, so the operator's next decision rests on what is known.
+bool EarlierCommandSettled(UiServices& ui);
+
+/// Answers the Russian name of a state-changing command for messages ("оплата", "Z-отчет", ...),
+/// empty for a command that only reads.
+QString StateChangingCommandName(int command, const std::string& data);
 
 /// Answers, in Russian, why an exchange had no reply when more is known than silence (a
 /// converter that closed the connection, a flooding line, a port closed or lost before the frame

@@ -37,28 +37,39 @@ AdditionalReports::AdditionalReports(ScreenContext& context, QWidget* parent)
   LayOutBoxesAndButtons(this, form, {report_, status_, close_});
   setMinimumWidth(kReportScreenWidth);
 
-  OnClick(report_, [this] { MakeReport(); });
+  OnSend(report_, [this] { MakeReport(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });
   OnClick(close_, [this] { accept(); });
 }
 
 void AdditionalReports::Activate() { reportType_->setCurrentIndex(0); }
 
+void AdditionalReports::CloseReceipt() {
+  // Open and close go with the default password; their data always fits one frame.
+  int err = 0;
+  state().lastReply = SettleLostReply(CloseNonFiscalReceipt(kDefaultPassword, err));
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
+  CheckReply(ui(), state().LastReply(), kReceiptHeading);
+}
+
+void AdditionalReports::EarlierSettled(const ReplyRecord* answer) {
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
+  // The report printed once after all: the receipt opened for it is closed, as the report's own
+  // click would have done.
+  if (answer && answer->command == 0xA6 && answer->errorText == "0000") CloseReceipt();
+}
+
 void AdditionalReports::MakeReport() {
   if (!SeparatorFree(ui(), QStringLiteral("Пароль:"), password_->text())) return;
-  // Open and close go with the default password; their data always fits one frame.
-  auto closeReceipt = [this] {
-    int closeErr = 0;
-    state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, closeErr);
-    errorCode_->setText(ErrorCodeText(state().LastReply()));
-    CheckReply(ui(), state().LastReply(), kReceiptHeading);
-  };
+  const auto closeReceipt = [this] { CloseReceipt(); };
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
   errorCode_->setText(ErrorCodeText(state().LastReply()));
   if (!CheckReply(ui(), state().LastReply(), kReceiptHeading)) return;
 
-  state().lastReply = PrintAdditionalReport(ToCp1251(password_->text()), reportType_->currentIndex(), 0, 0, err);
+  // A lost reply is asked for again at once with the same SEQ: the report prints once.
+  state().lastReply =
+      SettleLostReply(PrintAdditionalReport(ToCp1251(password_->text()), reportType_->currentIndex(), 0, 0, err));
   if (!CheckSent(ui(), err)) {
     // Nothing reached the registrator: the receipt opened for the report is closed again.
     closeReceipt();

@@ -27,6 +27,8 @@ class AdditionalReports : public Screen {
   void Activate() override;
 
  private:
+  void EarlierSettled(const ReplyRecord* answer) override;
+  void CloseReceipt();
   void MakeReport();
 
   QLineEdit* password_ = nullptr;

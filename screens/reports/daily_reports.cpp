@@ -52,12 +52,18 @@ DailyReports::DailyReports(ScreenContext& context, QWidget* parent)
   form->addRow(QStringLiteral("Код ошибки:"), errorCode_);
   LayOutBoxesAndButtons(this, form, {xReport_, zReport_, controlTape_, clearTape_, status_, close_});
 
-  OnClick(xReport_, [this] { DailyReport(kXReport); });
-  OnClick(zReport_, [this] { DailyReport(kZReport); });
-  OnClick(controlTape_, [this] { PrintControlTape(); });
-  OnClick(clearTape_, [this] { ClearControlTape(); });
+  OnSend(xReport_, [this] { DailyReport(kXReport); });
+  OnSend(zReport_, [this] { DailyReport(kZReport); });
+  OnSend(controlTape_, [this] { PrintControlTape(); });
+  OnSend(clearTape_, [this] { ClearControlTape(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });
   OnClick(close_, [this] { Close(); });
+}
+
+void DailyReports::EarlierSettled(const ReplyRecord* answer) {
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
+  // The lost Z report's own answer came: its outcome is known, no question is needed any more.
+  if (answer && answer->command == 0xA1) lostZ_ = false;
 }
 
 std::string DailyReports::Password() const { return ToCp1251(password_->text()); }
@@ -77,7 +83,7 @@ void DailyReports::DailyReport(int selector) {
   const ReplyRecord& reply = state().LastReply();
   errorCode_->setText(ErrorCodeText(reply));
   if (selector == kZReport && session::ReplyLost(reply)) {
-    lostZ_ = TheLink().SequenceCounter();
+    lostZ_ = true;
     CheckReply(ui(), reply, kReportHeading);
     ui().ShowMessage(kZUnknown);
     return;
@@ -86,21 +92,10 @@ void DailyReports::DailyReport(int selector) {
 }
 
 bool DailyReports::SendReport(int selector) {
-  const ReplyRecord& last = TheLink().Record();
-  const bool sameZ = lostZ_ && TheLink().SequenceCounter() == *lostZ_ && last.command == 0xA1 &&
-                     last.sentData == Password() + ";0;";
-  if (selector == kZReport && lostZ_ && !sameZ && !ui().AskOkCancel(kZAskAgain)) return false;
-  if (selector == kZReport && sameZ) {
-    // The same frame once more: a Z printed already is answered from the registrator's memory.
-    const ReplyRecord* again = session::RecoverLostReply();
-    state().lastReply = again ? again : LatestRecord();
-    if (again) {
-      lostZ_.reset();
-      ui().ShowMessage(kRecovered);
-    }
-    return true;
-  }
-  if (selector == kZReport) lostZ_.reset();
+  // A lost Z whose frame is still the last one sent was asked for again before this click went on
+  // (EarlierSettled); here other frames went out since, and only the tape tells.
+  if (selector == kZReport && lostZ_ && !ui().AskOkCancel(kZAskAgain)) return false;
+  if (selector == kZReport) lostZ_ = false;
   int err = 0;
   state().lastReply = PrintReport(Password(), selector, err);
   if (!CheckSent(ui(), err)) return false;

@@ -29,6 +29,7 @@ class DailyReports : public Screen {
   QPushButton* CloseButton() const { return close_; }
 
  private:
+  void EarlierSettled(const ReplyRecord* answer) override;
   void DailyReport(int selector);
   void PrintControlTape();
   void ClearControlTape();
@@ -49,8 +50,8 @@ class DailyReports : public Screen {
   QPushButton* clearTape_ = nullptr;
   QPushButton* status_ = nullptr;
   QPushButton* close_ = nullptr;
-  // The link's sequence counter of a Z report whose outcome stayed unknown (its reply lost).
-  std::optional<std::uint8_t> lostZ_;
+  // A Z report lost its reply and the registrator stayed silent: its outcome is unknown.
+  bool lostZ_ = false;
 };
 
 }  // namespace kovrix

@@ -85,7 +85,7 @@ PeriodicReport::PeriodicReport(ScreenContext& context, QWidget* parent)
   ShowRangeGroup();
 
   connect(byDate_, &QRadioButton::toggled, this, [this] { ShowRangeGroup(); });
-  OnClick(report_, [this] { MakeReport(); });
+  OnSend(report_, [this] { MakeReport(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });
   OnClick(exit_, [this] { accept(); });
 }

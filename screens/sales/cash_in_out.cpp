@@ -19,6 +19,18 @@ const QString kReceiptUnknown = QStringLiteral(
     "Ответ регистратора потерян: служебный чек может остаться открытым. Откройте «Аннулирование и закрытие чека»: "
     "«Закрыть чек» проведет уже внесенную сумму, «Аннулировать чек» отменит ее.");
 
+const QString kReceiptOpen = QStringLiteral(
+    "Служебный чек открыт. Откройте «Аннулирование и закрытие чека»: «Закрыть чек» проведет уже внесенную сумму, "
+    "«Аннулировать чек» отменит ее.");
+
+// The signed amount of a service cash command's data ("PASSWORD;0;-12.30;").
+QString ServiceAmountOf(const std::string& data) {
+  const std::size_t second = data.find(';', data.find(';') + 1);
+  if (second == std::string::npos) return QString();
+  const std::size_t end = data.find(';', second + 1);
+  return QString::fromStdString(data.substr(second + 1, end == std::string::npos ? std::string::npos : end - second - 1));
+}
+
 }  // namespace
 
 bool CashBySingleCommand(const std::string& protocolVersion, bool highAccess) {
@@ -43,8 +55,8 @@ CashInOutScreen::CashInOutScreen(ScreenContext& context, QWidget* parent)
   LayOutBoxesAndButtons(this, form, {cashIn_, cashOut_, close_});
   setMinimumWidth(380);
 
-  OnClick(cashIn_, [this] { MoveCash(true); });
-  OnClick(cashOut_, [this] { MoveCash(false); });
+  OnSend(cashIn_, [this] { MoveCash(true); });
+  OnSend(cashOut_, [this] { MoveCash(false); });
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -76,10 +88,22 @@ void CashInOutScreen::MoveCash(bool in) {
     state().lastReply = SettleLostReply(ServiceCashInOut(password, 0, signedAmount, err));
     if (!CheckSent(ui(), err) || !CheckReply(ui(), state().LastReply(), prefix)) return Unsettled(kReceiptUnknown);
     cash_->setText(FromCp1251(state().LastReply().field(1)));
+    state().openServiceCash = QString::number(signedAmount, 'f', 2);
     state().lastReply = SettleLostReply(CloseNonFiscalReceipt(password, err));
     if (!CheckSent(ui(), err) || !CheckReplyText(ui(), state().LastReply())) return Unsettled(kReceiptUnknown);
+    state().openServiceCash.clear();
   }
   ui().ShowMessage(success);
+}
+
+void CashInOutScreen::EarlierSettled(const ReplyRecord* answer) {
+  if (answer == nullptr || answer->errorText != "0000") return;
+  // The cash command's answer holds the money in the till.
+  if (answer->command == 0x6E || answer->command == 0x77) cash_->setText(FromCp1251(answer->field(1)));
+  if (answer->command == 0x77) state().openServiceCash = ServiceAmountOf(answer->sentData);
+  if (answer->command == 0x65) state().openServiceCash.clear();
+  // A service receipt opened, or its cash moved, and not closed yet: what each recovery button does.
+  if (answer->command == 0x63 || answer->command == 0x77) ui().ShowMessage(kReceiptOpen);
 }
 
 void CashInOutScreen::Unsettled(const QString& advice) {

@@ -33,6 +33,7 @@ class CashInOutScreen : public Screen {
   void MoveCash(bool in);
   /// After a step whose reply stayed lost: says what is not known and the safe next step.
   void Unsettled(const QString& advice);
+  void EarlierSettled(const ReplyRecord* answer) override;
 
   QLineEdit* password_ = nullptr;
   QLineEdit* amount_ = nullptr;

@@ -162,34 +162,40 @@ FiscalReceipt::FiscalReceipt(ScreenContext& context, ArticleLoading& articles, Q
     articleLine_->setText(item->text());
     price_->setText(ArticlePrice(item->text()));
   });
-  OnClick(open_, [this] { OpenReceipt(); });
-  OnClick(printComment_, [this] { PrintComment(); });
-  OnClick(sell_, [this] { Sell(); });
-  OnClick(itemPercent_, [this] { Discount(kOnItem, true); });
-  OnClick(subtotalPercent_, [this] { Discount(kOnSubtotal, true); });
-  OnClick(groupPercent_, [this] { Discount(kOnTaxGroup, true); });
-  OnClick(itemAbsolute_, [this] { Discount(kOnItem, false); });
-  OnClick(subtotalAbsolute_, [this] { Discount(kOnSubtotal, false); });
-  OnClick(groupAbsolute_, [this] { Discount(kOnTaxGroup, false); });
-  OnClick(printTotal_, [this] { PrintReceiptTotal(); });
-  OnClick(pay_, [this] { Pay(); });
-  OnClick(closeReceipt_, [this] {
+  OnSend(open_, [this] { OpenReceipt(); });
+  OnSend(printComment_, [this] { PrintComment(); });
+  OnSend(sell_, [this] { Sell(); });
+  OnSend(itemPercent_, [this] { Discount(kOnItem, true); });
+  OnSend(subtotalPercent_, [this] { Discount(kOnSubtotal, true); });
+  OnSend(groupPercent_, [this] { Discount(kOnTaxGroup, true); });
+  OnSend(itemAbsolute_, [this] { Discount(kOnItem, false); });
+  OnSend(subtotalAbsolute_, [this] { Discount(kOnSubtotal, false); });
+  OnSend(groupAbsolute_, [this] { Discount(kOnTaxGroup, false); });
+  OnSend(printTotal_, [this] { PrintReceiptTotal(); });
+  OnSend(pay_, [this] { Pay(); });
+  OnSend(closeReceipt_, [this] {
     int err = 0;
     state().lastReply = CloseFiscalReceipt(Password(), showOnDisplay_->isChecked() ? 1 : 0, err);
     if (CheckSent(ui(), err)) {
       Result(state().LastReply(), kCloseTimeout, QStringLiteral("Ошибка закрытия чека"));
     }
   });
-  OnClick(annulAll_, [this] { Annul(0); });
-  OnClick(annulStart_, [this] { Annul(1); });
-  OnClick(annulEnd_, [this] { Annul(2); });
-  OnClick(annulCancel_, [this] { Annul(3); });
-  OnClick(printBarcode_, [this] { PrintBarcode(); });
-  OnClick(showText_, [this] { ShowOnDisplay(); });
+  OnSend(annulAll_, [this] { Annul(0); });
+  OnSend(annulStart_, [this] { Annul(1); });
+  OnSend(annulEnd_, [this] { Annul(2); });
+  OnSend(annulCancel_, [this] { Annul(3); });
+  OnSend(printBarcode_, [this] { PrintBarcode(); });
+  OnSend(showText_, [this] { ShowOnDisplay(); });
   OnClick(status_, [this] { shell().OpenStatusBytes(); });
   OnClick(close_, [this] { CloseScreen(); });
   // Closed any way (Esc, the window's own button), the status button starts disabled next time.
   connect(this, &QDialog::finished, this, [this] { status_->setEnabled(false); });
+}
+
+void FiscalReceipt::EarlierSettled(const ReplyRecord* answer) {
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
+  // The held card charge is recorded now: the identifier box is free again.
+  if (pendingCharge_ && answer && answer->command == kCardPayment && answer->errorText == "0000") ReleaseCharge();
 }
 
 void FiscalReceipt::BuildLayout() {
@@ -447,14 +453,9 @@ void FiscalReceipt::PayByCard(int paymentType, const QString& amountText) {
     ReleaseCharge();
   }
   if (pendingCharge_) {
+    // Its own frame, were it still the last one sent, was asked for again before this click went
+    // on (EarlierSettled): here the registrator refused it, or other frames went out since.
     const PendingCharge charge = *pendingCharge_;
-    const ReplyRecord& last = *LatestRecord();
-    // Its own frame was the last one sent: asked for again with its SEQ, so it is recorded once.
-    if (TheLink().SequenceCounter() == charge.counter && last.command == kCardPayment && session::ReplyLost(last)) {
-      state().lastReply = SettleLostReply(&last);
-      FinishCardPayment(*LatestRecord(), kCardPaymentTimeout, QStringLiteral("Ошибка оплаты чека банковской картой"));
-      return;
-    }
     CompleteCardPayment(password, paymentType, amountText, CardPaymentData{{}, {}, {}, {}, charge.transaction}, false);
     return;
   }
@@ -526,8 +527,7 @@ void FiscalReceipt::CompleteCardPayment(const std::string& password, int payment
   QString errorMessage = QStringLiteral("Ошибка оплаты чека банковской картой");
   if (!paid && (fromTerminal || pendingCharge_)) {
     // The terminal has charged the card: its identifier, and only it, records the payment on a retry.
-    if (!pendingCharge_) HoldCharge(PendingCharge{card.transaction, amountText, paymentType, TheLink().SequenceCounter()});
-    pendingCharge_->counter = TheLink().SequenceCounter();
+    if (!pendingCharge_) HoldCharge(PendingCharge{card.transaction, amountText, paymentType});
     const QString charged = QStringLiteral("\nОплата на терминале проведена, идентификатор транзакции: %1. "
                                            "\"Оплатить\" запишет ее в чек с этим идентификатором.")
                                 .arg(FromCp1251(card.transaction));

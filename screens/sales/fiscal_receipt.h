@@ -100,6 +100,7 @@ class FiscalReceipt : public Screen {
   QString Comment() const;
   /// Shows the reply's error code, enables the status button and reports a time-out or an error.
   bool Result(const ReplyRecord& reply, const QString& timeoutMessage, const QString& errorMessage);
+  void EarlierSettled(const ReplyRecord* answer) override;
   void OpenReceipt();
   void PrintComment();
   void Sell();
@@ -148,7 +149,6 @@ class FiscalReceipt : public Screen {
     std::string transaction;
     QString amount;
     int paymentType = 0;
-    std::uint8_t counter = 0;  // the link's sequence counter of the card payment frame
   };
   std::optional<PendingCharge> pendingCharge_;
   void HoldCharge(const PendingCharge& charge);

@@ -5,6 +5,7 @@
 #include "app/text_codec.h"
 #include "driver/commands.h"
 #include "screens/screen_kit.h"
+#include "session/lost_reply.h"
 
 namespace kovrix {
 
@@ -12,6 +13,9 @@ namespace {
 
 const QString kReceiptHeading = QStringLiteral("Печать копии чека :");
 const QString kCopyHeading = QStringLiteral("Печать копии чека:");
+const QString kCopyUnknown = QStringLiteral(
+    "Ответ на печать копии потерян: напечатана ли она, неизвестно. Нажмите «Копия чека» еще раз: регистратор "
+    "ответит на тот же запрос, и копия не будет напечатана дважды.");
 
 }  // namespace
 
@@ -32,7 +36,7 @@ ReceiptCopy::ReceiptCopy(ScreenContext& context, QWidget* parent)
   LayOutBoxesAndButtons(this, form, {copy_, close_});
   setMinimumWidth(380);
 
-  OnClick(copy_, [this] { PrintCopies(); });
+  OnSend(copy_, [this] { PrintCopies(); });
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
@@ -50,7 +54,15 @@ void ReceiptCopy::PrintCopies() {
   int err = 0;
   state().lastReply = OpenNonFiscalReceipt(kDefaultPassword, err);
   if (!CheckSent(ui(), err) || !Check(kReceiptHeading)) return;
-  state().lastReply = PrintReceiptCopies(ToCp1251(password_->text()), first, last, err);
+  // A lost reply is asked for again at once with the same SEQ: the copies print once.
+  state().lastReply = SettleLostReply(PrintReceiptCopies(ToCp1251(password_->text()), first, last, err));
+  if (err == 0 && session::ReplyLost(state().LastReply())) {
+    // Still silent: the receipt stays open, so that the next click can ask for this very frame
+    // again; closing it now would leave the copies' outcome unknown for good.
+    Check(kCopyHeading);
+    ui().ShowMessage(kCopyUnknown);
+    return;
+  }
   if (!CheckSent(ui(), err) || !Check(kCopyHeading)) {
     // Receipts the registrator does not hold are a typing error too: do not leave the receipt open.
     // The box keeps the copy's error code: that refusal is the one the operator acts on, not the
@@ -61,8 +73,20 @@ void ReceiptCopy::PrintCopies() {
     errorCode_->setText(copyCode);
     return;
   }
+  CloseReceipt();
+}
+
+void ReceiptCopy::CloseReceipt() {
+  int err = 0;
   state().lastReply = CloseNonFiscalReceipt(kDefaultPassword, err);
   if (CheckSent(ui(), err)) Check(kReceiptHeading);
+}
+
+void ReceiptCopy::EarlierSettled(const ReplyRecord* answer) {
+  errorCode_->setText(ErrorCodeText(state().LastReply()));
+  // The copies' own answer came (printed, or refused): the receipt opened for them is closed, as
+  // their click would have done.
+  if (answer && answer->command == 0xA5) CloseReceipt();
 }
 
 }  // namespace kovrix

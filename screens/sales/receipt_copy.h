@@ -24,6 +24,8 @@ class ReceiptCopy : public Screen {
 
  private:
   void PrintCopies();
+  void EarlierSettled(const ReplyRecord* answer) override;
+  void CloseReceipt();
   /// Shows the reply's error code and answers whether it succeeded; a failure is reported with the heading.
   bool Check(const QString& heading);
 

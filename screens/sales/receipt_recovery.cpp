@@ -72,6 +72,8 @@ bool ReceiptRecovery::ReadDiagnostics() {
 void ReceiptRecovery::Activate() {
   if (!ReadDiagnostics()) return;
   const ReceiptStateView view = ReceiptStateFor(state().LastReply().statusBytes[2]);
+  // No receipt open: a service receipt remembered as open was finished meanwhile.
+  if (!view.canClose && !view.canAnnul) state().openServiceCash.clear();
   statusBar_->showMessage(view.text);
   closeReceipt_->setEnabled(view.canClose);
   annul_->setEnabled(view.canAnnul);
@@ -91,11 +93,19 @@ void ReceiptRecovery::CloseReceipt() {
   errorCode_->setText(ErrorCodeText(reply));
   if (CheckTimeoutAndCode(ui(), reply, QStringLiteral("Таймаут устройства! Ошибка закрыиия чека!"),
                           QStringLiteral("Ошибка закрытия чека"))) {
+    state().openServiceCash.clear();
     ShowNoReceipt();
   }
 }
 
 void ReceiptRecovery::AnnulReceipt() {
+  // A service cash receipt left open holds money already counted in: annulling it takes that back.
+  if (!state().openServiceCash.isEmpty() &&
+      !ui().AskOkCancel(QStringLiteral("Открыт служебный чек на сумму %1. Аннулирование отменит эту сумму; "
+                                       "«Закрыть чек» проведет ее. Аннулировать чек?")
+                            .arg(state().openServiceCash))) {
+    return;
+  }
   int err = 0;
   state().lastReply = Annulment(kDefaultPassword, 0, err);
   if (!CheckSent(ui(), err)) return;
@@ -103,6 +113,7 @@ void ReceiptRecovery::AnnulReceipt() {
   errorCode_->setText(ErrorCodeText(reply));
   if (CheckTimeoutAndCode(ui(), reply, QStringLiteral("Таймаут устройства! Ошибка аннулирования!"),
                           QStringLiteral("Ошибка аннулирования"))) {
+    state().openServiceCash.clear();
     ShowNoReceipt();
   }
 }

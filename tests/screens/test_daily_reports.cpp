@@ -1,5 +1,6 @@
 #include "screens/reports/daily_reports.h"
 
+#include "driver/commands.h"
 #include "support/sim_screen_fixture.h"
 
 namespace kovrix {
@@ -66,19 +67,27 @@ TEST_F(DailyReportsTest, AZReportWithALostReplyIsNeverPrintedTwice) {
   EXPECT_EQ(shown[0], timeout);
   EXPECT_EQ(shown[1].rfind("Ответ на Z-отчет потерян", 0), 0u) << shown[1];
   EXPECT_EQ(zOnTape(), 2);
-  // The next click asks the registrator for the same frame: no second report.
+  // The next click, the X report's as well as the Z report's, asks the registrator for the same
+  // frame first and sends nothing new: no second report, and the message names what was printed.
   server.faults().Clear();
-  Click(screen.ZReportButton());
-  EXPECT_EQ(TakeMessages(), Messages{recovered});
+  TakeSent();
+  Click(screen.XReportButton());
+  EXPECT_EQ(TakeMessages(), Messages{"Ответ на предыдущую команду (Z-отчет) был потерян и получен повторно: команда "
+                                     "выполнена один раз. Новая команда не отправлена: нажмите кнопку еще раз, если "
+                                     "она нужна."});
+  EXPECT_EQ(TakeSent(), (std::vector<Sent>{{0xA1, "482916;0;"}}));
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
   EXPECT_EQ(zOnTape(), 2);
   EXPECT_TRUE(ui.questions.empty());
 
-  // Lost again, then an X report goes out: a new Z only after the question, and not when declined.
+  // Lost again, then another command goes out (the main window's state check): a new Z only
+  // after the question, and not when declined.
   server.faults().Aim(0xA1, sim::LineFault::Mute, 0);
   Click(screen.ZReportButton());
   TakeMessages();
   server.faults().Clear();
-  Click(screen.XReportButton());
+  int err = 0;
+  GetDiagnosticInfo(kDefaultPassword, err);
   TakeSent();
   ui.answers = {false};
   Click(screen.ZReportButton());

@@ -197,6 +197,17 @@ TEST_F(FiscalReceiptTest, EachDiscountButtonSendsItsCommandWithItsBoxes) {
   EXPECT_EQ(screen.TotalBox()->text(), "21.92");  // 20.00 + 1.50, -5% of 21.50 (1.08), +1.50 on group 1
 }
 
+// The messages of a click that settles the command before it, whose reply was lost.
+std::string EarlierDone(const std::string& named) {
+  return "Ответ на предыдущую команду (" + named + ") был потерян и получен повторно: команда выполнена один раз. "
+         "Новая команда не отправлена: нажмите кнопку еще раз, если она нужна.";
+}
+std::string EarlierSilent(const std::string& named) {
+  return "Регистратор не отвечает: выполнена ли предыдущая команда (" + named + "), неизвестно. Новая команда не "
+         "отправлена.\nПроверьте связь и нажмите кнопку еще раз: регистратор ответит на тот же запрос, и команда не "
+         "будет выполнена дважды.";
+}
+
 TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
   Click(screen.SellButton());  // nothing picked
   EXPECT_EQ(TakeMessages(), Messages{"Не выбран товар!"});
@@ -209,16 +220,23 @@ TEST_F(FiscalReceiptTest, RefusalsAndTimeOutsShowTheRowsMessages) {
   server.faults().Queue(sim::LineFault::Drop, 4);
   Click(screen.OpenButton());
   EXPECT_EQ(TakeMessages(), Messages{"Таймаут устройства! Ошибка открытия чека!"});
+  // The next click asks for the opening's frame once more: it arrives now and runs, once, and the
+  // click sends nothing of its own.
   server.faults().FailCommand(0x24, sim::err::kArticleNoSpace);
   Click(screen.SellButton());
   // The dropped frames are journalled too.
-  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x63, 0x63, 0x63, 0x63, 0x24}));
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x63, 0x63, 0x63, 0x63, 0x63}));
+  EXPECT_EQ(TakeMessages(), Messages{EarlierDone("открытие чека")});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  Click(screen.SellButton());
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x24}));
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка "});
   server.faults().Clear();
-  Click(screen.CloseReceiptButton());
+  Click(screen.CloseReceiptButton());  // nothing sold
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка закрытия чека"});
-  Click(screen.AnnulStartButton());
-  EXPECT_EQ(TakeMessages(), Messages{"Ошибка аннулирования"});
+  Click(screen.AnnulButton());
+  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
 }
 
 TEST_F(FiscalReceiptTest, PickingAnArticleFillsItsUnitPriceWhichStaysEditable) {
@@ -258,13 +276,32 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----") << "not the 0000 of the sale before";
   EXPECT_NE(Tape().find("РЕШТА"), std::string::npos) << Tape();
 
+  // The operator's next click (the close) asks for the payment's frame once more and sends nothing
+  // of its own: still silent, the message says the payment's outcome is unknown...
+  TakeSent();
+  server.faults().Queue(sim::LineFault::Mute, 1);
+  Click(screen.CloseReceiptButton());
+  EXPECT_EQ(TakeMessages(), Messages{EarlierSilent("оплата")});
+  EXPECT_EQ(Codes(TakeSent()), std::vector<int>{0x67});
+  // ...and answered at the click after, it names the payment as made, once.
+  Click(screen.CloseReceiptButton());
+  EXPECT_EQ(TakeMessages(), Messages{EarlierDone("оплата")});
+  EXPECT_EQ(Codes(TakeSent()), std::vector<int>{0x67});
+  EXPECT_EQ(screen.ErrorCodeBox()->text(), "0000");
+  int payments = 0;
+  for (const auto& e : server.journal().Entries()) payments += e.command == 0x67 && e.outcome == sim::Outcome::Executed;
+  EXPECT_EQ(payments, 1);
+
+  // A close whose reply stays lost; the operator's next click (an annulment) learns that the
+  // receipt was closed and annuls nothing, and the click after shows its own answer's code again.
   server.faults().Queue(sim::LineFault::Mute, 4);
   Click(screen.CloseReceiptButton());
   EXPECT_EQ(TakeMessages(), Messages{kCloseTimeout});
   EXPECT_EQ(screen.ErrorCodeBox()->text(), "----");
+  Click(screen.AnnulButton());
+  EXPECT_EQ(TakeMessages(), Messages{EarlierDone("закрытие чека")});
+  EXPECT_EQ(Codes(TakeSent()), (std::vector<int>{0x65, 0x65, 0x65, 0x65, 0x65}));
   EXPECT_EQ(WithDevice([](sim::DeviceState& s) { return s.receipt.kind; }), sim::kNoReceipt);
-
-  // The next answer shows its code again.
   Click(screen.AnnulButton());
   EXPECT_EQ(TakeMessages(), Messages{"Ошибка аннулирования"});
   EXPECT_NE(screen.ErrorCodeBox()->text(), "----");
@@ -288,7 +325,7 @@ TEST_F(FiscalReceiptTest, AFailedPaymentOrCloseWithoutAnswerSaysTheResultIsUnkno
   // The operator's next click asks for the same frame again: recorded once, charged once.
   TakeSent();
   PayWith(1, "12.50");
-  EXPECT_EQ(TakeMessages(), Messages{});
+  EXPECT_EQ(TakeMessages(), Messages{EarlierDone("оплата банковской картой")});
   EXPECT_EQ(terminal.purchases().size(), 1u);
   const auto again = TakeSent();
   ASSERT_EQ(again.size(), 1u);
@@ -594,11 +631,12 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
     int command;
     std::function<void()> press;
     std::string timeout, error;
+    const char* named;  // in the message of the click that settles its lost reply
   } rows[] = {
       {"open", 0x63, [&] { Click(screen.OpenButton()); }, "Таймаут устройства! Ошибка открытия чека!",
-       "Ошибка открытия чека"},
+       "Ошибка открытия чека", "открытие чека"},
       {"comment", 0x61, [&] { Click(screen.CommentButton()); }, "Таймаут устройства! Ошибка печати комментария!",
-       "Ошибка печати комментария"},
+       "Ошибка печати комментария", "печать текста"},
       {"sale", 0x64,
        [&] {
          state.secondModelLine = true;  // the sale alone, without programming the article first
@@ -606,19 +644,21 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
          Click(screen.SellButton());
          state.secondModelLine = false;
        },
-       "Таймаут устройства! Ошибка продажи!", "Ошибка продажи"},
+       "Таймаут устройства! Ошибка продажи!", "Ошибка продажи", "продажа"},
       {"discount", 0x68, [&] { Click(screen.ItemPercentButton()); }, "Таймаут устройства! Ошибка надбавки-скидки!",
-       "Ошибка надбавки-скидки"},
+       "Ошибка надбавки-скидки", "скидка/наценка"},
       {"group discount", 0x76, [&] { Click(screen.GroupAbsoluteButton()); },
-       "Таймаут устройства! Ошибка надбавки-скидки!", "Ошибка надбавки-скидки"},
+       "Таймаут устройства! Ошибка надбавки-скидки!", "Ошибка надбавки-скидки", "скидка/наценка"},
       {"total", 0x6D, [&] { Click(screen.TotalButton()); }, "Таймаут устройства! Ошибка печати итога!",
-       "Ошибка печати итога"},
+       "Ошибка печати итога", "печать итога"},
       // A payment or a close without an answer may have been carried out: the outcome is unknown.
-      {"payment", 0x67, [&] { PayWith(0, "1.00"); }, kPaymentTimeout, "Ошибка оплаты чека"},
-      {"card payment", 0x78, [&] { PayWith(1, "1.00"); }, kCardPaymentTimeout, "Ошибка оплаты чека банковской картой"},
-      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); }, kCloseTimeout, "Ошибка закрытия чека"},
+      {"payment", 0x67, [&] { PayWith(0, "1.00"); }, kPaymentTimeout, "Ошибка оплаты чека", "оплата"},
+      {"card payment", 0x78, [&] { PayWith(1, "1.00"); }, kCardPaymentTimeout, "Ошибка оплаты чека банковской картой",
+       "оплата банковской картой"},
+      {"close", 0x65, [&] { Click(screen.CloseReceiptButton()); }, kCloseTimeout, "Ошибка закрытия чека",
+       "закрытие чека"},
       {"annulment", 0x6B, [&] { Click(screen.AnnulEndButton()); }, "Таймаут устройства! Ошибка аннулирования!",
-       "Ошибка аннулирования"},
+       "Ошибка аннулирования", "аннулирование"},
   };
   for (const Row& row : rows) {
     server.faults().FailCommand(static_cast<std::uint8_t>(row.command), sim::err::kPrinter);
@@ -632,6 +672,13 @@ TEST_F(FiscalReceiptTest, EveryRowShowsItsOwnTimeOutAndErrorMessage) {
     EXPECT_EQ(TakeMessages(), Messages{row.timeout}) << row.name;
     EXPECT_EQ(Codes(TakeSent()).back(), row.command) << row.name;
     server.faults().Clear();
+    // The same click again settles the dropped frame (it arrives and runs now) and sends nothing more.
+    row.press();
+    const Messages settled = TakeMessages();
+    ASSERT_EQ(settled.size(), 1u) << row.name;
+    EXPECT_EQ(settled[0].rfind("Ответ на предыдущую команду (" + std::string(row.named) + ") был потерян", 0), 0u)
+        << settled[0];
+    EXPECT_EQ(Codes(TakeSent()), std::vector<int>{row.command}) << row.name;
   }
 }
 
