@@ -210,6 +210,16 @@ void HttpService::Listen() {
 
 // A stop may come before the serving loop has started (a signal right after start-up): the loop
 // then sees it and never starts.
+std::vector<std::string> HttpService::JournalProblems() const {
+  std::vector<std::string> problems;
+  for (const auto& r : registrators_) {
+    if (const std::string problem = r->service().JournalProblem(); !problem.empty()) {
+      problems.push_back("registrator " + r->id() + ": " + problem);
+    }
+  }
+  return problems;
+}
+
 void HttpService::Stop() {
   stopping_ = true;
   http_->Stop();

@@ -75,6 +75,9 @@ class HttpService {
   void Listen();
   /// Stops serving (from any thread).
   void Stop();
+  /// Answers, before serving, each registrator whose receipt journal cannot be kept
+  /// ("registrator ID: the receipt journal PATH cannot be written").
+  std::vector<std::string> JournalProblems() const;
 
  private:
   void Routes();

@@ -47,6 +47,11 @@ int main(int argc, char** argv) {
   // leave clients unanswered long before the connection limits do.
   RaiseDescriptorLimit();
   HttpService service(options.config);
+  // A receipt whose journal cannot be written could not be settled after a crash: no start.
+  if (const std::vector<std::string> problems = service.JournalProblems(); !problems.empty()) {
+    for (const std::string& problem : problems) std::cerr << "kovrix-server: " << problem << "\n";
+    return kExitCannotServe;
+  }
   if (!service.Bind()) {
     std::cerr << "kovrix-server: cannot listen on " << options.config.host << ":" << options.config.port << "\n";
     return kExitCannotServe;

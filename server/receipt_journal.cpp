@@ -102,6 +102,11 @@ std::optional<Outcome> ReceiptJournal::Find(std::uint64_t request) const {
 // with blanks to a fixed size, so that a step costs one write on a file kept open. A record torn
 // by a crash reads as no record: the receipt it named then counts as another program's, which is
 // left alone (409 saying how to annul it), never annulled by mistake.
+std::string ReceiptJournal::problem() const {
+  if (path_.empty() || (file_.isOpen() && !lastSaveFailed_)) return {};
+  return "the receipt journal " + path_ + " cannot be written";
+}
+
 bool ReceiptJournal::Save() {
   if (path_.empty()) return true;
   if (!file_.isOpen()) return false;
@@ -112,7 +117,8 @@ bool ReceiptJournal::Save() {
   }
   std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   if (text.size() < kRecordSize) text.append(kRecordSize - text.size(), ' ');
-  return file_.WriteAtStart(text);
+  lastSaveFailed_ = !file_.WriteAtStart(text);
+  return !lastSaveFailed_;
 }
 
 // The outcomes change only when a receipt was settled late: written to a new file that replaces

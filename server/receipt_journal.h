@@ -62,6 +62,9 @@ class ReceiptJournal {
   void Finish(const std::optional<Outcome>& outcome = std::nullopt);
   /// Answers the outcome kept for a request number, if any.
   std::optional<Outcome> Find(std::uint64_t request) const;
+  /// Answers why the journal cannot be kept ("the receipt journal PATH cannot be written"), or
+  /// an empty text while it can (or lives in memory only, without a state directory).
+  std::string problem() const;
 
  private:
   bool Save();
@@ -73,6 +76,7 @@ class ReceiptJournal {
   std::uint64_t lastBegun_ = 0;
   std::optional<JournalEntry> pending_;
   std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;
+  bool lastSaveFailed_ = false;
 };
 
 /// Answers the journal file for a port: server-receipt-<device path>.json in the state directory,

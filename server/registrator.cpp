@@ -62,6 +62,8 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
     state["message"] = "the registrator is busy with other requests; its state was not read";
     return state;
   }
+  // Receipts are refused while their journal cannot be kept: the list says why.
+  if (const std::string problem = service_.JournalProblem(); !problem.empty()) state["journal"] = problem;
   session::DeviceSession session(config_.device);
   if (!session.open()) {
     state["connected"] = false;

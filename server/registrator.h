@@ -74,6 +74,7 @@ class Registrator {
   const std::string& id() const { return config_.id; }
   const session::DeviceOptions& device() const { return config_.device; }
   Service& service() { return service_; }
+  const Service& service() const { return service_; }
   IdempotencyStore& answers() { return answers_; }
 
   /// The registrator's turn, with its link and log bound to the calling thread while it is held.

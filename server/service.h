@@ -74,6 +74,8 @@ class Service {
   /// again, also across restarts): a note written for its Idempotency-Key before anything is
   /// sent can carry it, so that a retry after a crash finds what became of the request.
   std::uint64_t ReserveRequest();
+  /// Answers why the receipt journal cannot be kept; empty while it can.
+  std::string JournalProblem() const { return journal_.problem(); }
   /// Ends the request that ReserveRequest numbered.
   void EndRequest() { reservedRequest_ = 0; }
 

@@ -315,6 +315,37 @@ TEST_F(ServerHttp, TakesTurnsWithTheCommandLineClient) {
 }
 
 #ifdef KOVRIX_SERVER_PROGRAM
+// A receipt journal that cannot be written (its state directory is a file here): the list names
+// it, a receipt prints nothing, and the program refuses to start, naming the file.
+TEST_F(ServerHttp, AnUnwritableReceiptJournalIsNamedAndPrintsNothing) {
+  Shut();
+  const std::string blocked = dir + "/blocked";
+  std::ofstream(blocked) << "a file where the state directory would be";
+  testing::UseStateHome(blocked);
+  Serve();
+  const std::vector<std::string> problems = http->JournalProblems();
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].rfind("registrator 1: the receipt journal " + blocked + "/", 0), 0u)
+      << problems[0];
+  const Result list = Get("/v1/registrators");
+  ASSERT_EQ(list.status, 200);
+  EXPECT_EQ(list.body["registrators"][0]["journal"].get<std::string>().rfind("the receipt journal " + blocked, 0), 0u)
+      << list.body.dump();
+  const Result receipt = Post("/v1/receipts", kTwoItems);
+  EXPECT_EQ(receipt.status, 503) << receipt.body.dump();
+  EXPECT_EQ(ReceiptKind(), sim::kNoReceipt);
+  EXPECT_EQ(Tape().find("Хліб"), std::string::npos);
+#ifdef KOVRIX_SERVER_PROGRAM
+  const std::string run = "XDG_STATE_HOME=" + blocked + " " + KOVRIX_SERVER_PROGRAM + " -p " + sim.slavePath() +
+                          " --listen 127.0.0.1:0 2>" + dir + "/err.txt";
+  EXPECT_EQ(WEXITSTATUS(std::system(run.c_str())), 1);
+  std::ifstream err(dir + "/err.txt");
+  const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(said.rfind("kovrix-server: registrator 1: the receipt journal " + blocked, 0), 0u) << said;
+#endif
+  testing::UseStateHome(dir);
+}
+
 // The program itself: its start line, the loopback rule, and a clean exit on SIGTERM.
 TEST_F(ServerHttp, TheProgramRefusesTheNetworkWithoutATokenAndStopsCleanly) {
   const std::string program = KOVRIX_SERVER_PROGRAM;
