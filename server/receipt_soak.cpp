@@ -1,6 +1,9 @@
 #include "server/receipt_soak.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -49,9 +52,71 @@ struct Sent {
   bool replayed = false;
 };
 
+// Where the service runs: in this process on a thread, or, for a soak with kills, in a process of
+// its own that can be killed with SIGKILL at any moment and started again on the same state.
+class ServiceHost {
+ public:
+  ServiceHost(ServerConfig config, bool ownProcess) : config_(std::move(config)), ownProcess_(ownProcess) {}
+  ~ServiceHost() { Stop(); }
+
+  bool Start() {
+    if (!ownProcess_) {
+      http_ = std::make_unique<HttpService>(config_);
+      if (!http_->Bind()) return false;
+      port_ = http_->port();
+      serving_ = std::thread([this] { http_->Listen(); });
+      return true;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      // The child serves until it is killed; it never returns into the soak.
+      close(fds[0]);
+      HttpService http(config_);
+      const int port = http.Bind() ? http.port() : 0;
+      if (write(fds[1], &port, sizeof port) != static_cast<ssize_t>(sizeof port)) _exit(3);
+      close(fds[1]);
+      if (port == 0) _exit(3);
+      http.Listen();
+      _exit(0);
+    }
+    close(fds[1]);
+    int port = 0;
+    const bool told = read(fds[0], &port, sizeof port) == static_cast<ssize_t>(sizeof port);
+    close(fds[0]);
+    port_ = told ? port : 0;
+    return port_ != 0;
+  }
+  void Kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  void Stop() {
+    if (ownProcess_) return Kill();
+    if (!http_) return;
+    http_->Stop();
+    serving_.join();
+    http_.reset();
+  }
+  int port() const { return port_; }
+
+ private:
+  ServerConfig config_;
+  bool ownProcess_;
+  std::unique_ptr<HttpService> http_;
+  std::thread serving_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
 class Session {
  public:
-  Session(sim::DeviceServer& sim, HttpService& http, const Options& options, Figures& figures,
+  Session(sim::DeviceServer& sim, ServiceHost& http, const Options& options, Figures& figures,
           std::function<std::vector<std::string>()> tape)
       : sim_(sim), http_(http), options_(options), figures_(figures), tape_(std::move(tape)), random_(options.seed) {}
 
@@ -176,13 +241,33 @@ class Session {
     std::vector<std::uint8_t> commands;
     const json receipt = MakeReceipt(number, commands);
     const bool faulted = SetFaults(commands);
+    const bool kill = Chance(options_.killRate);
     // A till that meets trouble sends keys; some of the others do too.
-    const bool keyed = faulted || Chance(0.5);
+    const bool keyed = faulted || kill || Chance(0.5);
     const std::string key = keyed ? "soak-" + std::to_string(options_.seed) + "-" + std::to_string(number) : "";
     const std::string what = "receipt " + std::to_string(number);
-    Sent answer = Post("/v1/receipts", receipt.dump(), key);
+    Sent answer;
+    if (kill) {
+      // The service dies at a random moment of the request (before, during or after the receipt)
+      // and is started again on the same state; the till asks again with its key.
+      const int afterMs = Pick(60);
+      std::thread killer([this, afterMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        http_.Kill();
+      });
+      answer = Post("/v1/receipts", receipt.dump(), key);
+      killer.join();
+      ++figures_.kills;
+      if (answer.status == 0) ++figures_.unansweredByKill;
+      if (!http_.Start()) figures_.offenders.push_back(what + ": the service did not start again");
+    } else {
+      answer = Post("/v1/receipts", receipt.dump(), key);
+    }
     sim_.faults().Clear();
     ++figures_.receipts;
+    // A request the kill left without an answer is retried with its key, as a till does.
+    for (int i = 0; i < 3 && answer.status == 0; ++i) answer = Post("/v1/receipts", receipt.dump(), key);
+    if (answer.status == 0) figures_.offenders.push_back(what + ": no answer, also after the service started again");
 
     if (Unknown(answer)) {
       ++figures_.unknownFirst;
@@ -262,7 +347,7 @@ class Session {
   }
 
   sim::DeviceServer& sim_;
-  HttpService& http_;
+  ServiceHost& http_;
   const Options& options_;
   Figures& figures_;
   std::function<std::vector<std::string>()> tape_;
@@ -302,12 +387,11 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
   config.answersDirectory = std::string(dir) + "/answers";
   bool ok = true;
   {
-    HttpService http(config);
-    if (!http.Bind()) {
+    ServiceHost http(config, options.killRate > 0);
+    if (!http.Start()) {
       std::fprintf(err, "kovrix-server-soak: cannot listen on the loopback address\n");
       ok = false;
     } else {
-      std::thread serving([&] { http.Listen(); });
       const auto start = std::chrono::steady_clock::now();
       Session session(sim, http, options, figures, [&] {
         std::lock_guard lock(tapeMutex);
@@ -316,7 +400,6 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
       session.Work();
       figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       http.Stop();
-      serving.join();
     }
   }
   sim.stop();
@@ -335,6 +418,10 @@ void Print(const Options& options, const Figures& f, std::FILE* out) {
   std::fprintf(out, "504 unknown at first: %d, resolved on a retry with the same key: %d, unresolved: %d\n",
                f.unknownFirst, f.resolvedOnRetry, f.unresolved);
   std::fprintf(out, "keyed retries of settled requests: %d, answered otherwise: %d\n", f.replays, f.replayMismatches);
+  if (f.kills > 0) {
+    std::fprintf(out, "service killed during a request: %d, of those left without an answer: %d\n", f.kills,
+                 f.unansweredByKill);
+  }
   std::fprintf(out, "left open: %d, printed twice: %d, outcomes misreported: %d\n", f.leftOpen, f.printedTwice,
                f.misreported);
   for (std::size_t i = 0; i < f.offenders.size() && i < 20; ++i) std::fprintf(out, "  %s\n", f.offenders[i].c_str());

@@ -20,6 +20,7 @@ struct Options {
   int repeats = 1;         // the link's repeat count (the tool's default)
   int silencePasses = 4;   // silence that ends a wait: passes x read time-out
   int readTimeoutMs = 25;
+  double killRate = 0;     // share of receipts during which the service process is killed (SIGKILL)
 };
 
 struct Figures {
@@ -30,6 +31,8 @@ struct Figures {
   int unresolved = 0;                  // still unknown after the registrator answered again
   int replays = 0;                     // keyed retries of a settled request
   int replayMismatches = 0;            // a retry answered otherwise than the first answer
+  int kills = 0;                       // service processes killed during a receipt request
+  int unansweredByKill = 0;            // of those, requests the kill left without an answer
   int leftOpen = 0;                    // answers after which a receipt stayed open
   int printedTwice = 0;                // receipts printed more than once
   int misreported = 0;                 // 200 not printed once, or 409/503 printed

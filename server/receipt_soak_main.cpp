@@ -22,10 +22,11 @@ bool ParseInt(const char* text, int low, int high, int& out) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: kovrix-server-soak [--receipts N] [--seed S] [--fault-rate P] [--repeats R]\n"
+               "usage: kovrix-server-soak [--receipts N] [--seed S] [--fault-rate P] [--repeats R] [--kill-rate K]\n"
                "  N fiscal receipts (default 200), S the seed of the workload and fault choices (default 1),\n"
                "  P the share of receipts that meet a fault, 0 to 1 (default 0.6), R the link's repeat\n"
-               "  count (default 1)\n");
+               "  count (default 1), K the share of receipts during which the service, then run as a\n"
+               "  process of its own, is killed with SIGKILL and started again (default 0)\n");
   return 2;
 }
 
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       options.faultRate = std::strtod(value, &end);
       ok = end != value && *end == '\0' && options.faultRate >= 0.0 && options.faultRate <= 1.0;
+    } else if (name == "--kill-rate") {
+      char* end = nullptr;
+      options.killRate = std::strtod(value, &end);
+      ok = end != value && *end == '\0' && options.killRate >= 0.0 && options.killRate <= 1.0;
     } else if (name == "--repeats") {
       ok = ParseInt(value, 0, 10, options.repeats);
     }
