@@ -75,6 +75,9 @@ class Service {
   std::uint64_t ReserveRequest();
   /// Ends the request that ReserveRequest numbered.
   void EndRequest() { reservedRequest_ = 0; }
+  /// Answers whether a receipt of the service or a single command lost its reply and waits for
+  /// the next request to settle it: the registrator is then left alone between requests.
+  bool AwaitsSettling() const { return journal_.pending().has_value() || lostCommand_.has_value(); }
 
  private:
   struct ReceiptState {
