@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "server/metrics.h"
+#include "server/options.h"
 #include "server/registrator_monitor.h"
 #include "sim/model/fiscal_memory.h"
 #include "tests/server/outcome_fixture.h"
@@ -111,6 +112,27 @@ TEST(MonitoringPieces, OnlyTheMonitoringPathsFromLoopbackGoWithoutTheToken) {
       {"/v1/device", "127.0.0.1", false},  {"/metrics/x", "127.0.0.1", false}, {"/v1/metrics", "127.0.0.1", false},
   };
   for (const Case& c : cases) EXPECT_EQ(TokenWaived(c.path, c.client), c.waived) << c.path << " from " << c.client;
+}
+
+TEST(MonitoringPieces, TheReadingIntervalIsAWholeNumberOfSeconds) {
+  struct Case {
+    const char* value;
+    std::string result;  // the interval read, or the message
+  } cases[] = {
+      {"1", "1"},
+      {"86400", "86400"},
+      {"0", "option --device-read-interval: '0' is not a whole number of seconds from 1 to 86400"},
+      {"86401", "option --device-read-interval: '86401' is not a whole number of seconds from 1 to 86400"},
+      {"5s", "option --device-read-interval: '5s' is not a whole number of seconds from 1 to 86400"},
+  };
+  for (const Case& c : cases) {
+    ServerOptions options;
+    std::string error;
+    const bool ok = ParseServerOptions({"-p", "ttyUSB0", "--device-read-interval", c.value}, options, error);
+    EXPECT_EQ(ok ? std::to_string(options.config.deviceReadInterval.count()) : error, c.result) << c.value;
+  }
+  ServerOptions defaults;
+  EXPECT_EQ(defaults.config.deviceReadInterval, std::chrono::seconds(60));
 }
 
 // --- served ------------------------------------------------------------------------------------
