@@ -173,7 +173,9 @@ void Link::Settle() {
     lastByte = NowMs();
     if (dropped.size() < ReceiveMachine::kRawCapacity) dropped += static_cast<char>(byte);
   }
-  if (!dropped.empty() && log_) log_->WriteExchange("stray", dropped);
+  if (dropped.empty()) return;
+  ++counters_.strays;
+  if (log_) log_->WriteExchange("stray", dropped);
 }
 
 bool Link::IsStray(std::uint8_t seq, int command) const {
@@ -190,6 +192,7 @@ int Link::SendFrame(int command, const std::string& data) {
 int Link::SendFrameNow(int command, const std::string& data) {
   if (!rx_.ready() || (!line_->isOpen() && !reconnectPending_) || data.size() > kMaxFrameData) return -1;
   const WatchScope watching(*this);
+  ++counters_.frames;
   if (!ReadyLine()) return -1;
   lastData_ = data;
   lastCommand_ = command;
@@ -229,6 +232,7 @@ int Link::SendFrameNow(int command, const std::string& data) {
     while (!rx_.frameComplete() && ReceiveByte(pass) && !flooded()) {
     }
     if (IsStray(seq, command)) {
+      ++counters_.strays;
       if (log_) log_->WriteExchange(Hex(rx_.receivedSeqByte()) + " stray", rx_.rawReply());
       rx_.DropFrame();
       settleFirst_ = true;
@@ -252,6 +256,9 @@ int Link::SendFrameNow(int command, const std::string& data) {
   record_.rawReply = rx_.rawReply();
   record_.linkFault = (record_.status & ST_NO_REPLY) ? fault : LinkFault::None;
   if (record_.status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) settleFirst_ = true;
+  if (record_.status & ST_NO_REPLY) ++counters_.timeouts;
+  if (record_.status & ST_NAK) ++counters_.naks;
+  if (record_.status & ST_BAD_CHECKSUM) ++counters_.badChecksums;
   rx_.setReady(true);
 
   if (log_) {
@@ -312,9 +319,11 @@ const ReplyRecord* Link::ExecuteCommand(int command, const std::string& data) {
     if (ReplyNeedsRepeat()) {
       WaitBeforeRepeat(timing_.repeatWaitMs);
       ++repeatsDone_;
+      ++counters_.repeats;
       Resend(false);
     } else if ((record_.status & ST_NO_REPLY) && usbLinkActive_) {
       WaitBeforeRepeat(timing_.usbRepeatWaitMs);
+      ++counters_.repeats;
       Resend(false);
     }
   }

@@ -48,6 +48,16 @@ inline constexpr int kFloodSilences = 2;
 /// not swallow the next one. No frame byte is zero.
 inline constexpr std::size_t kCutFillerBytes = 230;
 
+/// What the link met since it was made, counted for monitoring; the counts only grow.
+struct LinkCounters {
+  std::uint64_t frames = 0;        // frames sent or tried, repeats included
+  std::uint64_t timeouts = 0;      // frames whose wait ended without a reply
+  std::uint64_t naks = 0;          // frames answered with NAK
+  std::uint64_t badChecksums = 0;  // replies whose checksum was wrong
+  std::uint64_t repeats = 0;       // frames sent again by the repeat passes
+  std::uint64_t strays = 0;        // replies to other frames, and late bytes dropped before a frame
+};
+
 class Link {
  public:
   explicit Link(std::unique_ptr<SerialLine> line, SessionLog* log = nullptr);
@@ -92,6 +102,8 @@ class Link {
   void SetExchangeWatcher(ExchangeWatcher* watcher) { watcher_ = watcher; }
 
   const ReplyRecord& Record() const { return record_; }
+  /// Answers what the link met so far (read it on the thread that runs the exchanges).
+  const LinkCounters& Counters() const { return counters_; }
   SerialLine& Line() { return *line_; }
 
  private:
@@ -143,6 +155,7 @@ class Link {
   ReceiveMachine rx_;
   ReplyRecord record_;
   ReplyRecord refusedRecord_;  // answered to a command asked for while an exchange runs
+  LinkCounters counters_;
 
   std::uint8_t seqCounter_ = 0;
   std::uint8_t prevSeqCounter_ = 0;

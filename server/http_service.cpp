@@ -84,6 +84,14 @@ constexpr std::chrono::milliseconds kStateTurnWait{2000};
 
 }  // namespace
 
+bool IsMonitoringPath(const std::string& path) {
+  return path == "/healthz" || path == "/readyz" || path == "/metrics";
+}
+
+bool TokenWaived(const std::string& path, const std::string& clientAddress) {
+  return IsMonitoringPath(path) && IsLoopback(clientAddress);
+}
+
 bool IsLoopback(const std::string& host) {
   const std::string h = Unbracketed(host);
   if (Lower(h) == "localhost") return true;
@@ -235,8 +243,8 @@ std::size_t HttpService::LaneOf(const std::string& path) const {
       if (registrators_[i]->id() == id) return i + 1;
     return 0;
   }
-  // The paths without an id are the first registrator's endpoints, but for these two.
-  if (path == "/v1/openapi.json" || path == "/v1/registrators") return 0;
+  // The paths without an id are the first registrator's endpoints, but for these.
+  if (path == "/v1/openapi.json" || path == "/v1/registrators" || IsMonitoringPath(path)) return 0;
   return allowed_.count(path) ? 1 : 0;
 }
 
@@ -307,8 +315,9 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) {
       return true;
     }
   }
-  // Every request needs the token when there is one.
-  if (Unauthorized(req, res)) return true;
+  // Every request needs the token when there is one, but a scrape or a health check from this
+  // machine: a monitoring agent beside the service holds no secret.
+  if (!TokenWaived(req.path, req.remote_addr) && Unauthorized(req, res)) return true;
   const auto known = allowed_.find(PathWithoutId(req.path));
   if (known != allowed_.end()) {
     const std::string& methods = known->second;
@@ -378,6 +387,15 @@ void HttpService::Routes() {
   });
   http_->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
     Message(res, 500, "internal error");
+  });
+  // Every answer that the routing gives is counted, under its registrator when it has one.
+  http_->set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+    const std::size_t lane = LaneOf(req.path);
+    if (lane == 0) {
+      sharedRequests_.Add(res.status);
+    } else {
+      registrators_[lane - 1]->monitor().CountRequest(res.status);
+    }
   });
 
   auto get = [this](const std::string& path, httplib::Server::Handler handler) {
@@ -487,6 +505,7 @@ void HttpService::Routes() {
       }
       const Answer a = op(service);
       service.EndRequest();
+      registrator->monitor().CountAnswer(path, a);
       Reply(res, a.status, a.body);
       if (!keyed) return;
       // Only answers of requests that reached the registrator are kept: one that found the port
@@ -528,6 +547,36 @@ void HttpService::Routes() {
     const RawCommand c = ReadRawCommand(b);
     return [c](Service& s) { return s.Raw(c); };
   }, false);
+  MonitoringRoutes();
+}
+
+std::vector<MonitoredRegistrator> HttpService::Monitored() {
+  Gather([this](std::size_t i) {
+    registrators_[i]->Refresh(config_.deviceReadInterval, http_->LaneLoad(i + 1) > 0);
+    return nlohmann::ordered_json();
+  });
+  std::vector<MonitoredRegistrator> list;
+  for (const auto& r : registrators_) list.push_back({r->id(), r->monitor().Take()});
+  return list;
+}
+
+void HttpService::MonitoringRoutes() {
+  auto get = [this](const std::string& path, httplib::Server::Handler handler) {
+    allowed_[path] = "GET, HEAD";
+    http_->Get(Escaped(path), std::move(handler));
+  };
+  // The process serves: nothing is asked of the registrators.
+  get("/healthz", [](const httplib::Request&, httplib::Response& res) {
+    Reply(res, 200, nlohmann::ordered_json{{"status", "ok"}});
+  });
+  get("/readyz", [this](const httplib::Request&, httplib::Response& res) {
+    const Answer a = Readiness(Monitored());
+    Reply(res, a.status, a.body);
+  });
+  get("/metrics", [this](const httplib::Request&, httplib::Response& res) {
+    const std::string text = MetricsText(Monitored(), sharedRequests_.Take());
+    res.set_content(text, kExpositionType);
+  });
 }
 
 }  // namespace kovrix::server

@@ -6,6 +6,7 @@
 // gets 400 and sends nothing.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -19,6 +20,8 @@
 #include "driver/link.h"
 #include "server/auth_throttle.h"
 #include "server/connection.h"
+#include "server/metrics.h"
+#include "server/monitoring.h"
 #include "server/registrator.h"
 #include "session/device_options.h"
 
@@ -58,6 +61,9 @@ struct ServerConfig {
                                   // (the -p form keeps them here itself); empty = keys refused
   std::vector<std::string> allowedOrigins;  // Origin headers accepted; any other Origin is refused
   ConnectionLimits limits;
+  // The device's own gauges (free fiscal memory, the shift) are read at most this often per
+  // registrator, when a scrape or a readiness check asks and the registrator is idle.
+  std::chrono::seconds deviceReadInterval{60};
 };
 
 class HttpService {
@@ -98,6 +104,10 @@ class HttpService {
   /// Refuses a request without the token (401), or from an address locked out after too many
   /// wrong ones (429 with Retry-After); true when it was refused.
   bool Unauthorized(const httplib::Request& req, httplib::Response& res);
+  /// Answers the monitoring endpoints: /healthz, /readyz and /metrics.
+  void MonitoringRoutes();
+  /// Answers what each registrator's monitor knows, its gauges read first where due and idle.
+  std::vector<MonitoredRegistrator> Monitored();
 
   ServerConfig config_;
   std::unique_ptr<BoundedServer> http_;
@@ -105,6 +115,7 @@ class HttpService {
   std::vector<std::unique_ptr<Registrator>> registrators_;
   std::unique_ptr<AskerPool> askers_;
   AuthThrottle throttle_;
+  StatusCounts sharedRequests_;  // answers of the requests that address no registrator
   int port_ = 0;
   std::atomic<bool> stopping_{false};
 };
@@ -115,6 +126,13 @@ std::string PathWithoutId(const std::string& path);
 
 /// Answers the OpenAPI description of the service.
 const std::string& OpenApiText();
+
+/// Answers whether a path is one of the monitoring endpoints: /healthz, /readyz, /metrics.
+bool IsMonitoringPath(const std::string& path);
+
+/// Answers whether a request to the path from the client address goes without the token: a
+/// monitoring endpoint asked from a loopback address (a monitoring agent beside the service).
+bool TokenWaived(const std::string& path, const std::string& clientAddress);
 
 /// Answers whether a listen host is a loopback one: an IPv4 address in 127.0.0.0/8, the IPv6
 /// address ::1 (bracketed or not, or 127.x mapped into IPv6), or the name "localhost". Any other

@@ -20,6 +20,7 @@ std::string Trimmed(const std::string& s) {
 std::string ServerUsage() {
   return "usage: kovrix-server [-p PORT] [-b BAUD] [--repeats N] [--log FILE] [--listen HOST:PORT] "
          "[--token-file FILE] [--allow-origin ORIGIN]...\n"
+         "                     [--device-read-interval SECONDS]\n"
          "       kovrix-server (--registrator ID=PORT[@BAUD]... | --config FILE) [-b BAUD] [--repeats N] ...\n"
          "       kovrix-server --version | --help\n"
          "  serves the registrator on PORT as a local HTTP/JSON service (default 127.0.0.1:8720);\n"
@@ -30,7 +31,9 @@ std::string ServerUsage() {
          "  one needs --token-file (a file only its owner may read), and then every request needs\n"
          "  'Authorization: Bearer TOKEN'. Requests from web pages (with an Origin header) are refused\n"
          "  unless --allow-origin names their origin (http://host:port); it may be repeated.\n"
-         "  The API is described at GET /v1/openapi.json.\n";
+         "  The API is described at GET /v1/openapi.json. GET /healthz, /readyz and /metrics (Prometheus) serve\n"
+         "  monitoring, without the token from this machine; --device-read-interval SECONDS (default 60) bounds\n"
+         "  how often they read each registrator's free fiscal memory and shift.\n";
 }
 
 bool CreatePrivateLogs(const ServerConfig& config, std::string& error) {
@@ -85,7 +88,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     }
     const bool known = name == "-p" || name == "--port" || name == "-b" || name == "--baud" || name == "--repeats" ||
                        name == "--log" || name == "--listen" || name == "--token-file" || name == "--allow-origin" ||
-                       name == "--registrator" || name == "--config";
+                       name == "--registrator" || name == "--config" || name == "--device-read-interval";
     if (!known) {
       error = "unknown argument " + args[i];
       return false;
@@ -134,6 +137,13 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
         error = "option --listen: '" + value + "' is not HOST:PORT";
         return false;
       }
+    } else if (name == "--device-read-interval") {
+      int seconds = 0;
+      if (!session::ParseDecimalInt(value, seconds) || seconds < 1 || seconds > 86400) {
+        error = "option --device-read-interval: '" + value + "' is not a whole number of seconds from 1 to 86400";
+        return false;
+      }
+      options.config.deviceReadInterval = std::chrono::seconds(seconds);
     } else if (name == "--allow-origin") {
       // An origin is a scheme and a host with an optional port, as a browser sends it.
       if (value.find("://") == std::string::npos || value.back() == '/' || value.find_first_of(" \t") != std::string::npos) {

@@ -45,12 +45,39 @@ bool ValidRegistratorId(const std::string& id) {
   });
 }
 
+namespace {
+
+// While it lives, a read on the link waits out at most kStateSilenceMs of silence and is not
+// repeated: a list or a scrape must not wait out a silent registrator's full time-outs.
+class BoundedSilence {
+ public:
+  explicit BoundedSilence(Link& link) : link_(link), kept_(link.Timing()) {
+    LinkTiming bounded = kept_;
+    bounded.silencePasses = std::clamp(Registrator::kStateSilenceMs / std::max(1, kept_.readTimeoutMs), 1,
+                                       std::max(1, kept_.silencePasses));
+    link_.SetTiming(bounded);
+    SetRepeatCount(0);
+  }
+  ~BoundedSilence() { link_.SetTiming(kept_); }
+  BoundedSilence(const BoundedSilence&) = delete;
+  BoundedSilence& operator=(const BoundedSilence&) = delete;
+
+ private:
+  Link& link_;
+  LinkTiming kept_;
+};
+
+}  // namespace
+
 Registrator::Registrator(RegistratorConfig config, std::string answersDirectory, const LinkTiming& timing)
     : config_(std::move(config)),
       link_(MakeLink(log_)),
+      monitor_(*link_),
       service_(config_.device, RegistratorJournalPath(config_.id, config_.device.port)),
       answers_(std::move(answersDirectory)) {
   link_->SetTiming(timing);
+  // The link's own watcher: a registrator's link is never the window's.
+  link_->SetExchangeWatcher(&monitor_);
   answers_.Prune();
 }
 
@@ -70,15 +97,12 @@ nlohmann::ordered_json Registrator::State(std::chrono::milliseconds wait) {
     state["message"] = session.error();
     return state;
   }
-  // A list must not wait out a silent registrator's full time-outs and repeats.
-  const LinkTiming kept = link_->Timing();
-  LinkTiming bounded = kept;
-  bounded.silencePasses = std::clamp(kStateSilenceMs / std::max(1, kept.readTimeoutMs), 1, std::max(1, kept.silencePasses));
-  link_->SetTiming(bounded);
-  SetRepeatCount(0);
   int err = 0;
-  const ReplyRecord* r = GetDiagnosticInfo(kDefaultPassword, err);
-  link_->SetTiming(kept);
+  const ReplyRecord* r = nullptr;
+  {
+    const BoundedSilence bounded(*link_);
+    r = GetDiagnosticInfo(kDefaultPassword, err);
+  }
   std::string text;
   const bool answered = err == 0 && (r->status & (ST_NO_REPLY | ST_NAK | ST_BAD_CHECKSUM)) == 0;
   state["connected"] = answered;
@@ -116,6 +140,21 @@ nlohmann::ordered_json Registrator::Detect(bool inUse) {
   const std::vector<session::DetectedPort> found = session::DetectRegistrators({config_.device.port}, session::ProbeSpeeds());
   if (!found.empty()) entry.update(session::DetectedPortJson(found.front()));
   return entry;
+}
+
+void Registrator::Refresh(std::chrono::seconds interval, bool inUse) {
+  if (inUse || !monitor_.Due(interval)) return;
+  const Turn turn(*this, std::chrono::milliseconds(0));
+  // Asked again in the turn: two scrapes at once read the registrator once.
+  if (!turn.held() || service_.AwaitsSettling() || !monitor_.Due(interval)) return;
+  monitor_.ReadingTried();
+  session::DeviceSession session(config_.device);
+  if (!session.open()) {
+    monitor_.PortUnavailable(session.error());
+    return;
+  }
+  const BoundedSilence bounded(*link_);
+  monitor_.GaugesRead(ReadDeviceGauges(kDefaultPassword));
 }
 
 }  // namespace kovrix::server

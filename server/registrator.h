@@ -19,6 +19,7 @@
 #include "driver/link.h"
 #include "driver/session_log.h"
 #include "server/idempotency.h"
+#include "server/registrator_monitor.h"
 #include "server/service.h"
 #include "session/device_options.h"
 
@@ -76,6 +77,7 @@ class Registrator {
   Service& service() { return service_; }
   const Service& service() const { return service_; }
   IdempotencyStore& answers() { return answers_; }
+  RegistratorMonitor& monitor() { return monitor_; }
 
   /// The registrator's turn, with its link and log bound to the calling thread while it is held.
   class Turn {
@@ -103,10 +105,17 @@ class Registrator {
   /// request of it waits (inUse); "busy" (not probed) otherwise.
   nlohmann::ordered_json Detect(bool inUse);
 
+  /// Reads the device's gauges (ReadDeviceGauges) when a reading is due (at most once per
+  /// `interval`), in its turn and only when nobody holds or awaits that turn, no request of it
+  /// waits (inUse) and no receipt or command of the service waits to be settled: a reading never
+  /// comes between the commands of a receipt. The silence is bounded by kStateSilenceMs.
+  void Refresh(std::chrono::seconds interval, bool inUse);
+
  private:
   RegistratorConfig config_;
   SessionLog log_;
   std::unique_ptr<Link> link_;
+  RegistratorMonitor monitor_;
   TurnQueue queue_;
   Service service_;
   IdempotencyStore answers_;

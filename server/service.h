@@ -78,6 +78,9 @@ class Service {
   std::string JournalProblem() const { return journal_.problem(); }
   /// Ends the request that ReserveRequest numbered.
   void EndRequest() { reservedRequest_ = 0; }
+  /// Answers whether a receipt of the service or a single command lost its reply and waits for
+  /// the next request to settle it: the registrator is then left alone between requests.
+  bool AwaitsSettling() const { return journal_.pending().has_value() || lostCommand_.has_value(); }
 
  private:
   using ReceiptState = session::ReceiptState;

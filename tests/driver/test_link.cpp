@@ -94,6 +94,28 @@ TEST_F(LinkTest, RepeatPassesRunToTheEndAndRepeatCountZeroNeverRepeats) {
   EXPECT_EQ(line.written.size(), 1u);
 }
 
+// What the link met is counted for monitoring: frames (repeats included), silences, NAKs, wrong
+// checksums, repeat passes and replies to other frames.
+TEST_F(LinkTest, CountersTellWhatTheLinkMet) {
+  line.addressReplies = false;
+  link.SetRepeatCount(1);
+  std::string bad = Reply(0x23, 0x21, "A;");
+  bad[bad.size() - 2] ^= 1;
+  line.replies = {Reply(0x21, 0x21, "A;"),                              // answered
+                  "\x15",         Reply(0x22, 0x21, "A;"),              // NAK, the repeat answered
+                  bad,            Reply(0x23, 0x21, "A;"),              // wrong checksum, the repeat answered
+                  Reply(0x20, 0x80, "MODEL;") + Reply(0x24, 0x21, "A;")};  // a late reply first
+  for (int i = 0; i < 5; ++i) link.ExecuteCommand(0x21, "482916;");  // the fifth meets silence
+  const LinkCounters& c = link.Counters();
+  EXPECT_EQ(c.frames, 7u);
+  EXPECT_EQ(line.written.size(), 7u);
+  EXPECT_EQ(c.timeouts, 1u);
+  EXPECT_EQ(c.naks, 1u);
+  EXPECT_EQ(c.badChecksums, 1u);
+  EXPECT_EQ(c.repeats, 2u);
+  EXPECT_EQ(c.strays, 1u);
+}
+
 TEST_F(LinkTest, ReplyLessExchangeKeepsTheStaleRawReplyAndIsRepeatedOnlyOverUsb) {
   link.SetRepeatCount(2);
   line.replies = {Reply(0x21, 0x80, "Veltra KR-23;3.01;", "0000")};

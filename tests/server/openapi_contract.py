@@ -26,6 +26,7 @@ except ImportError:
     sys.exit(1)
 
 JSON_ANSWER = "application/json; charset=utf-8"
+METRICS_ANSWER = "text/plain; version=0.0.4; charset=utf-8"  # the Prometheus exposition
 TOKEN = "contract-test-token-0123"
 
 failures = []
@@ -103,8 +104,9 @@ def check_document(doc):
         for status, answer in op["responses"].items():
             at = "%s answer %s" % (where, status)
             for media, content in answer.get("content", {}).items():
-                if media != JSON_ANSWER:
-                    fail("%s: content type %s, the service sends %s" % (at, media, JSON_ANSWER))
+                sent = METRICS_ANSWER if path == "/metrics" and status == "200" else JSON_ANSWER
+                if media != sent:
+                    fail("%s: content type %s, the service sends %s" % (at, media, sent))
                 if "example" not in content:
                     fail(at + ": no example")
                 else:
@@ -175,6 +177,10 @@ def check_answer(doc, what, method, path, answer, expected):
     media, described = next(iter(content.items()))
     if answer.headers.get("content-type") != media:
         fail("%s: Content-Type %r, documented %r" % (where, answer.headers.get("content-type"), media))
+    if media == METRICS_ANSWER:
+        if not answer.body.startswith(b"# HELP kovrix_"):
+            fail("%s: the exposition does not start with a HELP line: %r" % (where, answer.body[:80]))
+        return
     try:
         body = json.loads(answer.body.decode("utf-8"))
     except ValueError as e:
@@ -219,7 +225,7 @@ def check_service(doc, server, sim):
         service = None
         try:
             service, url = start([server, "-p", pty, "-b", "115200", "--repeats", "0", "--listen", "127.0.0.1:0",
-                                  "--token-file", token_file], "listening on http://", work, env)
+                                  "--token-file", token_file, "--device-read-interval", "1"], "listening on http://", work, env)
             port = int(url.rsplit(":", 1)[1])
             receipt = {"items": [{"code": 101, "name": "Хліб", "price": "10.00", "taxGroup": 0, "quantity": "2.000",
                                   "discountPercent": "-5.00"}],
@@ -237,6 +243,10 @@ def check_service(doc, server, sim):
                 ("the same key, another body", "POST", "/v1/cash", {"amount": "60.00"}, ["Idempotency-Key: c-1"], 422),
                 ("an X report", "POST", "/v1/reports/x", {}, [], 200),
                 ("a raw command", "POST", "/v1/commands", {"command": "21", "data": "482916;"}, [], 200),
+                ("health", "GET", "/healthz", None, [], 200),
+                ("readiness", "GET", "/readyz", None, [], 200),
+                ("metrics", "GET", "/metrics", None, [], 200),
+                ("metrics, a wrong method", "POST", "/metrics", {}, [], 405),
                 ("no receipt to annul", "POST", "/v1/receipts/open/annul", {}, [], 409),
                 ("a bad field", "POST", "/v1/receipts", {"items": [], "payments": []}, [], 400),
                 ("an unknown id", "GET", "/v1/registrators/desk9/device", None, [], 404),
@@ -255,6 +265,8 @@ def check_service(doc, server, sim):
                 ("a blank before a colon", "GET", "/v1/device", request(port, "GET", "/v1/device").replace(
                     b"Connection: close", b"Connection : close"), 400),
                 ("no token", "GET", "/v1/device", request(port, "GET", "/v1/device", token=None), 401),
+                ("metrics from this machine without the token", "GET", "/metrics",
+                 request(port, "GET", "/metrics", token=None), 200),
             ]
             for what, method, path, data, status in raw:
                 check_answer(doc, what, method, path, exchange(port, data), status)
@@ -268,6 +280,7 @@ def check_service(doc, server, sim):
             simulator.wait(10)
             check_answer(doc, "the registrator gone", "GET", "/v1/device",
                          exchange(port, request(port, "GET", "/v1/device")), 503)
+            check_answer(doc, "not ready", "GET", "/readyz", exchange(port, request(port, "GET", "/readyz")), 503)
         finally:
             for p in (service, simulator):
                 if p and p.poll() is None:
