@@ -151,7 +151,7 @@ ReadResult ReadProfile(const ReadOptions& options) {
   }
   std::vector<Unit> units = profile::MakeUnits(options.areas, c);
   int done = 0;
-  const int total = static_cast<int>(units.size());
+  const int total = static_cast<int>(std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.read != nullptr; }));
   for (Unit& u : units) {
     if (!u.read) continue;
     if (options.progress && !options.progress(done, total)) {
