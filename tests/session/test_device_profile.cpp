@@ -301,5 +301,35 @@ TEST_F(DeviceProfileTest, BadInputIsRefusedWholeBeforeAnythingIsSentNamingEachBa
   }
 }
 
+TEST_F(DeviceProfileTest, WhatCannotBeReadBackIsWrittenOnlyWhenAskedAndThePasswordsLast) {
+  json profile = Read({"header", "serviceReminder"});
+  profile["header"]["lines"][5]["text"] = "Каса 5";
+  profile["serviceReminder"]["message"] = {"Час на повірку", "Телефон 0 800 000 000"};
+  profile["passwords"] = {{"programming", "111111"}, {"reports", "222222"}, {"admin", "333333"}, {"reminder", "654321"}};
+
+  // Not asked: only the readable field is written, and the passwords are not echoed.
+  a.journal().Clear();
+  ApplyOptions options;
+  ApplyResult r = ApplyProfile(profile, options);
+  EXPECT_EQ(Paths(r, FieldOutcome::Written), std::vector<std::string>{"/header/lines/5/text"});
+  EXPECT_EQ(Writes(a), std::vector<int>{0x22});
+
+  options.writeUnreadable = true;
+  options.access.reminderPassword = "";  // a factory registrator's
+  a.journal().Clear();
+  r = ApplyProfile(profile, options);
+  ASSERT_EQ(r.status, ApplyResult::Status::Done) << ApplyResultJson(r).dump();
+  EXPECT_EQ(Paths(r, FieldOutcome::Written),
+            (std::vector<std::string>{"/serviceReminder/message", "/passwords/reminder", "/passwords/programming",
+                                      "/passwords/reports", "/passwords/admin"}));
+  EXPECT_EQ(Writes(a), (std::vector<int>{0x34, 0x34, 0x35, 0x2B}));
+  EXPECT_EQ(ApplyResultJson(r).dump().find("333333"), std::string::npos);
+  const auto s = a.withDevice([](sim::Registrator& reg) { return reg.state(); });
+  EXPECT_EQ(s.adminPassword, "333333");
+  EXPECT_EQ(s.programmingPassword, "111111");
+  EXPECT_EQ(s.reminder.password, "654321");
+  EXPECT_EQ(s.reminder.message, (std::vector<std::string>{Utf8ToCp1251("Час на повірку"), Utf8ToCp1251("Телефон 0 800 000 000")}));
+}
+
 }  // namespace
 }  // namespace kovrix::session
