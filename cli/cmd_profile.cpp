@@ -1,5 +1,6 @@
 // profile read|diff|apply: the registrator's settings as one JSON profile, read to stdout,
 // compared with a file, or applied from a file.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <iterator>
