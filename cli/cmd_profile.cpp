@@ -20,7 +20,7 @@ using session::ApplyResult;
 
 constexpr const char* kUsage =
     "usage: profile read [--areas LIST] [--with-passwords] | profile diff FILE | "
-    "profile apply FILE [--dry-run] [--skip-refused] [--write-passwords]";
+    "profile apply FILE [--dry-run] [--skip-refused] [--write-unreadable]";
 
 struct ProfileArgs {
   std::string action;
@@ -29,7 +29,7 @@ struct ProfileArgs {
   bool withPasswords = false;
   bool dryRun = false;
   bool skipRefused = false;
-  bool writePasswords = false;
+  bool writeUnreadable = false;
   session::DeviceAccess access;
   std::vector<std::string> modePasswords;  // programming, reports, admin
 };
@@ -58,7 +58,7 @@ bool Parse(const std::vector<std::string>& args, ProfileArgs& p, std::string& er
       if (!value(v)) return false;
       for (const std::string& area : Split(v, ',')) {
         const auto& known = session::ProfileAreas();
-        if (std::find(known.begin(), known.end(), area) == known.end() || area == "passwords") {
+        if (std::find(known.begin(), known.end(), area) == known.end() || !session::AreaReadable(area)) {
           error = "profile: '" + area + "' is not an area the registrator reads back";
           return false;
         }
@@ -74,8 +74,8 @@ bool Parse(const std::vector<std::string>& args, ProfileArgs& p, std::string& er
       p.dryRun = true;
     } else if (a == "--skip-refused" && p.action == "apply") {
       p.skipRefused = true;
-    } else if (a == "--write-passwords" && p.action == "apply") {
-      p.writePasswords = true;
+    } else if (a == "--write-unreadable" && p.action == "apply") {
+      p.writeUnreadable = true;
     } else if (a == "--password") {
       if (!value(p.access.password)) return false;
     } else if (a == "--admin-password") {
@@ -153,7 +153,7 @@ int Diff(Context& c, const json& profile, const ProfileArgs& p) {
   session::ReadOptions options;
   options.access = p.access;
   for (const std::string& a : session::ProfileAreas()) {
-    if (profile.contains(a) && a != "passwords") options.areas.push_back(a);
+    if (profile.contains(a) && session::AreaReadable(a)) options.areas.push_back(a);
   }
   const session::ReadResult r = session::ReadProfile(options);
   if (r.failure) return ReportFailure(c, *r.failure);
@@ -182,7 +182,7 @@ int Apply(Context& c, const json& profile, const ProfileArgs& p) {
   options.access = p.access;
   options.dryRun = p.dryRun;
   options.skipRefused = p.skipRefused;
-  options.writeUnreadable = p.writePasswords;
+  options.writeUnreadable = p.writeUnreadable;
   const ApplyResult r = session::ApplyProfile(profile, options);
   if (r.status == ApplyResult::Status::BadInput) return Refuse(c, r.problems);
   if (c.options.json) {

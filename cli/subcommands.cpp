@@ -34,8 +34,9 @@ const std::vector<Subcommand>& Subcommands() {
        "the registrator's settings as one JSON profile (docs/profile.schema.json):\n"
        "      read [--areas LIST] [--with-passwords [--mode-passwords P,R,A]]   the profile to stdout\n"
        "      diff FILE          device value vs profile value per field; exit 0 equal, 1 different\n"
-       "      apply FILE [--dry-run] [--skip-refused] [--write-passwords]   writes only what differs,\n"
-       "        each write read back; exit 0 done, 1 refused, 2 a reply lost (that field's outcome unknown)\n"
+       "      apply FILE [--dry-run] [--skip-refused] [--write-unreadable]   writes only what differs,\n"
+       "        each write read back; exit 0 done, 1 refused, 2 a reply lost (that field's outcome unknown);\n"
+       "        --write-unreadable also writes the passwords, reminder message and logo the file gives\n"
        "      each takes --password PW, --admin-password PW, --reminder-password PW; FILE - is stdin",
        RunProfile},
   };

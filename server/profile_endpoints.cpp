@@ -45,7 +45,7 @@ Answer ReadFailure(const session::DeviceFailure& f) {
 ProfilePut ReadProfilePut(const json& body) {
   if (!body.is_object()) throw BadRequest("the body must be an object with the profile in \"profile\"");
   for (const auto& [key, value] : body.items()) {
-    static const char* const kKeys[] = {"profile", "dryRun", "skipRefused", "writePasswords", "password",
+    static const char* const kKeys[] = {"profile", "dryRun", "skipRefused", "writeUnreadable", "password",
                                         "adminPassword", "reminderPassword"};
     if (std::none_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; })) {
       throw BadRequest("unknown field " + key);
@@ -56,7 +56,7 @@ ProfilePut ReadProfilePut(const json& body) {
   put.profile = body["profile"];
   put.options.dryRun = Flag(body, "dryRun");
   put.options.skipRefused = Flag(body, "skipRefused");
-  put.options.writeUnreadable = Flag(body, "writePasswords");
+  put.options.writeUnreadable = Flag(body, "writeUnreadable");
   put.options.access.password = Password(body, "password", "482916");
   put.options.access.adminPassword = Password(body, "adminPassword", "");
   if (body.contains("reminderPassword")) {
@@ -76,7 +76,7 @@ Answer ReadProfileAnswer(const session::DeviceOptions& device, const std::string
   std::stringstream list(areas);
   for (std::string area; std::getline(list, area, ',');) {
     const auto& known = session::ProfileAreas();
-    if (std::find(known.begin(), known.end(), area) == known.end() || area == "passwords") {
+    if (std::find(known.begin(), known.end(), area) == known.end() || !session::AreaReadable(area)) {
       return Answer{400, {{"message", "'" + area.substr(0, 64) + "' is not an area the registrator reads back"}}};
     }
     options.areas.push_back(area);

@@ -12,7 +12,7 @@
 
 namespace kovrix::server {
 
-/// A PUT body: {"profile": {...}, "dryRun", "skipRefused", "writePasswords", "password",
+/// A PUT body: {"profile": {...}, "dryRun", "skipRefused", "writeUnreadable", "password",
 /// "adminPassword", "reminderPassword"}.
 struct ProfilePut {
   nlohmann::json profile;

@@ -48,6 +48,8 @@ std::optional<DeviceFailure> Diagnose(UnitContext& c, ordered_json* source) {
   ParseDecimalInt(r->field(11), count);
   c.paymentTypes = count <= 0 || count > profile::kMaxPaymentTypes ? profile::kMaxPaymentTypes : count;
   c.fiscalised = (r->statusBytes[4] & 0x02) != 0;
+  ParseDecimalInt(r->field(7), c.logoBytes);
+  ParseDecimalInt(r->field(8), c.logoMaxWidth);
   c.shiftOpen = (r->status & ST_SHIFT_OPEN) != 0;
   if (source) {
     *source = ordered_json{{"model", Cp1251ToUtf8(r->field(1))},
@@ -125,8 +127,14 @@ struct Step {
   std::optional<std::string> refusal;
 };
 
+// A password is never echoed; the logo's bitmap is summed up by its size.
 json Shown(const std::string& path, const json& value) {
-  return profile::Under(path, "/passwords") ? json("******") : value;
+  if (profile::Under(path, "/passwords")) return json("******");
+  if (path == "/logo" && value.is_object()) {
+    return json{{"width", value.value("width", 0)}, {"height", value.value("height", 0)}};
+  }
+  if (path == "/logo/bitmap" && value.is_string()) return json(std::to_string(value.get<std::string>().size() / 2) + " bytes");
+  return value;
 }
 
 }  // namespace
@@ -134,9 +142,12 @@ json Shown(const std::string& path, const json& value) {
 const std::vector<std::string>& ProfileAreas() {
   static const std::vector<std::string> areas{"registratorParameters", "decimalPoint", "taxes",   "fiscal",
                                               "paymentTypes",          "operators",    "header",  "communication",
-                                              "idDev",                 "serviceReminder", "passwords"};
+                                              "idDev",                 "serviceReminder", "logo",
+                                              "passwords"};
   return areas;
 }
+
+bool AreaReadable(const std::string& area) { return area != "logo" && area != "passwords"; }
 
 ReadResult ReadProfile(const ReadOptions& options) {
   ReadResult result;
@@ -230,6 +241,22 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
     }
     result.status = ApplyResult::Status::BadInput;
     return result;
+  }
+
+  if (wanted.contains("logo")) {
+    const json& logo = wanted["logo"];
+    if (c.logoMaxWidth > 0 && logo["width"].get<int>() > c.logoMaxWidth) {
+      result.problems.push_back({"/logo/width", "the registrator takes a logo at most " + std::to_string(c.logoMaxWidth) +
+                                                    " pixels wide"});
+    }
+    if (c.logoBytes > 0 && static_cast<int>(logo["bitmap"].get<std::string>().size() / 2) > c.logoBytes) {
+      result.problems.push_back({"/logo/bitmap", "the registrator keeps at most " + std::to_string(c.logoBytes) +
+                                                     " bytes of logo"});
+    }
+    if (!result.problems.empty()) {
+      result.status = ApplyResult::Status::BadInput;
+      return result;
+    }
   }
 
   Leaves leaves;

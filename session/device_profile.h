@@ -5,9 +5,9 @@
 // compared with one, checked, and applied to one. Values are in the units the screens show:
 // amounts with two decimals, texts in UTF-8, masks as named switches, addresses dotted.
 //
-// What the registrator cannot read back (its passwords, the reminder's message) is an optional
-// input: read never invents it, and apply writes it only when asked to (it cannot be compared, so
-// it would be written every time). Everything goes through the command API and ExecuteCommand of
+// What the registrator cannot read back (its passwords, the reminder's message, the logo) is an
+// optional input: read never invents it, and apply writes it only when asked to (it cannot be
+// compared, so it would be written every time). Everything goes through the command API and ExecuteCommand of
 // the link bound to the calling thread; the caller opens the port first.
 
 #include <functional>
@@ -24,6 +24,9 @@ inline constexpr int kProfileFormat = 1;
 
 /// Answers the profile's areas (their JSON keys), in the order apply writes them.
 const std::vector<std::string>& ProfileAreas();
+
+/// Answers whether the registrator can read an area back (the logo and the passwords it cannot).
+bool AreaReadable(const std::string& area);
 
 /// A field of a profile that cannot be taken, named by its JSON Pointer ("/taxes/2/rate").
 struct ProfileProblem {
@@ -94,7 +97,7 @@ struct ApplyOptions {
   DeviceAccess access;
   bool dryRun = false;           // read and plan only
   bool skipRefused = false;      // write the rest when some fields cannot be written in this state
-  bool writeUnreadable = false;  // also write the passwords and the reminder's message the profile gives
+  bool writeUnreadable = false;  // also write the passwords, the reminder's message and the logo the profile gives
   ProfileProgress progress;
 };
 

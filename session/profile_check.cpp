@@ -319,6 +319,30 @@ class Checker {
     }
   }
 
+  // The logo's pixel rows, each (width + 7) / 8 bytes, the leftmost pixel the high bit, as
+  // hexadecimal text; the registrator's own limits are checked against its diagnostic reply.
+  void Logo(const json& v, const std::string& p) {
+    if (!Object(v, p, {"width", "height", "bitmap"})) return;
+    if (!v.contains("width") || !v.contains("height") || !v.contains("bitmap")) {
+      Problem(p, "must give width, height and bitmap");
+      return;
+    }
+    Integer(v["width"], p + "/width", 1, 2040);
+    Integer(v["height"], p + "/height", 1, 2040);
+    const json& b = v["bitmap"];
+    if (!b.is_string() || b.get<std::string>().find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
+      Problem(p + "/bitmap", "must be hexadecimal text");
+      return;
+    }
+    if (v["width"].is_number_integer() && v["height"].is_number_integer()) {
+      const long long bytes = (v["width"].get<long long>() + 7) / 8 * v["height"].get<long long>();
+      if (static_cast<long long>(b.get<std::string>().size()) != bytes * 2) {
+        Problem(p + "/bitmap", "must be " + std::to_string(bytes * 2) + " hexadecimal digits: " +
+                                   std::to_string(bytes) + " bytes, (width + 7) / 8 to a row");
+      }
+    }
+  }
+
   void Passwords(const json& v, const std::string& p) {
     if (!Object(v, p, {"programming", "reports", "admin", "reminder", "operators"})) return;
     int modes = 0;
@@ -394,6 +418,8 @@ std::vector<ProfileProblem> CheckProfile(const nlohmann::json& profile) {
       c.Integer(v, p, -2147483648LL, 2147483647LL);
     } else if (key == "serviceReminder") {
       c.Reminder(v, p);
+    } else if (key == "logo") {
+      c.Logo(v, p);
     } else if (key == "passwords") {
       c.Passwords(v, p);
     } else {

@@ -346,6 +346,26 @@ void AddServiceReminder(std::vector<Unit>& units) {
   units.push_back(std::move(u));
 }
 
+// The logo: its bitmap in lines of 24 bytes (48 hexadecimal characters, the last one padded), then
+// its size, which closes the loading.
+void AddLogo(std::vector<Unit>& units) {
+  Unit u{"logo", "logo", {}, {"/logo"}, Rule::None, {}, {}, "/logo"};
+  u.write = [](UnitContext& c, const json&, int& err) -> const ReplyRecord* {
+    const json& logo = c.profile["logo"];
+    std::string bitmap = logo["bitmap"].get<std::string>();
+    for (char& ch : bitmap) ch = static_cast<char>(ch >= 'a' && ch <= 'f' ? ch - 'a' + 'A' : ch);
+    bitmap.append((48 - bitmap.size() % 48) % 48, '0');
+    for (std::size_t at = 0, line = 0; at < bitmap.size(); at += 48, ++line) {
+      const ReplyRecord* r = SetUserLogo(c.access.password, static_cast<int>(line), bitmap.substr(at, 48), err);
+      if (err != 0 || r->errorText != "0000") return r;
+    }
+    err = 0;
+    return ExecuteCommand(0x31, Utf8ToCp1251(c.access.password + ";" + std::to_string(logo["width"].get<int>()) + ";" +
+                                             std::to_string(logo["height"].get<int>()) + ";"));
+  };
+  units.push_back(std::move(u));
+}
+
 void AddModePasswords(std::vector<Unit>& units) {
   Unit u{"passwords", "mode passwords", {}, {"/passwords/programming", "/passwords/reports", "/passwords/admin"},
          Rule::None, {}, {}, "/passwords"};
@@ -375,7 +395,7 @@ void Flatten(const json& value, const std::string& prefix, std::vector<std::pair
 }
 
 bool Unreadable(const std::string& path) {
-  return Under(path, "/passwords") || Under(path, "/serviceReminder/message");
+  return Under(path, "/passwords") || Under(path, "/serviceReminder/message") || Under(path, "/logo");
 }
 
 std::vector<Unit> MakeUnits(const std::vector<std::string>& areas, const UnitContext& context) {
@@ -390,6 +410,7 @@ std::vector<Unit> MakeUnits(const std::vector<std::string>& areas, const UnitCon
   if (Selected(areas, "communication")) AddCommunication(units);
   if (Selected(areas, "idDev")) AddIdDev(units);
   if (Selected(areas, "serviceReminder")) AddServiceReminder(units);
+  if (Selected(areas, "logo")) AddLogo(units);
   // Last: new mode passwords change what the commands before them must be sent with.
   if (Selected(areas, "passwords")) AddModePasswords(units);
   return units;

@@ -22,6 +22,8 @@ struct UnitContext {
   int paymentTypes = kMaxPaymentTypes;
   bool fiscalised = false;
   bool shiftOpen = false;
+  int logoBytes = 0;      // logo memory, diagnostic field 7
+  int logoMaxWidth = 0;   // widest logo, diagnostic field 8
   bool writeUnreadable = false;
   nlohmann::json profile;  // the profile being applied (its passwords and the reminder's message)
 };
@@ -64,7 +66,7 @@ bool Under(const std::string& path, const std::string& prefix);
 void Flatten(const nlohmann::json& value, const std::string& prefix,
              std::vector<std::pair<std::string, nlohmann::json>>& leaves);
 
-/// Answers the profile fields (JSON Pointers) that the registrator cannot read back.
+/// Answers whether the registrator cannot read a profile field (a JSON Pointer) back.
 bool Unreadable(const std::string& path);
 
 }  // namespace kovrix::session::profile

@@ -51,7 +51,8 @@ QString ProfileAreaCaption(const std::string& area) {
       {"registratorParameters", "Параметры регистратора"}, {"decimalPoint", "Позиция десятичной точки"},
       {"taxes", "Налоги"}, {"fiscal", "Фискальные номера"}, {"paymentTypes", "Формы оплаты"},
       {"operators", "Операторы"}, {"header", "Заголовок и рекламный текст"}, {"communication", "Параметры связи"},
-      {"idDev", "ID_DEV"}, {"serviceReminder", "Техническое обслуживание"}, {"passwords", "Пароли"}};
+      {"idDev", "ID_DEV"}, {"serviceReminder", "Техническое обслуживание"}, {"logo", "Логотип"},
+      {"passwords", "Пароли"}};
   for (const auto& [key, caption] : kCaptions) {
     if (area == key) return QString::fromUtf8(caption);
   }
@@ -163,7 +164,7 @@ bool DeviceProfileScreen::Compare() {
   session::ReadOptions options;
   options.access = Access();
   for (const std::string& area : session::ProfileAreas()) {
-    if (profile_.contains(area) && area != "passwords") options.areas.push_back(area);
+    if (profile_.contains(area) && session::AreaReadable(area)) options.areas.push_back(area);
   }
   Progress progress(this);
   options.progress = progress.Callback();

@@ -18,7 +18,7 @@ namespace {
 using nlohmann::json;
 
 // Commands that change a setting of the registrator.
-const std::set<int> kWrites{0x22, 0x27, 0x2B, 0x2D, 0x2F, 0x34, 0x35, 0x43, 0x45, 0x47, 0x49, 0x4B, 0xFB};
+const std::set<int> kWrites{0x22, 0x27, 0x29, 0x2B, 0x31, 0x2D, 0x2F, 0x34, 0x35, 0x43, 0x45, 0x47, 0x49, 0x4B, 0xFB};
 
 class DeviceProfileTest : public ::testing::Test {
  protected:
@@ -282,6 +282,7 @@ TEST_F(DeviceProfileTest, BadInputIsRefusedWholeBeforeAnythingIsSentNamingEachBa
       {R"({"passwords": {"programming": "1234", "operators": {"17": "1"}}})", {"/passwords", "/passwords/operators/17"}},
       {R"({"registratorParameters": {"drawerOpenPulse": "1a", "nameLineChars": 100}, "logo": {}})",
        {"/logo", "/registratorParameters/drawerOpenPulse", "/registratorParameters/nameLineChars"}},
+      {R"({"logo": {"width": 16, "height": 2, "bitmap": "F00F"}, "colour": 1})", {"/colour", "/logo/bitmap"}},
   };
   const json good = Read({"header", "taxes"});
   for (const Case& c : cases) {
@@ -306,6 +307,7 @@ TEST_F(DeviceProfileTest, WhatCannotBeReadBackIsWrittenOnlyWhenAskedAndThePasswo
   profile["header"]["lines"][5]["text"] = "Каса 5";
   profile["serviceReminder"]["message"] = {"Час на повірку", "Телефон 0 800 000 000"};
   profile["passwords"] = {{"programming", "111111"}, {"reports", "222222"}, {"admin", "333333"}, {"reminder", "654321"}};
+  profile["logo"] = {{"width", 16}, {"height", 2}, {"bitmap", "F00F0ff0"}};
 
   // Not asked: only the readable field is written, and the passwords are not echoed.
   a.journal().Clear();
@@ -320,14 +322,16 @@ TEST_F(DeviceProfileTest, WhatCannotBeReadBackIsWrittenOnlyWhenAskedAndThePasswo
   r = ApplyProfile(profile, options);
   ASSERT_EQ(r.status, ApplyResult::Status::Done) << ApplyResultJson(r).dump();
   EXPECT_EQ(Paths(r, FieldOutcome::Written),
-            (std::vector<std::string>{"/serviceReminder/message", "/passwords/reminder", "/passwords/programming",
+            (std::vector<std::string>{"/serviceReminder/message", "/passwords/reminder", "/logo", "/passwords/programming",
                                       "/passwords/reports", "/passwords/admin"}));
-  EXPECT_EQ(Writes(a), (std::vector<int>{0x34, 0x34, 0x35, 0x2B}));
+  EXPECT_EQ(Writes(a), (std::vector<int>{0x34, 0x34, 0x35, 0x29, 0x31, 0x2B}));
   EXPECT_EQ(ApplyResultJson(r).dump().find("333333"), std::string::npos);
   const auto s = a.withDevice([](sim::Registrator& reg) { return reg.state(); });
   EXPECT_EQ(s.adminPassword, "333333");
   EXPECT_EQ(s.programmingPassword, "111111");
   EXPECT_EQ(s.reminder.password, "654321");
+  EXPECT_EQ(s.logo, std::string("\xF0\x0F\x0F\xF0") + std::string(20, '\0'));
+  EXPECT_EQ(std::make_pair(s.logoWidth, s.logoHeight), std::make_pair(16, 2));
   EXPECT_EQ(s.reminder.message, (std::vector<std::string>{Utf8ToCp1251("Час на повірку"), Utf8ToCp1251("Телефон 0 800 000 000")}));
 }
 
