@@ -13,6 +13,7 @@
 #include "monitor/frame_monitor.h"
 #include "screens/programming/date_time.h"
 #include "screens/programming/decimal_point.h"
+#include "screens/programming/device_profile_screen.h"
 #include "screens/programming/fiscal_dialogs.h"
 #include "screens/programming/fiscal_parameters.h"
 #include "screens/programming/fiscalisation.h"
@@ -84,7 +85,7 @@ const std::vector<MenuTable>& Menus() {
       {"Фискальные параметры",
        {"Установить заводской номер", "Чтение и программирование", "Параметры регистратора", "Параметры связи",
         "Позиция десятичной точки", "Фискализация", "Установить и прочитать ID_DEV", "Состояние модема",
-        "Последний сеанс связи с эквайером"}},
+        "Последний сеанс связи с эквайером", "Профиль регистратора"}},
   };
   return menus;
 }
@@ -238,6 +239,7 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Дата и время"), new DateAndTime(context_, this));
   BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
   BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
+  BindScreen(QStringLiteral("Профиль регистратора"), new DeviceProfileScreen(context_, this));
   BindScreen(QStringLiteral("Заголовок чека и рекламный текст"), new HeaderAndAdvertising(context_, this));
   BindScreen(QStringLiteral("Установить заводской номер"), new SerialNumberScreen(context_, this));
   BindScreen(QStringLiteral("Фискализация"), new Fiscalisation(context_, this));

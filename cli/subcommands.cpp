@@ -8,6 +8,7 @@ int RunCall(Context& context);
 int RunScript(Context& context);
 int RunPorts(Context& context);
 int RunDetect(Context& context);
+int RunProfile(Context& context);
 
 const std::vector<Subcommand>& Subcommands() {
   static const std::vector<Subcommand> table = {
@@ -29,6 +30,15 @@ const std::vector<Subcommand>& Subcommands() {
        "      (11 speeds x 300 ms, plus the request's own time on the line at the slow speeds);\n"
        "      exit status 0 when a registrator was found, 2 when none",
        RunDetect},
+      {"profile", "read|diff|apply ...",
+       "the registrator's settings as one JSON profile (docs/profile.schema.json):\n"
+       "      read [--areas LIST] [--with-passwords [--mode-passwords P,R,A]]   the profile to stdout\n"
+       "      diff FILE          device value vs profile value per field; exit 0 equal, 1 different\n"
+       "      apply FILE [--dry-run] [--skip-refused] [--write-unreadable]   writes only what differs,\n"
+       "        each write read back; exit 0 done, 1 refused, 2 a reply lost (that field's outcome unknown);\n"
+       "        --write-unreadable also writes the passwords, reminder message and logo the file gives\n"
+       "      each takes --password PW, --admin-password PW, --reminder-password PW; FILE - is stdin",
+       RunProfile},
   };
   return table;
 }

@@ -13,6 +13,7 @@
 
 #include "session/render.h"
 #include "server/english_errors.h"
+#include "server/profile_endpoints.h"
 #include "server/sha256.h"
 
 namespace kovrix::server {
@@ -321,7 +322,7 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) {
   const auto known = allowed_.find(PathWithoutId(req.path));
   if (known != allowed_.end()) {
     const std::string& methods = known->second;
-    const bool takes = req.method == "POST" ? methods == "POST" : (req.method == "GET" || req.method == "HEAD") && methods != "POST";
+    const bool takes = (", " + methods + ",").find(", " + req.method + ",") != std::string::npos;
     if (!takes) {
       res.set_header("Allow", methods);
       Message(res, 405, req.method + " is not taken here; " + req.path + " takes " + methods);
@@ -329,7 +330,7 @@ bool HttpService::Refused(const httplib::Request& req, httplib::Response& res) {
     }
   }
   // A browser sends a form as text/plain without asking first; only a JSON body is taken.
-  if (req.method == "POST" && !IsJsonContentType(req.get_header_value("Content-Type"))) {
+  if ((req.method == "POST" || req.method == "PUT") && !IsJsonContentType(req.get_header_value("Content-Type"))) {
     Message(res, 415, "send the body as JSON with the header Content-Type: application/json");
     return true;
   }
@@ -443,9 +444,9 @@ void HttpService::Routes() {
   // key that cannot be written would let a retry print again, so the request does not run. The
   // fingerprint names the path without the id: the first registrator's request is the same one
   // by either path.
-  auto post = [this, ofRegistrator](const std::string& path, Reader reader, bool bodyOptional) {
-    allowed_[path] = "POST";
-    http_->Post(ofRegistrator(path), [this, path, reader, bodyOptional](const httplib::Request& req, httplib::Response& res) {
+  auto keyed = [this, ofRegistrator](const std::string& method, const std::string& path, Reader reader, bool bodyOptional) {
+    allowed_[path] = allowed_.count(path) ? allowed_[path] + ", " + method : method;
+    auto handler = [this, method, path, reader, bodyOptional](const httplib::Request& req, httplib::Response& res) {
       Registrator* registrator = Addressed(req, res);
       if (!registrator) return;
       IdempotencyStore& answers = registrator->answers();
@@ -457,7 +458,7 @@ void HttpService::Routes() {
                               : ParseBody(req.body);
         op = reader(body);
         // The body nests at most kMaxNesting deep (ParseBody), so its dump is shallow.
-        fingerprint = Sha256Hex("POST " + path + "\n" + body.dump(-1, ' ', false, json::error_handler_t::replace));
+        fingerprint = Sha256Hex(method + " " + path + "\n" + body.dump(-1, ' ', false, json::error_handler_t::replace));
       } catch (const BadRequest& e) {
         Message(res, 400, e.what());
         return;
@@ -516,8 +517,14 @@ void HttpService::Routes() {
         std::cerr << "kovrix-server: warning: the answer for Idempotency-Key " << key
                   << " could not be kept; a retry will be told its outcome is unknown\n";
       }
-    });
+    };
+    if (method == "PUT") {
+      http_->Put(ofRegistrator(path), handler);
+    } else {
+      http_->Post(ofRegistrator(path), handler);
+    }
   };
+  auto post = [keyed](const std::string& path, Reader reader, bool bodyOptional) { keyed("POST", path, reader, bodyOptional); };
 
   post("/v1/receipts", [](const json& b) -> Operation {
     const Receipt r = ReadReceipt(b);
@@ -546,6 +553,24 @@ void HttpService::Routes() {
   post("/v1/commands", [](const json& b) -> Operation {
     const RawCommand c = ReadRawCommand(b);
     return [c](Service& s) { return s.Raw(c); };
+  }, false);
+
+  // The profile: read in the registrator's turn; applied as the other state-changing requests are,
+  // with their Idempotency-Key rules.
+  allowed_["/v1/profile"] = "GET, HEAD";
+  http_->Get(ofRegistrator("/v1/profile"), [this](const httplib::Request& req, httplib::Response& res) {
+    Registrator* r = Addressed(req, res);
+    if (!r) return;
+    Answer a;
+    {
+      const Registrator::Turn turn(*r);
+      a = ReadProfileAnswer(r->device(), req.get_param_value("areas"), req.get_param_value("password"));
+    }
+    Reply(res, a.status, a.body);
+  });
+  keyed("PUT", "/v1/profile", [](const json& b) -> Operation {
+    const ProfilePut put = ReadProfilePut(b);
+    return [put](Service& s) { return ApplyProfileAnswer(s.device(), put); };
   }, false);
   MonitoringRoutes();
 }

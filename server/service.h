@@ -48,6 +48,9 @@ class Service {
   explicit Service(session::DeviceOptions device) : Service(device, ReceiptJournalPath(device.port)) {}
   Service(session::DeviceOptions device, const std::string& journalPath);
 
+  /// The options the registrator is reached with.
+  const session::DeviceOptions& device() const { return device_; }
+
   /// Diagnostic information: model, version, serial, fiscalised, status bytes, status word.
   Answer DeviceInfo();
   /// Prints a whole fiscal receipt; on any refusal after opening it, annuls it.
