@@ -69,18 +69,20 @@ class ServiceHost {
     }
     int fds[2];
     if (pipe(fds) != 0) return false;
+    // Everything the child needs is made before the fork: between fork and exec it only calls
+    // what is safe there.
+    const std::string fd = std::to_string(fds[1]);
+    const std::string passes = std::to_string(config_.linkTiming.silencePasses);
+    const std::string readMs = std::to_string(config_.linkTiming.readTimeoutMs);
+    const std::string repeats = std::to_string(config_.device.repeats);
+    const char* argv[] = {"kovrix-server-soak", "--serve", fd.c_str(), config_.device.port.c_str(), passes.c_str(),
+                          readMs.c_str(), repeats.c_str(), config_.answersDirectory.c_str(), nullptr};
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {
-      // The child serves until it is killed; it never returns into the soak.
       close(fds[0]);
-      HttpService http(config_);
-      const int port = http.Bind() ? http.port() : 0;
-      if (write(fds[1], &port, sizeof port) != static_cast<ssize_t>(sizeof port)) _exit(3);
-      close(fds[1]);
-      if (port == 0) _exit(3);
-      http.Listen();
-      _exit(0);
+      execv("/proc/self/exe", const_cast<char* const*>(argv));
+      _exit(127);
     }
     close(fds[1]);
     int port = 0;
@@ -282,7 +284,7 @@ class Session {
         for (int i = 0; i < 3 && Unknown(answer); ++i) answer = Post("/v1/receipts", receipt.dump(), key);
         if (Unknown(answer)) {
           ++figures_.unresolved;
-          figures_.offenders.push_back(what + ": still unknown after three retries");
+          figures_.offenders.push_back(what + ": still unknown after three retries: " + answer.body.dump());
         } else {
           ++figures_.resolvedOnRetry;
         }
@@ -406,6 +408,25 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
   return ok;
+}
+
+int Serve(int argc, char** argv) {
+  if (argc != 6) return 2;
+  const int fd = std::atoi(argv[0]);
+  ServerConfig config;
+  config.linkTiming = {std::atoi(argv[2]), std::atoi(argv[3]), 0, 0};
+  config.device.port = argv[1];
+  config.device.baud = 115200;
+  config.device.repeats = std::atoi(argv[4]);
+  config.port = 0;
+  config.answersDirectory = argv[5];
+  HttpService http(config);
+  const int port = http.Bind() ? http.port() : 0;
+  const bool told = write(fd, &port, sizeof port) == static_cast<ssize_t>(sizeof port);
+  close(fd);
+  if (!told || port == 0) return 3;
+  http.Listen();
+  return 0;
 }
 
 void Print(const Options& options, const Figures& f, std::FILE* out) {

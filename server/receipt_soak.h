@@ -44,6 +44,11 @@ struct Figures {
 /// Runs the soak; false (with a message on err) when the simulator or the service cannot start.
 bool Run(const Options& options, Figures& figures, std::FILE* err);
 
+/// The service side of a soak with kills, in a process of its own: the soak program runs itself
+/// again with these arguments (after "--serve"), so that the service starts from a fresh process
+/// rather than from a fork of a threaded one. Serves until killed; answers the exit status.
+int Serve(int argc, char** argv);
+
 /// Prints the figures as readable lines.
 void Print(const Options& options, const Figures& figures, std::FILE* out);
 

@@ -33,6 +33,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The service side of a soak with kills (the soak runs itself so).
+  if (argc >= 2 && std::string(argv[1]) == "--serve") return kovrix::server::soak::Serve(argc - 2, argv + 2);
   kovrix::server::soak::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];

@@ -319,11 +319,14 @@ std::optional<Answer> Service::OpenJournaled(const char* kind, const std::string
     return std::nullopt;
   }
   if (failed->status == 504) return Settle(*failed, psw);
-  journal_.Finish();
+  // The answer is kept with the finished entry: a crash before it reaches the client leaves a
+  // retry of the request something to learn.
+  Answer refused = *failed;
   if (failed->status == 409) {
-    if (auto foreign = ForeignReceipt(*failed)) return foreign;
+    if (auto foreign = ForeignReceipt(*failed)) refused = *foreign;
   }
-  return failed;
+  journal_.Finish(Outcome{refused.status, refused.body});
+  return refused;
 }
 
 Answer Service::PrintReceipt(const Receipt& receipt) {
@@ -407,7 +410,7 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
     if (annulErr == 0 && Silent(a)) return Settle(*failed, psw);
     failed->body["annulled"] = Accepted(a, annulErr);
     // An annulment the registrator refused leaves the receipt to the next request's check.
-    if (Accepted(a, annulErr)) journal_.Finish();
+    if (Accepted(a, annulErr)) journal_.Finish(Outcome{failed->status, failed->body});
     return *failed;
   }
   const Answer printed{200, {{"total", total}, {"error", "0000"}, {"outcome", "printed"}}};
@@ -435,7 +438,7 @@ Answer Service::PrintNonFiscal(const NonFiscal& request) {
       const ReplyRecord* c = CloseNonFiscalReceipt(psw, closeErr);
       if (closeErr == 0 && Silent(c)) return Settle(*failed, psw);
       failed->body["closed"] = Accepted(c, closeErr);
-      if (Accepted(c, closeErr)) journal_.Finish();
+      if (Accepted(c, closeErr)) journal_.Finish(Outcome{failed->status, failed->body});
       return *failed;
     }
   }

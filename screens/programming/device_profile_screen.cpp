@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
 
 #include "app/long_run.h"
@@ -75,7 +76,10 @@ DeviceProfileScreen::DeviceProfileScreen(ScreenContext& context, QWidget* parent
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->setVisible(false);
   table_->horizontalHeader()->setStretchLastSection(true);
-  table_->setMinimumSize(640, 320);
+  table_->resizeColumnsToContents();  // the captions whole before the first comparison
+  // Wide enough for the four columns of a typical field without scrolling on a laptop screen.
+  table_->setMinimumSize(860, 320);
+  summary_ = new QLabel;
   save_ = NewButton(QStringLiteral("Прочитать и сохранить"));
   compare_ = NewButton(QStringLiteral("Открыть и сравнить"));
   apply_ = NewButton(QStringLiteral("Применить"));
@@ -87,6 +91,7 @@ DeviceProfileScreen::DeviceProfileScreen(ScreenContext& context, QWidget* parent
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(table_, 1);
+  layout->addWidget(summary_);
   layout->addWidget(skipRefused_);
   layout->addLayout(ButtonRow({save_, compare_, apply_}, close_));
 
@@ -172,11 +177,21 @@ bool DeviceProfileScreen::Compare() {
   progress.End();
   state().lastReply = LatestRecord();
   table_->setRowCount(0);
+  summary_->clear();
   if (read.failure) {
     ShowFailure(QStringLiteral("Чтение профиля"), *read.failure);
     return false;
   }
-  const auto rows = session::DiffProfiles(json::parse(read.profile.dump()), profile_);
+  auto rows = session::DiffProfiles(json::parse(read.profile.dump()), profile_);
+  // The differences first, so that they are seen at a glance; the rest keep their order below.
+  const auto equalFrom = std::stable_partition(rows.begin(), rows.end(), [](const session::DiffRow& row) {
+    return row.state == session::DiffRow::State::Different;
+  });
+  const auto differing = static_cast<int>(equalFrom - rows.begin());
+  summary_->setText(differing == 0 ? QStringLiteral("Профиль совпадает с регистратором.")
+                                   : QStringLiteral("Различаются полей: %1 из %2 (выделены и показаны первыми).")
+                                         .arg(differing)
+                                         .arg(rows.size()));
   table_->setRowCount(static_cast<int>(rows.size()));
   for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
     const session::DiffRow& row = rows[static_cast<std::size_t>(r)];

@@ -5,6 +5,7 @@
 // the session's device profile; the screen sequences it, shows long runs and the results.
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -36,6 +37,7 @@ class DeviceProfileScreen : public Screen {
   QPushButton* ApplyButton() const { return apply_; }
   QPushButton* CloseButton() const { return close_; }
   QTableWidget* Table() const { return table_; }
+  QLabel* Summary() const { return summary_; }
   /// Answers whether a row of the table is marked as differing.
   bool RowDiffers(int row) const;
 
@@ -53,6 +55,7 @@ class DeviceProfileScreen : public Screen {
   QLineEdit* password_ = nullptr;
   QCheckBox* skipRefused_ = nullptr;
   QTableWidget* table_ = nullptr;
+  QLabel* summary_ = nullptr;  // how many fields differ, after a comparison
   QPushButton* save_ = nullptr;
   QPushButton* compare_ = nullptr;
   QPushButton* apply_ = nullptr;

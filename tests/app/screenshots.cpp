@@ -5,6 +5,7 @@
 //   xvfb-run -a -s "-screen 0 1366x768x24" app_screenshots DIR
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QPixmap>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "driver/driver.h"
 #include "monitor/frame_monitor.h"
 #include "port/memory_registry.h"
+#include "screens/programming/device_profile_screen.h"
 #include "sim/bank_terminal.h"
 #include "sim/device_server.h"
 #include "support/menu_screens.h"
@@ -42,6 +44,36 @@ bool Save(QWidget& window, const QString& path) {
   QApplication::processEvents();
   const bool saved = window.grab().save(path);
   if (!saved) std::fprintf(stderr, "app_screenshots: cannot save %s\n", path.toLocal8Bit().constData());
+  return saved;
+}
+
+// The profile screen comparing the registrator with a profile that differs in two fields: the
+// registrator's own profile is saved, two values changed in the file, and the file compared.
+bool SaveProfileComparison(kovrix::TForm1& window, kovrix::test::UiRecorder& ui, const QString& out) {
+  auto* screen = window.findChild<kovrix::DeviceProfileScreen*>();
+  if (screen == nullptr) return false;
+  const QString path = QDir::tempPath() + QStringLiteral("/kovrix-screenshot-profile.json");
+  screen->show();
+  ui.fileNames = {path};
+  screen->SaveButton()->click();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  nlohmann::ordered_json profile = nlohmann::ordered_json::parse(file.readAll().toStdString(), nullptr, false);
+  file.close();
+  if (!profile.is_object()) return false;
+  if (profile.contains("idDev") && profile["idDev"].is_number_integer()) profile["idDev"] = profile["idDev"].get<long long>() + 1;
+  if (profile.contains("decimalPoint") && profile["decimalPoint"].is_number_integer()) {
+    profile["decimalPoint"] = profile["decimalPoint"].get<int>() == 2 ? 3 : 2;
+  }
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  file.write(QByteArray::fromStdString(profile.dump(2)));
+  file.close();
+  ui.fileNames = {path};
+  screen->CompareButton()->click();
+  ui.messages.clear();
+  const bool saved = Save(*screen, out + QStringLiteral("/screens/profile-comparison.png"));
+  screen->hide();
+  QFile::remove(path);
   return saved;
 }
 
@@ -130,6 +162,7 @@ int main(int argc, char** argv) {
         keep(monitor->Variables());
       }
     });
+    if (&config == &kConfigs[0]) ok = SaveProfileComparison(window, session.ui, out) && ok;
     session.ui.onAnyModal = [&](QDialog& screen) { keep(screen); };
     window.CheckRegistratorState();
     session.ui.onAnyModal = nullptr;

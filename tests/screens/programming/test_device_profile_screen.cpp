@@ -68,6 +68,10 @@ TEST_F(DeviceProfileScreenTest, ReadSaveEditCompareAndApplyAfterTheQuestion) {
   EXPECT_TRUE(TakeMessages().empty());
   EXPECT_EQ(MarkedRows(), (std::vector<std::string>{"— 2 -> 3", "lines/1/text м. Київ, вул. Хрещатик, 1 -> Каса 2"}));
   EXPECT_GT(screen.Table()->rowCount(), 50);
+  // The two differences are the first rows, and the line under the table counts them.
+  EXPECT_TRUE(screen.RowDiffers(0) && screen.RowDiffers(1) && !screen.RowDiffers(2));
+  EXPECT_EQ(screen.Summary()->text(), QStringLiteral("Различаются полей: 2 из %1 (выделены и показаны первыми).")
+                                          .arg(screen.Table()->rowCount()));
   ASSERT_TRUE(screen.ApplyButton()->isEnabled());
 
   // Cancelled: nothing written.
