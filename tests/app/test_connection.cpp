@@ -22,6 +22,31 @@
 namespace kovrix {
 namespace {
 
+// A resolver that answers no name until the test ends, with the connect bound set to connectMs:
+// every name then costs the whole bound.
+class HangingResolver {
+ public:
+  explicit HangingResolver(int connectMs) : saved_(GetNetworkLineTiming()) {
+    SetNetworkLineTiming({connectMs, saved_.negotiateMs});
+    std::shared_future<void> released = answer_->get_future().share();
+    net::SetResolverForTests([released](const std::string&, int) {
+      released.wait_for(std::chrono::seconds(20));
+      return net::Resolution{{}, "name not resolved (late)"};
+    });
+  }
+  ~HangingResolver() {
+    answer_->set_value();
+    net::SetResolverForTests(nullptr);
+    SetNetworkLineTiming(saved_);
+  }
+  HangingResolver(const HangingResolver&) = delete;
+  HangingResolver& operator=(const HangingResolver&) = delete;
+
+ private:
+  NetworkLineTiming saved_;
+  std::shared_ptr<std::promise<void>> answer_ = std::make_shared<std::promise<void>>();
+};
+
 // The main window against a simulated registrator on a pseudo-terminal.
 class ConnectionTest : public test::MainWindowFixture {
  protected:
@@ -286,14 +311,7 @@ TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
 // A network port that cannot be connected is told in Russian: a name written wrongly, and a
 // resolver that does not answer within the connect bound.
 TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
-  const NetworkLineTiming saved = GetNetworkLineTiming();
-  SetNetworkLineTiming({/*connectMs*/ 200, saved.negotiateMs});
-  auto answer = std::make_shared<std::promise<void>>();
-  std::shared_future<void> released = answer->get_future().share();
-  net::SetResolverForTests([released](const std::string&, int) {
-    released.wait_for(std::chrono::seconds(20));
-    return net::Resolution{{}, "name not resolved (late)"};
-  });
+  const HangingResolver resolver(/*connectMs*/ 200);
   TForm1& w = Start();
   const std::pair<const char*, const char*> cases[] = {
       {"tcp://converter.lan", "tcp://converter.lan: не указан номер порта (нужно УЗЕЛ:ПОРТ)"},
@@ -308,23 +326,13 @@ TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
     EXPECT_EQ(ui.messages, std::vector<QString>{"Невозможно подключить порт\n  " + QString::fromUtf8(reason)});
     EXPECT_EQ(w.IndicatorColor(), QColor(255, 0, 0));
   }
-  answer->set_value();
-  net::SetResolverForTests(nullptr);
-  SetNetworkLineTiming(saved);
 }
 
 // A converter's name that takes its time to resolve does not freeze the window: its timers run
 // (and with them its repainting) all through the wait, and a click meanwhile is dropped, not
 // run as a second connect afterwards.
 TEST_F(ConnectionTest, TheWindowKeepsRunningWhileAConverterNameResolves) {
-  const NetworkLineTiming saved = GetNetworkLineTiming();
-  SetNetworkLineTiming({/*connectMs*/ 600, saved.negotiateMs});
-  auto answer = std::make_shared<std::promise<void>>();
-  std::shared_future<void> released = answer->get_future().share();
-  net::SetResolverForTests([released](const std::string&, int) {
-    released.wait_for(std::chrono::seconds(20));
-    return net::Resolution{{}, "name not resolved (late)"};
-  });
+  const HangingResolver resolver(/*connectMs*/ 600);
   TForm1& w = Start();
   w.PortBox()->setEditText(QStringLiteral("tcp://slow.lan:4001"));
   ui.ClearRecord();
@@ -340,9 +348,6 @@ TEST_F(ConnectionTest, TheWindowKeepsRunningWhileAConverterNameResolves) {
   Press(w.ConnectButton());
   const qint64 waited = clock.elapsed();
   timer.stop();
-  answer->set_value();
-  net::SetResolverForTests(nullptr);
-  SetNetworkLineTiming(saved);
 
   EXPECT_GE(waited, 550);
   ASSERT_GE(ticks.size(), 10u) << "timers stood still for " << waited << " ms";
