@@ -2,6 +2,7 @@
 // docs/profile.schema.json, plus what a schema cannot say (characters cp1251 lacks, real dates,
 // the mode passwords given together). Every problem is collected, none stops the check.
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -153,6 +154,10 @@ class Checker {
     }
   }
 
+  static bool AllDigits(const std::string& t) {
+    return std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+  }
+
   // A text of digits: empty or exactly one of the lengths.
   void Digits(const json& v, const std::string& path, std::initializer_list<std::size_t> lengths) {
     if (!v.is_string()) {
@@ -160,8 +165,7 @@ class Checker {
       return;
     }
     const std::string t = v.get<std::string>();
-    bool digits = true;
-    for (char c : t) digits = digits && c >= '0' && c <= '9';
+    const bool digits = AllDigits(t);
     bool length = t.empty();
     std::string list;
     for (std::size_t n : lengths) {
@@ -177,8 +181,7 @@ class Checker {
       return;
     }
     const std::string t = v.get<std::string>();
-    bool digits = true;
-    for (char c : t) digits = digits && c >= '0' && c <= '9';
+    const bool digits = AllDigits(t);
     if (!digits || t.size() > 6 || (t.empty() && !mayBeEmpty)) {
       Problem(path, mayBeEmpty ? "must be up to 6 digits" : "must be 1 to 6 digits");
     }

@@ -368,13 +368,15 @@ TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
   Press(w.ConnectButton());
   ASSERT_TRUE(w.State().connected);
   const QString heading = QStringLiteral("Проверка состояния регистратора:\n  Таймаут устройства! Ошибка!\n");
+  const QString notSent = QStringLiteral(
+      "Порт закрыт или потерян: команда не отправлена.\n"
+      "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
 
   CloseComPort();  // closed behind the window's back, as a failed reopen after a speed change leaves it
   ui.ClearRecord();
   Press(w.StateButton());
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], heading + "Порт закрыт или потерян: команда не отправлена.\n"
-                                      "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
+  EXPECT_EQ(ui.messages[0], heading + notSent);
   Press(w.ConnectButton());  // disconnect
   Press(w.ConnectButton());
   ASSERT_TRUE(w.State().connected);
@@ -384,8 +386,7 @@ TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
   Press(w.StateButton());
   ASSERT_EQ(ui.messages.size(), 1u);
   // The line refuses the frame: nothing was sent, and the window says so.
-  EXPECT_EQ(ui.messages[0], heading + "Порт закрыт или потерян: команда не отправлена.\n"
-                                      "Подключите порт заново в главном окне (\"Отключить\", затем \"Подключить\").");
+  EXPECT_EQ(ui.messages[0], heading + notSent);
   Press(w.ConnectButton());  // disconnect
   ui.ClearRecord();
   Press(w.ConnectButton());

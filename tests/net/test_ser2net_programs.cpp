@@ -31,6 +31,16 @@ struct ProgramRun {
   std::string err;
 };
 
+// In a child just forked: becomes the program args[0] with the arguments (exit status 127 when it
+// cannot be run).
+[[noreturn]] void Exec(std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
 // Runs the program to its end; answers its exit status, stdout and stderr.
 ProgramRun RunProgram(std::vector<std::string> args) {
   int out[2], err[2];
@@ -41,11 +51,7 @@ ProgramRun RunProgram(std::vector<std::string> args) {
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
     for (const int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
+    Exec(args);
   }
   close(out[1]);
   close(err[1]);
@@ -106,11 +112,7 @@ class Ser2netPrograms : public ::testing::Test {
     if (pid == 0) {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
-      std::vector<char*> argv;
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
+      Exec(args);
     }
     close(out[1]);
     std::string line;

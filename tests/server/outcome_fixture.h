@@ -61,7 +61,28 @@ class ServedSimulator : public ServedService {
   int ReceiptNumber() {
     return sim.withDevice([](sim::Registrator& r) { return r.state().receiptNumber; });
   }
+};
 
+/// Two registrators served: "a" on the fixture's simulator, "b" on simB, a simulator of its own.
+class TwoServedSimulators : public ServedSimulator {
+ protected:
+  void SetUp() override {
+    ServedSimulator::SetUp();
+    ASSERT_TRUE(simB.start());
+    Shut();
+    config.registrators = {{"a", config.device}, {"b", config.device}};
+    config.registrators[1].device.port = simB.slavePath();
+    Adjust(config);
+    Serve();
+  }
+  void TearDown() override {
+    ServedSimulator::TearDown();
+    simB.stop();
+  }
+  /// Changes the configuration of the two before they are served.
+  virtual void Adjust(ServerConfig& /*two*/) {}
+
+  sim::DeviceServer simB;
 };
 
 }  // namespace kovrix::server::test

@@ -27,6 +27,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/device_server.h"
+#include "support/free_port.h"
 #include "tests/server/served_service.h"
 
 namespace kovrix::server {
@@ -56,21 +57,6 @@ std::string Encoded(const std::string& text) {
     }
   }
   return out;
-}
-
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  int port = -1;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
-    port = ntohs(a.sin_port);
-  }
-  ::close(fd);
-  return port;
 }
 
 // A program started for the test, its output in a file; ended by its pid (SIGTERM, then SIGKILL).
@@ -203,7 +189,7 @@ TEST_F(MonitoredPrograms, PrometheusScrapesTheSeriesAndLoadsTheAlertRules) {
   if (binary.empty()) GTEST_SKIP() << "prometheus " << kMissing;
   StartServer();
   Sell();
-  const int port = FreePort();
+  const int port = test::FreePort();
   ASSERT_GT(port, 0);
   std::ofstream(work / "prometheus.yml")
       << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"

@@ -46,21 +46,9 @@ bool Busy(const RawAnswer& a) {
 }
 
 // Two registrators: a answers, b hears nothing (every frame dropped).
-class IsolatedTills : public test::ServedSimulator {
+class IsolatedTills : public test::TwoServedSimulators {
  protected:
-  void SetUp() override {
-    ServedSimulator::SetUp();
-    ASSERT_TRUE(simB.start());
-    Shut();
-    config.registrators = {{"a", config.device}, {"b", config.device}};
-    config.registrators[1].device.port = simB.slavePath();
-    config.limits.connectionsPerAddress = 2000;
-    Serve();
-  }
-  void TearDown() override {
-    ServedSimulator::TearDown();
-    simB.stop();
-  }
+  void Adjust(ServerConfig& two) override { two.limits.connectionsPerAddress = 2000; }
   void SilenceB() { simB.faults().Queue(sim::LineFault::Drop, 100000); }
   std::string Host() const { return "Host: 127.0.0.1\r\n"; }
   std::string GetText(const std::string& path) const {
@@ -93,8 +81,6 @@ class IsolatedTills : public test::ServedSimulator {
     }
     return fds;
   }
-
-  sim::DeviceServer simB;
 };
 
 // 140 requests to the silent b: one runs, 16 wait, the rest are told "busy" at once; a's receipts

@@ -137,21 +137,11 @@ TEST(MonitoringPieces, TheReadingIntervalIsAWholeNumberOfSeconds) {
 
 // --- served ------------------------------------------------------------------------------------
 
-class Monitoring : public test::ServedSimulator {
+class Monitoring : public test::TwoServedSimulators {
  protected:
-  void SetUp() override {
-    ServedSimulator::SetUp();
-    ASSERT_TRUE(simB.start());
-    Shut();
-    config.registrators = {{"a", config.device}, {"b", config.device}};
-    config.registrators[1].device.port = simB.slavePath();
-    config.registrators[1].device.repeats = 2;
-    config.deviceReadInterval = std::chrono::seconds(3600);
-    Serve();
-  }
-  void TearDown() override {
-    ServedSimulator::TearDown();
-    simB.stop();
+  void Adjust(ServerConfig& two) override {
+    two.registrators[1].device.repeats = 2;
+    two.deviceReadInterval = std::chrono::seconds(3600);
   }
 
   struct Scrape {
@@ -191,8 +181,6 @@ class Monitoring : public test::ServedSimulator {
     for (const auto& e : s.journal().Entries()) n += e.command == command;
     return n;
   }
-
-  sim::DeviceServer simB;
 };
 
 // Receipts of every outcome the simulator can bring about, each counted under its outcome; what

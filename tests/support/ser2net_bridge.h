@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 
+#include "support/free_port.h"
+
 namespace kovrix::test {
 
 class Ser2netBridge {
@@ -113,21 +115,6 @@ class Ser2netBridge {
   bool Fail(const std::string& why) {
     why_ = why;
     return false;
-  }
-
-  static int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    int port = -1;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0) {
-      port = ntohs(a.sin_port);
-    }
-    ::close(fd);
-    return port;
   }
 
   void WriteConfig(const std::string& device, int baud) const {
