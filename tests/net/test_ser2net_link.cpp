@@ -237,8 +237,16 @@ TEST_P(Ser2netLink, AConverterClosingMidReplyIsSaidAtOnceAndTheNextFrameArrivesW
   r = ExecuteCommand(0x6E, "482916;1;1.00;");
   EXPECT_EQ(r->errorText, "0000");
   EXPECT_EQ(r->linkFault, LinkFault::None);
-  ASSERT_EQ(server.journal().Size(), 1u);
-  EXPECT_EQ(server.journal().Entries()[0].outcome, Outcome::Executed);
+  // Whether the registrator dropped the stale bytes before the link's repeat came or found the
+  // frame behind them (the repeat then answered from its memory) depends on timing; either way
+  // the cash-in ran once.
+  int executed = 0;
+  for (const JournalEntry& e : server.journal().Entries()) {
+    EXPECT_EQ(e.command, 0x6E);
+    EXPECT_TRUE(e.outcome == Outcome::Executed || e.outcome == Outcome::Repeated) << static_cast<int>(e.outcome);
+    executed += e.outcome == Outcome::Executed;
+  }
+  EXPECT_EQ(executed, 1);
 }
 
 }  // namespace
