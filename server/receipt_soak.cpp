@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -119,8 +120,14 @@ class ServiceHost {
 class Session {
  public:
   Session(sim::DeviceServer& sim, ServiceHost& http, const Options& options, Figures& figures,
-          std::function<std::vector<std::string>()> tape)
-      : sim_(sim), http_(http), options_(options), figures_(figures), tape_(std::move(tape)), random_(options.seed) {}
+          std::function<std::vector<std::string>()> tape, std::function<bool()> moveDevice)
+      : sim_(sim),
+        http_(http),
+        options_(options),
+        figures_(figures),
+        tape_(std::move(tape)),
+        moveDevice_(std::move(moveDevice)),
+        random_(options.seed) {}
 
   void Work() {
     for (int i = 1; i <= options_.receipts; ++i) OneReceipt(i);
@@ -216,6 +223,62 @@ class Session {
     return true;
   }
 
+  // The step whose reply the next receipt loses: the receipt's steps in turn, each kind of step
+  // once per round, so that a run of a few rounds loses a reply at every one of them.
+  std::uint8_t StepToLose(const std::vector<std::uint8_t>& commands) {
+    static constexpr std::uint8_t kSteps[] = {0x24, 0x63, 0x64, 0x68, 0x69, 0x73, 0x74, 0x61, 0x6D, 0x67, 0x65};
+    constexpr std::size_t n = std::size(kSteps);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t step = kSteps[(stepCursor_ + i) % n];
+      if (std::find(commands.begin(), commands.end(), step) != commands.end()) {
+        stepCursor_ = (stepCursor_ + i + 1) % n;
+        return step;
+      }
+    }
+    return commands.back();
+  }
+
+  int Executed(std::uint8_t command) {
+    int count = 0;
+    for (const auto& e : sim_.journal().Entries()) count += e.command == command && e.outcome == sim::Outcome::Executed;
+    return count;
+  }
+
+  // The reply of one step is lost and the registrator stays silent when asked, so the service
+  // cannot learn the outcome before it dies: it is killed as soon as the registrator has run the
+  // step, started again on the same state (its registrator now under another device file) and
+  // the till retries with its key.
+  Sent KilledAfterALostReply(const json& receipt, const std::vector<std::uint8_t>& commands, const std::string& key,
+                             const std::string& what) {
+    const std::uint8_t step = StepToLose(commands);
+    const int before = Executed(step);
+    sim_.faults().Aim(step, sim::LineFault::Mute, 1);
+    sim_.faults().Aim(0x80, sim::LineFault::Drop);
+    bool reached = false;
+    std::thread killer([&] {
+      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (!(reached = Executed(step) > before) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      http_.Kill();
+    });
+    Sent answer = Post("/v1/receipts", receipt.dump(), key);
+    killer.join();
+    char name[8];
+    std::snprintf(name, sizeof name, "%02Xh", step);
+    ++figures_.kills;
+    if (answer.status == 0) ++figures_.unansweredByKill;
+    if (reached) {
+      ++figures_.killedAfter[name];
+    } else {
+      figures_.offenders.push_back(what + ": step " + name + " was never reached");
+    }
+    sim_.faults().Clear();
+    if (!moveDevice_()) figures_.offenders.push_back(what + ": the registrator could not be moved to another device file");
+    if (!http_.Start()) figures_.offenders.push_back(what + ": the service did not start again");
+    return answer;
+  }
+
   static bool Unknown(const Sent& s) { return s.status == 504 && s.body.value("outcome", "") == "unknown"; }
 
   // A small request that makes the service finish an earlier receipt first; while the
@@ -242,14 +305,16 @@ class Session {
   void OneReceipt(int number) {
     std::vector<std::uint8_t> commands;
     const json receipt = MakeReceipt(number, commands);
-    const bool faulted = SetFaults(commands);
-    const bool kill = Chance(options_.killRate);
+    const bool faulted = !options_.killEachStep && SetFaults(commands);
+    const bool kill = options_.killEachStep || Chance(options_.killRate);
     // A till that meets trouble sends keys; some of the others do too.
     const bool keyed = faulted || kill || Chance(0.5);
     const std::string key = keyed ? "soak-" + std::to_string(options_.seed) + "-" + std::to_string(number) : "";
     const std::string what = "receipt " + std::to_string(number);
     Sent answer;
-    if (kill) {
+    if (options_.killEachStep) {
+      answer = KilledAfterALostReply(receipt, commands, key, what);
+    } else if (kill) {
       // The service dies at a random moment of the request (before, during or after the receipt)
       // and is started again on the same state; the till asks again with its key.
       const int afterMs = Pick(60);
@@ -353,7 +418,9 @@ class Session {
   const Options& options_;
   Figures& figures_;
   std::function<std::vector<std::string>()> tape_;
+  std::function<bool()> moveDevice_;
   std::mt19937 random_;
+  std::size_t stepCursor_ = 0;
   std::vector<std::pair<int, Sent>> finals_;
 };
 
@@ -383,14 +450,39 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
   ServerConfig config;
   config.linkTiming = {options.silencePasses, options.readTimeoutMs, 0, 0};
   config.device.port = sim.slavePath();
+  // The stable name of a registrator that is switched off when the service starts and comes
+  // back under another device file after every kill.
+  const std::string stable = std::string(dir) + "/registrator-by-id";
+  if (options.killEachStep) config.device.port = stable;
+  const auto moveDevice = [&] {
+    if (!options.killEachStep) return true;
+    // The device file it had stays taken (with any lower free number, which a new
+    // pseudo-terminal would get first) while the simulator opens a new one.
+    const std::string before = sim.slavePath();
+    sim.stop();
+    std::vector<int> held;
+    for (int i = 0; i < 256; ++i) {
+      int master = -1, slave = -1;
+      char name[256] = {};
+      if (openpty(&master, &slave, name, nullptr, nullptr) != 0) break;
+      held.insert(held.end(), {master, slave});
+      if (before == name) break;
+    }
+    const bool started = sim.start();
+    for (int fd : held) close(fd);
+    std::error_code ec;
+    std::filesystem::remove(stable, ec);
+    std::filesystem::create_symlink(sim.slavePath(), stable, ec);
+    return started && !ec && sim.slavePath() != before;
+  };
   config.device.baud = 115200;
   config.device.repeats = options.repeats;
   config.port = 0;
   config.answersDirectory = std::string(dir) + "/answers";
   bool ok = true;
   {
-    ServiceHost http(config, options.killRate > 0);
-    if (!http.Start()) {
+    ServiceHost http(config, options.killRate > 0 || options.killEachStep);
+    if (!http.Start() || !moveDevice()) {
       std::fprintf(err, "kovrix-server-soak: cannot listen on the loopback address\n");
       ok = false;
     } else {
@@ -398,7 +490,7 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
       Session session(sim, http, options, figures, [&] {
         std::lock_guard lock(tapeMutex);
         return tape;
-      });
+      }, moveDevice);
       session.Work();
       figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       http.Stop();
@@ -442,6 +534,11 @@ void Print(const Options& options, const Figures& f, std::FILE* out) {
   if (f.kills > 0) {
     std::fprintf(out, "service killed during a request: %d, of those left without an answer: %d\n", f.kills,
                  f.unansweredByKill);
+  }
+  if (!f.killedAfter.empty()) {
+    std::fprintf(out, "killed right after the lost reply of:");
+    for (const auto& [step, n] : f.killedAfter) std::fprintf(out, " %s %d", step.c_str(), n);
+    std::fprintf(out, "\n");
   }
   std::fprintf(out, "left open: %d, printed twice: %d, outcomes misreported: %d\n", f.leftOpen, f.printedTwice,
                f.misreported);

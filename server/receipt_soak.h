@@ -21,6 +21,11 @@ struct Options {
   int silencePasses = 4;   // silence that ends a wait: passes x read time-out
   int readTimeoutMs = 25;
   double killRate = 0;     // share of receipts during which the service process is killed (SIGKILL)
+  // Every receipt loses the reply of one of its steps, taken in turn (the registrator then silent
+  // when asked), and the service process is killed right after; the registrator's port is a
+  // stable name that is missing when the service first starts and points at another device file
+  // after every kill, as a USB registrator that comes back under another number.
+  bool killEachStep = false;
 };
 
 struct Figures {
@@ -32,6 +37,7 @@ struct Figures {
   int replays = 0;                     // keyed retries of a settled request
   int replayMismatches = 0;            // a retry answered otherwise than the first answer
   int kills = 0;                       // service processes killed during a receipt request
+  std::map<std::string, int> killedAfter;  // kills right after a lost reply, by the step (command) lost
   int unansweredByKill = 0;            // of those, requests the kill left without an answer
   int leftOpen = 0;                    // answers after which a receipt stayed open
   int printedTwice = 0;                // receipts printed more than once

@@ -23,10 +23,14 @@ bool ParseInt(const char* text, int low, int high, int& out) {
 int Usage() {
   std::fprintf(stderr,
                "usage: kovrix-server-soak [--receipts N] [--seed S] [--fault-rate P] [--repeats R] [--kill-rate K]\n"
+               "                          [--kill-each-step]\n"
                "  N fiscal receipts (default 200), S the seed of the workload and fault choices (default 1),\n"
                "  P the share of receipts that meet a fault, 0 to 1 (default 0.6), R the link's repeat\n"
                "  count (default 1), K the share of receipts during which the service, then run as a\n"
-               "  process of its own, is killed with SIGKILL and started again (default 0)\n");
+               "  process of its own, is killed with SIGKILL and started again (default 0); with\n"
+               "  --kill-each-step every receipt loses the reply of one of its steps in turn and the\n"
+               "  service is killed right after, its registrator under a stable name that is missing at\n"
+               "  the first start and points at another device file after every kill\n");
   return 2;
 }
 
@@ -38,6 +42,10 @@ int main(int argc, char** argv) {
   kovrix::server::soak::Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
+    if (name == "--kill-each-step") {
+      options.killEachStep = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     const char* value = argv[++i];
     bool ok = false;
