@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "server/state_files.h"
 #include "session/port_state.h"
@@ -26,6 +27,33 @@ ordered_json ReadJson(const std::string& path) {
   return j.is_discarded() ? ordered_json() : j;
 }
 
+// The outcomes file holds one outcome per line; a file of an earlier version holds them as one
+// array. A line that does not read (cut short by a crash) is passed over.
+void ReadOutcomes(const std::string& path, std::deque<std::pair<std::uint64_t, Outcome>>& outcomes) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  std::vector<ordered_json> entries;
+  std::string line;
+  while (std::getline(in, line)) {
+    const ordered_json j = ordered_json::parse(line, nullptr, false);
+    if (j.is_array()) {
+      entries.insert(entries.end(), j.begin(), j.end());
+    } else if (j.is_object()) {
+      entries.push_back(j);
+    }
+  }
+  for (const ordered_json& e : entries) {
+    try {
+      outcomes.emplace_back(e.at("request").get<std::uint64_t>(), Outcome{e.at("status").get<int>(), e.at("body")});
+    } catch (const nlohmann::json::exception&) {
+    }
+  }
+}
+
+std::string OutcomeLine(std::uint64_t request, const Outcome& outcome) {
+  const ordered_json j = {{"request", request}, {"status", outcome.status}, {"body", outcome.body}};
+  return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
@@ -42,18 +70,17 @@ ReceiptJournal::ReceiptJournal(std::string path) : path_(std::move(path)) {
                                 p.value("total", std::string())};
       }
     }
-    const ordered_json o = ReadJson(path_ + ".outcomes");
-    if (o.is_array()) {
-      for (const ordered_json& e : o)
-        outcomes_.emplace_back(e.at("request").get<std::uint64_t>(), Outcome{e.at("status").get<int>(), e.at("body")});
-    }
   } catch (const nlohmann::json::exception&) {
     // A damaged file keeps what could be read; the request counter still only grows.
   }
+  ReadOutcomes(path_ + ".outcomes", outcomes_);
   while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
   std::error_code ec;
   fs::create_directories(fs::u8path(path_).parent_path(), ec);
   file_.Open(path_);
+  // Written whole at the start: a line a crash cut short goes, so that the next one appended
+  // does not run on from it.
+  CompactOutcomes();
 }
 
 ReceiptJournal::~ReceiptJournal() = default;
@@ -85,7 +112,7 @@ void ReceiptJournal::Finish(const std::optional<Outcome>& outcome) {
   if (outcome && pending_) {
     outcomes_.emplace_back(pending_->request, *outcome);
     while (outcomes_.size() > kKeptOutcomes) outcomes_.pop_front();
-    SaveOutcomes();
+    AppendOutcome(pending_->request, *outcome);
   }
   pending_.reset();
   Save();
@@ -121,15 +148,30 @@ bool ReceiptJournal::Save() {
   return !lastSaveFailed_;
 }
 
-// The outcomes change only when a receipt was settled late: written to a new file that replaces
-// the old one by rename, so that a crash leaves one or the other whole.
-bool ReceiptJournal::SaveOutcomes() {
+// Every finished receipt adds its outcome: one line appended to a file kept open costs one
+// write, where rewriting the file would cost a new file and a rename per receipt. The file is
+// written whole again (a new file renamed over it, so that a crash leaves one or the other whole)
+// at the start and every kKeptOutcomes lines, which keeps it under twice that many.
+bool ReceiptJournal::CompactOutcomes() {
   if (path_.empty()) return true;
-  ordered_json outcomes = ordered_json::array();
-  for (const auto& [number, outcome] : outcomes_)
-    outcomes.push_back({{"request", number}, {"status", outcome.status}, {"body", outcome.body}});
-  return ReplaceFileWhole(path_ + ".outcomes", outcomes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                          /*durable*/ false);
+  outcomesFile_.close();
+  std::string text;
+  for (const auto& [number, outcome] : outcomes_) text += OutcomeLine(number, outcome);
+  const std::string path = path_ + ".outcomes";
+  if (!ReplaceFileWhole(path, text, /*durable*/ false)) return false;
+  outcomesFile_.clear();
+  outcomesFile_.open(fs::u8path(path), std::ios::binary | std::ios::app);
+  appended_ = 0;
+  return outcomesFile_.is_open();
+}
+
+bool ReceiptJournal::AppendOutcome(std::uint64_t request, const Outcome& outcome) {
+  if (path_.empty()) return true;
+  if (appended_ >= kKeptOutcomes || !outcomesFile_.is_open() || !outcomesFile_.good()) return CompactOutcomes();
+  outcomesFile_ << OutcomeLine(request, outcome);
+  outcomesFile_.flush();
+  ++appended_;
+  return outcomesFile_.good() || CompactOutcomes();
 }
 
 std::string ReceiptJournalPath(const std::string& port) {

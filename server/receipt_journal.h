@@ -2,12 +2,13 @@
 // What the service keeps about the receipt it is printing, in one small file in its state
 // directory, written before the receipt is opened ("receipt opened by request K at SEQ s"). A
 // receipt left open by a lost reply, a crash or a power cut is then known as the service's own
-// and finished later, while one opened by another program is left alone. The file also keeps
-// the last outcomes decided after the request had answered "unknown", so that a retry of that
-// request learns what became of it without running it again.
+// and finished later, while one opened by another program is left alone. A file beside it keeps
+// the last outcomes of the receipts, so that a retry of a request whose answer was lost learns
+// what became of it without running it again.
 
 #include <cstdint>
 #include <deque>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -68,7 +69,11 @@ class ReceiptJournal {
 
  private:
   bool Save();
-  bool SaveOutcomes();
+  /// Rewrites the outcomes file whole with the kept outcomes (a file replaced in one step) and
+  /// opens it again for appending.
+  bool CompactOutcomes();
+  /// Appends one outcome as a line of its own; compacts the file every kKeptOutcomes lines.
+  bool AppendOutcome(std::uint64_t request, const Outcome& outcome);
 
   std::string path_;  // the pending receipt and the request counter; the outcomes beside it
   RecordFile file_;   // the pending file, kept open: rewritten in place on every step
@@ -76,6 +81,8 @@ class ReceiptJournal {
   std::uint64_t lastBegun_ = 0;
   std::optional<JournalEntry> pending_;
   std::deque<std::pair<std::uint64_t, Outcome>> outcomes_;
+  std::ofstream outcomesFile_;  // the outcomes file, open for appending
+  std::size_t appended_ = 0;    // lines appended since it was last written whole
   bool lastSaveFailed_ = false;
 };
 

@@ -36,9 +36,9 @@ struct Run {
   bool started = false;
 };
 
-// One service with `count` simulated registrators; each client sends `receipts` receipts to its own
-// registrator, all clients at once.
-Run Measure(int count, int receipts, int baud, const std::string& dir) {
+// One service with `count` simulated registrators; `clients` clients per registrator share its
+// `receipts` receipts, all clients at once.
+Run Measure(int count, int receipts, int baud, const std::string& dir, int clients = 1) {
   Run run;
   std::vector<std::unique_ptr<kovrix::sim::DeviceServer>> sims;
   kovrix::server::ServerConfig config;
@@ -72,15 +72,18 @@ Run Measure(int count, int receipts, int baud, const std::string& dir) {
     const std::uint64_t bytesBefore = sims[0]->wireBytes();
     std::atomic<int> failed{0};
     const auto start = std::chrono::steady_clock::now();
-    std::vector<std::thread> clients;
+    std::vector<std::thread> threads;
     for (int i = 0; i < count; ++i) {
-      clients.emplace_back([&, i] {
-        httplib::Client client("127.0.0.1", port);
-        client.set_read_timeout(60, 0);
-        for (int n = 0; n < receipts; ++n) failed += post(client, i) ? 0 : 1;
-      });
+      for (int c = 0; c < clients; ++c) {
+        const int share = receipts / clients + (c < receipts % clients ? 1 : 0);
+        threads.emplace_back([&, i, share] {
+          httplib::Client client("127.0.0.1", port);
+          client.set_read_timeout(60, 0);
+          for (int n = 0; n < share; ++n) failed += post(client, i) ? 0 : 1;
+        });
+      }
     }
-    for (std::thread& t : clients) t.join();
+    for (std::thread& t : threads) t.join();
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     run.wireBytes = sims[0]->wireBytes() - bytesBefore;
     run.failed = failed;
@@ -106,20 +109,43 @@ bool ParseCounts(const std::string& text, std::vector<int>& counts) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int receipts = argc > 1 ? std::atoi(argv[1]) : 100;
-  const int baud = argc > 2 ? std::atoi(argv[2]) : 115200;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<int> clientCounts;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "--clients") continue;
+    if (!ParseCounts(args[i + 1], clientCounts)) clientCounts = {0};
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    break;
+  }
+  const int receipts = args.size() > 0 ? std::atoi(args[0].c_str()) : 100;
+  const int baud = args.size() > 1 ? std::atoi(args[1].c_str()) : 115200;
   std::vector<int> counts;
-  if (receipts < 1 || baud < 1200 || argc > 4 || (argc > 3 && !ParseCounts(argv[3], counts))) {
+  const bool badClients = !clientCounts.empty() && clientCounts.front() == 0;
+  if (receipts < 1 || baud < 1200 || args.size() > 3 || (args.size() > 2 && !ParseCounts(args[2], counts)) ||
+      badClients || (!clientCounts.empty() && !counts.empty())) {
     std::fprintf(stderr,
                  "usage: kovrix-server-speed [RECEIPTS [BAUD [REGISTRATORS]]]\n"
-                 "  REGISTRATORS: counts such as 1,2,4,8 (each 1..64); RECEIPTS are sent to each\n");
+                 "       kovrix-server-speed --clients COUNTS [RECEIPTS [BAUD]]\n"
+                 "  REGISTRATORS: counts such as 1,2,4,8 (each 1..64); RECEIPTS are sent to each\n"
+                 "  --clients: one registrator, that many clients at once sharing the RECEIPTS\n");
     return 2;
   }
   char dir[] = "/tmp/kovrix-server-speed-XXXXXX";
   if (mkdtemp(dir) == nullptr) return 3;
   setenv("XDG_STATE_HOME", dir, 1);
   int failed = 0;
-  if (counts.empty()) {
+  if (!clientCounts.empty()) {
+    std::printf("%d receipts at %d baud to one registrator\n", receipts, baud);
+    std::printf("clients  receipts/min  wire limit/min  share of the wire\n");
+    for (const int clients : clientCounts) {
+      const Run run = Measure(1, receipts, baud, dir + ("/c" + std::to_string(clients)), clients);
+      if (!run.started) return 3;
+      failed += run.failed;
+      const double wireSeconds = static_cast<double>(run.wireBytes) * 10.0 / baud;
+      std::printf("%7d  %12.1f  %14.1f  %16.1f%%%s\n", clients, receipts * 60.0 / run.seconds,
+                  receipts * 60.0 / wireSeconds, 100.0 * wireSeconds / run.seconds, run.failed ? "  (some failed)" : "");
+    }
+  } else if (counts.empty()) {
     const Run run = Measure(1, receipts, baud, dir);
     if (!run.started) return 3;
     failed = run.failed;

@@ -6,6 +6,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/epoll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -22,7 +23,6 @@ namespace kovrix::sim {
 namespace {
 
 constexpr int kPollMs = 100;
-constexpr int kHangUpPauseMs = 2;
 
 template <class Fd>
 void CloseFd(Fd& fd) {
@@ -46,11 +46,26 @@ bool PtyServer::start() {
     tcsetattr(slave, TCSANOW, &tio);
   }
   char name[256];
-  if (ptsname_r(master, name, sizeof name) != 0 || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
+  // The master is watched edge-triggered: with no host holding the slave open it reports the
+  // hang-up once rather than at every look, and a host that opens the line again wakes the server
+  // with its first bytes (a pause between looks would delay every request after a reopen).
+  events_ = epoll_create1(EPOLL_CLOEXEC);
+  epoll_event onMaster{};
+  onMaster.events = EPOLLIN | EPOLLET;
+  onMaster.data.fd = master;
+  if (ptsname_r(master, name, sizeof name) != 0 || events_ < 0 || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0 ||
+      epoll_ctl(events_, EPOLL_CTL_ADD, master, &onMaster) != 0) {
     ::close(master);
     ::close(slave);
+    CloseFd(events_);
+    CloseFd(wake_[0]);
+    CloseFd(wake_[1]);
     return false;
   }
+  epoll_event onWake{};
+  onWake.events = EPOLLIN;
+  onWake.data.fd = wake_[0];
+  epoll_ctl(events_, EPOLL_CTL_ADD, wake_[0], &onWake);
   // The server keeps no slave descriptor: it would keep the line from hanging up and would
   // keep a host's exclusive-use flag alive after the host closed it.
   ::close(slave);
@@ -113,6 +128,7 @@ void PtyServer::stop() {
   CloseFd(listen_);
   CloseFd(wake_[0]);
   CloseFd(wake_[1]);
+  CloseFd(events_);
 }
 
 bool PtyServer::Write(std::string_view bytes) {
@@ -180,31 +196,33 @@ void PtyServer::Run() {
   bool hungUp = false;
   char buffer[4096];
   while (!Stopping()) {
-    pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    const int n = ::poll(fds, 2, kPollMs);
+    epoll_event ready[2];
+    const int n = epoll_wait(events_, ready, 2, kPollMs);
     if (Stopping()) break;
     if (n < 0 && errno != EINTR) break;
     if (n <= 0) {
       OnIdle(std::chrono::steady_clock::now());
       continue;
     }
-    if (fds[0].revents & POLLIN) {
+    bool onMaster = false;
+    for (int i = 0; i < n; ++i) onMaster = onMaster || ready[i].data.fd == master_;
+    if (!onMaster) continue;
+    // An edge is told once: read everything there is. The read that ends it tells whether a
+    // host holds the line (nothing more yet) or none does (EIO).
+    while (!Stopping()) {
       const ssize_t got = ::read(master_, buffer, sizeof buffer);
       if (got > 0) {
         hungUp = false;
         OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
         continue;
       }
-    }
-    if (fds[0].revents & (POLLHUP | POLLERR)) {
-      // No host holds the slave open: poll would report this at once, so pause between looks.
-      if (!hungUp) {
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && errno != EAGAIN && !hungUp) {
         OnHangUp();
         ++hangUps_;
+        hungUp = true;
       }
-      hungUp = true;
-      pollfd w{wake_[0], POLLIN, 0};
-      ::poll(&w, 1, kHangUpPauseMs);
+      break;
     }
   }
 }

@@ -70,6 +70,7 @@ class PtyServer {
   std::intptr_t listen_ = -1;
   std::intptr_t conn_ = -1;
   int wake_[2] = {-1, -1};
+  int events_ = -1;  // the pseudo-terminal's event queue (Linux epoll)
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<long> hangUps_{0};

@@ -2,7 +2,9 @@
 // outcomes survive; a torn record reads as no record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 
 #include "server/receipt_journal.h"
@@ -61,6 +63,46 @@ TEST_F(ReceiptJournalTest, ATornOrForeignFileReadsAsNoPendingReceipt) {
   ReceiptJournal memory("");
   EXPECT_TRUE(memory.Begin(JournalEntry{memory.NextRequest(), 1, "non-fiscal", "open", ""}));
   EXPECT_TRUE(memory.pending());
+}
+
+// The outcomes file across many receipts and crashes: the last kKeptOutcomes outcomes are found
+// after a restart, a line a crash cut short is passed over (and the next outcome appended after it
+// still reads), and a file of the earlier whole-array form is read.
+TEST_F(ReceiptJournalTest, KeptOutcomesSurviveManyReceiptsATornLineAndTheEarlierForm) {
+  const std::size_t kept = ReceiptJournal::kKeptOutcomes;
+  const std::uint64_t total = 3 * kept + 5;
+  {
+    ReceiptJournal j(path);
+    for (std::uint64_t i = 1; i <= total; ++i) {
+      ASSERT_TRUE(j.Begin(JournalEntry{j.NextRequest(), 1, "fiscal", "open", ""}));
+      j.Finish(Outcome{200, {{"number", std::to_string(i)}}});
+    }
+  }
+  const std::string outcomes = path + ".outcomes";
+  std::ifstream in(outcomes);
+  const std::size_t lines = std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n');
+  EXPECT_LE(lines, 2 * kept);
+  EXPECT_TRUE(testing::OwnerOnlyFile(outcomes));
+
+  std::ofstream(outcomes, std::ios::app) << R"({"request":)" << total + 1 << R"(,"status":200,"bo)";
+  {
+    ReceiptJournal j(path);
+    EXPECT_FALSE(j.Find(total - kept));
+    for (std::uint64_t r = total - kept + 1; r <= total; ++r) {
+      ASSERT_TRUE(j.Find(r)) << r;
+      EXPECT_EQ(j.Find(r)->body["number"], std::to_string(r));
+    }
+    EXPECT_FALSE(j.Find(total + 1));
+    ASSERT_TRUE(j.Begin(JournalEntry{j.NextRequest(), 1, "fiscal", "open", ""}));
+    j.Finish(Outcome{409, {{"annulled", true}}});
+  }
+  EXPECT_EQ(ReceiptJournal(path).Find(total + 1)->status, 409);
+
+  std::ofstream(outcomes, std::ios::trunc) << R"([{"request":3,"status":409,"body":{"annulled":true}},{"request":4,"status":200,"body":{}}])";
+  ReceiptJournal earlier(path);
+  ASSERT_TRUE(earlier.Find(3));
+  EXPECT_EQ(earlier.Find(3)->status, 409);
+  EXPECT_TRUE(earlier.Find(4));
 }
 
 }  // namespace
