@@ -16,4 +16,7 @@ bool GetErrorText(ReplyRecord record, std::string& text);
 /// None): "connection closed by the converter", ...
 std::string LinkFaultText(LinkFault fault);
 
+/// Answers the same in Russian (UTF-8), for the window: "конвертер закрыл соединение", ...
+std::string LinkFaultRussianText(LinkFault fault);
+
 }  // namespace kovrix
