@@ -26,8 +26,8 @@ enum Column { kArea, kField, kDevice, kProfile, kColumns };
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
 // A profile refused whole: each field's problem in Russian after its JSON Pointer.
-QString ProblemsText(const std::vector<session::ProfileProblem>& problems) {
-  QString text = QStringLiteral("Профиль не принят, ничего не отправлено:");
+QString ProblemsText(const QString& heading, const std::vector<session::ProfileProblem>& problems) {
+  QString text = heading;
   for (const auto& p : problems) {
     text += QStringLiteral("\n  ") + Utf8(p.path.empty() ? p.russian : p.path + ": " + p.russian);
   }
@@ -164,7 +164,7 @@ void DeviceProfileScreen::OpenAndCompare() {
     return;
   }
   if (const auto problems = session::CheckProfile(profile); !problems.empty()) {
-    ui().ShowMessage(ProblemsText(problems));
+    ui().ShowMessage(ProblemsText(QStringLiteral("Профиль не принят, ничего не отправлено:"), problems));
     return;
   }
   profile_ = profile;
@@ -235,6 +235,11 @@ void DeviceProfileScreen::Apply() {
   state().lastReply = LatestRecord();
   if (plan.failure) {
     ShowFailure(QStringLiteral("Чтение профиля"), *plan.failure);
+    return;
+  }
+  // What the file's check cannot know: the registrator's own size (its payment types, its logo).
+  if (plan.status == session::ApplyResult::Status::BadInput) {
+    ui().ShowMessage(ProblemsText(QStringLiteral("Профиль не принят, ничего не записано:"), plan.problems));
     return;
   }
   QString refused;

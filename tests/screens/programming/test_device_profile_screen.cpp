@@ -213,5 +213,24 @@ TEST_F(DeviceProfileScreenTest, TheRegistratorsRefusalsAreShownInRussianWithItsO
   server.faults().Clear();
 }
 
+// A profile the registrator's own size refuses (a logo wider than it takes) is named as refused
+// when applied, not taken for one with nothing to write.
+TEST_F(DeviceProfileScreenTest, AProfileTheRegistratorsSizeRefusesIsNamedWhenApplied) {
+  WriteFile(json{{"format", 1},
+                 {"decimalPoint", 3},
+                 {"logo", {{"width", 400}, {"height", 1}, {"bitmap", std::string(100, 'F')}}}});
+  Open(screen);
+  ui.fileNames = {path};
+  Click(screen.CompareButton());
+  ASSERT_TRUE(screen.ApplyButton()->isEnabled());
+  TakeSent();
+  Click(screen.ApplyButton());
+  EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Профиль не принят, ничего не записано:\n"
+                                                     "  /logo/width: шире, чем принимает регистратор (наибольшая "
+                                                     "ширина в точках: 384)"});
+  EXPECT_TRUE(ui.questions.empty());
+  EXPECT_EQ(Writes(), 0);
+}
+
 }  // namespace
 }  // namespace kovrix::test
