@@ -214,7 +214,7 @@ std::string LinkFaultRussianText(LinkFault fault) {
     case LinkFault::Flood:
       return "порт передаёт байты, которые не являются ответом регистратора (к порту подключено другое устройство?)";
     case LinkFault::Closed: return "конвертер закрыл соединение";
-    case LinkFault::NotConnected: return "соединение с конвертером потеряно и не восстановлено; ничего не отправлено";
+    case LinkFault::NotConnected: return "соединение с конвертером потеряно и не восстановлено";
   }
   return {};
 }
