@@ -208,4 +208,15 @@ std::string LinkFaultText(LinkFault fault) {
   return {};
 }
 
+std::string LinkFaultRussianText(LinkFault fault) {
+  switch (fault) {
+    case LinkFault::None: break;
+    case LinkFault::Flood:
+      return "порт передаёт байты, которые не являются ответом регистратора (к порту подключено другое устройство?)";
+    case LinkFault::Closed: return "конвертер закрыл соединение";
+    case LinkFault::NotConnected: return "соединение с конвертером потеряно и не восстановлено";
+  }
+  return {};
+}
+
 }  // namespace kovrix

@@ -16,4 +16,8 @@ bool GetErrorText(ReplyRecord record, std::string& text);
 /// None): "connection closed by the converter", ...
 std::string LinkFaultText(LinkFault fault);
 
+/// Answers the same in Russian (UTF-8), for the window: "конвертер закрыл соединение", ... It tells
+/// what became of the connection only; whether anything was sent the caller says after it.
+std::string LinkFaultRussianText(LinkFault fault);
+
 }  // namespace kovrix

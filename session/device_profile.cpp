@@ -21,29 +21,56 @@ using profile::Unit;
 using profile::UnitContext;
 using Leaves = std::vector<std::pair<std::string, json>>;
 
+// A text of a run in its two languages: English for kovrix-cli and the service, Russian for the window.
+struct Texts {
+  std::string english;
+  std::string russian;
+};
+
+const Texts kStoppedBeforeIt{"stopped before it", "остановлено перед этим шагом"};
+
+Texts Reading(const Unit& u) { return {"reading the " + u.name, "чтение " + u.russianName}; }
+Texts Writing(const Unit& u) { return {"writing the " + u.name, "запись " + u.russianName}; }
+Texts ReadingBack(const Unit& u) { return {"reading back the " + u.name, "проверочное чтение " + u.russianName}; }
+
+DeviceFailure Failed(bool lost, const Texts& step, const std::string& errorCode, const Texts& message) {
+  return DeviceFailure{lost, step.english, errorCode, message.english, step.russian, message.russian};
+}
+
 // The outcome of one exchange: nothing when it went through, else why not.
-std::optional<DeviceFailure> Failure(const ReplyRecord* r, int err, const std::string& step) {
-  if (err < 0) return DeviceFailure{false, step, "", "the command refused its arguments (" + std::to_string(err) + ")"};
+std::optional<DeviceFailure> Failure(const ReplyRecord* r, int err, const Texts& step) {
+  if (err < 0) {
+    const std::string code = std::to_string(err);
+    return Failed(false, step, "",
+                  {"the command refused its arguments (" + code + ")",
+                   "команда не приняла свои аргументы (" + code + ")"});
+  }
+  const bool linkFault = r->linkFault != LinkFault::None;
+  const Texts fault = linkFault ? Texts{LinkFaultText(r->linkFault), LinkFaultRussianText(r->linkFault)} : Texts{};
   if (ReplyLost(*r)) {
-    const std::string why = r->linkFault != LinkFault::None ? LinkFaultText(r->linkFault) : "no reply";
-    return DeviceFailure{true, step, "", why + ": what the registrator did is unknown"};
+    const Texts why = linkFault ? fault : Texts{"no reply", "нет ответа"};
+    return Failed(true, step, "",
+                  {why.english + ": what the registrator did is unknown",
+                   why.russian + ": что сделал регистратор, неизвестно"});
   }
   if (r->status & ST_NO_REPLY) {
-    const std::string why = r->linkFault != LinkFault::None ? LinkFaultText(r->linkFault) : "the port is not open";
-    return DeviceFailure{false, step, "", why + ": nothing was sent"};
+    const Texts why = linkFault ? fault : Texts{"the port is not open", "порт не открыт"};
+    return Failed(false, step, "", {why.english + ": nothing was sent", why.russian + ": ничего не отправлено"});
   }
   std::string text;
   if (GetErrorText(*r, text)) return std::nullopt;
-  return DeviceFailure{false, step, Cp1251ToUtf8(r->errorText),
-                       "the registrator refused it with " + Cp1251ToUtf8(r->errorText) +
-                           (text.empty() ? std::string() : ": " + Cp1251ToUtf8(text))};
+  // The registrator's own text of its error code, Russian in both languages.
+  const std::string code = Cp1251ToUtf8(r->errorText);
+  const std::string own = text.empty() ? std::string() : ": " + Cp1251ToUtf8(text);
+  return Failed(false, step, code,
+                {"the registrator refused it with " + code + own, "регистратор отказал (ошибка " + code + ")" + own});
 }
 
 // The diagnostic read every run starts with: the number of payment types and the state bits.
 std::optional<DeviceFailure> Diagnose(UnitContext& c, ordered_json* source) {
   int err = 0;
   const ReplyRecord* r = GetDiagnosticInfo(c.access.password, err);
-  if (auto failed = Failure(r, err, "GetDiagnosticInfo")) return failed;
+  if (auto failed = Failure(r, err, {"GetDiagnosticInfo", "чтение диагностической информации"})) return failed;
   int count = 0;
   ParseDecimalInt(r->field(11), count);
   c.paymentTypes = count <= 0 || count > profile::kMaxPaymentTypes ? profile::kMaxPaymentTypes : count;
@@ -60,12 +87,12 @@ std::optional<DeviceFailure> Diagnose(UnitContext& c, ordered_json* source) {
 }
 
 std::optional<DeviceFailure> ReadUnit(Unit& u, UnitContext& c, json& value) {
-  const std::string step = "reading the " + u.name;
+  const Texts step = Reading(u);
   try {
     const ReplyRecord* r = u.read(c, value);
     return Failure(r, 0, step);
   } catch (const profile::UnreadableReply& e) {
-    return DeviceFailure{false, step, "", e.message};
+    return Failed(false, step, "", {e.message, e.russian});
   }
 }
 
@@ -100,20 +127,27 @@ ordered_json Ordered(const json& doc, const ordered_json& source) {
   return out;
 }
 
-std::optional<std::string> StateRefusal(const Unit& u, const UnitContext& c) {
+std::optional<Texts> StateRefusal(const Unit& u, const UnitContext& c) {
   switch (u.rule) {
     case profile::Rule::None:
       return std::nullopt;
     case profile::Rule::NotFiscalised:
-      if (c.fiscalised) return std::string("the registrator is fiscalised: its fiscal numbers are fixed");
+      if (c.fiscalised) {
+        return Texts{"the registrator is fiscalised: its fiscal numbers are fixed",
+                     "регистратор фискализирован: его фискальные номера изменить нельзя"};
+      }
       [[fallthrough]];
     case profile::Rule::ShiftClosed:
-      if (c.shiftOpen) return std::string("a shift is open: close it with a Z report first");
+      if (c.shiftOpen) {
+        return Texts{"a shift is open: close it with a Z report first", "открыта смена: сначала закройте её Z-отчетом"};
+      }
       return std::nullopt;
     case profile::Rule::OperatorPassword:
       if (!c.profile.contains(json::json_pointer(u.extra.front()))) {
-        return "the registrator writes an operator's name only with the operator's password, and the profile gives "
-               "none at " + u.extra.front();
+        return Texts{"the registrator writes an operator's name only with the operator's password, and the profile "
+                     "gives none at " + u.extra.front(),
+                     "регистратор записывает имя оператора только вместе с его паролем, а профиль не задаёт " +
+                         u.extra.front()};
       }
       return std::nullopt;
   }
@@ -124,7 +158,7 @@ struct Step {
   Unit* unit;
   json target;               // what the unit's write sends
   std::vector<std::size_t> fields;  // indexes into the result's fields
-  std::optional<std::string> refusal;
+  std::optional<Texts> refusal;
 };
 
 // A password is never echoed; the logo's bitmap is summed up by its size.
@@ -166,7 +200,7 @@ ReadResult ReadProfile(const ReadOptions& options) {
   for (Unit& u : units) {
     if (!u.read) continue;
     if (options.progress && !options.progress(done, total)) {
-      result.failure = DeviceFailure{false, "reading the " + u.name, "", "stopped before it"};
+      result.failure = Failed(false, Reading(u), "", kStoppedBeforeIt);
       break;
     }
     json value;
@@ -235,9 +269,11 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
   // What the registrator's own size decides.
   if (wanted.contains("paymentTypes") && static_cast<int>(wanted["paymentTypes"].size()) > c.paymentTypes) {
     for (std::size_t k = static_cast<std::size_t>(c.paymentTypes); k < wanted["paymentTypes"].size(); ++k) {
+      const std::string count = std::to_string(c.paymentTypes);
+      const std::string last = std::to_string(c.paymentTypes - 1);
       result.problems.push_back({"/paymentTypes/" + std::to_string(k),
-                                 "the registrator has " + std::to_string(c.paymentTypes) + " payment types (0.." +
-                                     std::to_string(c.paymentTypes - 1) + ")"});
+                                 "the registrator has " + count + " payment types (0.." + last + ")",
+                                 "в регистраторе форм оплаты: " + count + " (номера 0.." + last + ")"});
     }
     result.status = ApplyResult::Status::BadInput;
     return result;
@@ -246,12 +282,14 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
   if (wanted.contains("logo")) {
     const json& logo = wanted["logo"];
     if (c.logoMaxWidth > 0 && logo["width"].get<int>() > c.logoMaxWidth) {
-      result.problems.push_back({"/logo/width", "the registrator takes a logo at most " + std::to_string(c.logoMaxWidth) +
-                                                    " pixels wide"});
+      const std::string most = std::to_string(c.logoMaxWidth);
+      result.problems.push_back({"/logo/width", "the registrator takes a logo at most " + most + " pixels wide",
+                                 "шире, чем принимает регистратор (наибольшая ширина в точках: " + most + ")"});
     }
     if (c.logoBytes > 0 && static_cast<int>(logo["bitmap"].get<std::string>().size() / 2) > c.logoBytes) {
-      result.problems.push_back({"/logo/bitmap", "the registrator keeps at most " + std::to_string(c.logoBytes) +
-                                                     " bytes of logo"});
+      const std::string most = std::to_string(c.logoBytes);
+      result.problems.push_back({"/logo/bitmap", "the registrator keeps at most " + most + " bytes of logo",
+                                 "больше памяти логотипа регистратора (наибольший размер в байтах: " + most + ")"});
     }
     if (!result.problems.empty()) {
       result.status = ApplyResult::Status::BadInput;
@@ -300,11 +338,12 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
         step.target[json::json_pointer(rel)] = v;
       }
       step.fields.push_back(result.fields.size());
-      result.fields.push_back(FieldResult{path, FieldOutcome::NotTried, ordered_json::parse(v.dump()), "", false});
+      result.fields.push_back(FieldResult{path, FieldOutcome::NotTried, ordered_json::parse(v.dump()), "", "", false});
     }
     for (const std::string& e : blind) {
       step.fields.push_back(result.fields.size());
-      result.fields.push_back(FieldResult{e, FieldOutcome::NotTried, Shown(e, wanted.at(json::json_pointer(e))), "", false});
+      result.fields.push_back(
+          FieldResult{e, FieldOutcome::NotTried, Shown(e, wanted.at(json::json_pointer(e))), "", "", false});
     }
     if (!step.fields.empty()) steps.push_back(std::move(step));
   }
@@ -316,7 +355,8 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
     refusedUpFront = true;
     for (std::size_t i : s.fields) {
       result.fields[i].outcome = FieldOutcome::Refused;
-      result.fields[i].reason = *s.refusal;
+      result.fields[i].reason = s.refusal->english;
+      result.fields[i].russianReason = s.refusal->russian;
       result.fields[i].upFront = true;
     }
   }
@@ -336,21 +376,22 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
   for (Step& s : steps) {
     if (s.refusal) continue;
     Unit& u = *s.unit;
-    auto mark = [&](FieldOutcome outcome, const std::string& reason) {
+    auto mark = [&](FieldOutcome outcome, const Texts& reason) {
       for (std::size_t i : s.fields) {
         result.fields[i].outcome = outcome;
-        result.fields[i].reason = reason;
+        result.fields[i].reason = reason.english;
+        result.fields[i].russianReason = reason.russian;
       }
     };
     if (options.progress && !options.progress(done, total)) {
       result.status = ApplyResult::Status::Stopped;
-      result.failure = DeviceFailure{false, "writing the " + u.name, "", "stopped before it"};
+      result.failure = Failed(false, Writing(u), "", kStoppedBeforeIt);
       return result;
     }
     int err = 0;
     const ReplyRecord* r = u.write(c, s.target, err);
-    if (auto failed = Failure(r, err, "writing the " + u.name)) {
-      mark(failed->lost ? FieldOutcome::Unknown : FieldOutcome::Refused, failed->message);
+    if (auto failed = Failure(r, err, Writing(u))) {
+      mark(failed->lost ? FieldOutcome::Unknown : FieldOutcome::Refused, {failed->message, failed->russianMessage});
       result.status = failed->lost ? ApplyResult::Status::Lost : ApplyResult::Status::Stopped;
       result.failure = failed;
       return result;
@@ -359,8 +400,8 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
     if (u.read) {
       json back = json::object();
       if (auto failed = ReadUnit(u, c, back)) {
-        const std::string reason = "written, but " + failed->step + " failed: " + failed->message;
-        mark(FieldOutcome::Unknown, reason);
+        mark(FieldOutcome::Unknown, {"written, but " + failed->step + " failed: " + failed->message,
+                                     "записано, но " + failed->russianStep + " не удалось: " + failed->russianMessage});
         result.status = failed->lost ? ApplyResult::Status::Lost : ApplyResult::Status::Stopped;
         result.failure = failed;
         return result;
@@ -376,15 +417,17 @@ ApplyResult ApplyProfile(const json& wanted, const ApplyOptions& options) {
           f.outcome = FieldOutcome::Written;
         } else {
           f.outcome = FieldOutcome::Refused;
-          f.reason = "the registrator took the write but reads back " +
-                     (readBack.contains(p) ? readBack.at(p).dump() : std::string("nothing"));
+          const bool got = readBack.contains(p);
+          f.reason = "the registrator took the write but reads back " + (got ? readBack.at(p).dump() : "nothing");
+          f.russianReason =
+              "регистратор принял запись, но при чтении возвращает " + (got ? readBack.at(p).dump() : "ничего");
           result.status = ApplyResult::Status::Stopped;
-          result.failure = DeviceFailure{false, "reading back the " + u.name, "", f.reason};
+          result.failure = Failed(false, ReadingBack(u), "", {f.reason, f.russianReason});
         }
       }
       if (result.status == ApplyResult::Status::Stopped) return result;
     } else {
-      mark(FieldOutcome::Written, "");
+      mark(FieldOutcome::Written, {});
     }
     ++done;
   }

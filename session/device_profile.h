@@ -29,9 +29,12 @@ const std::vector<std::string>& ProfileAreas();
 bool AreaReadable(const std::string& area);
 
 /// A field of a profile that cannot be taken, named by its JSON Pointer ("/taxes/2/rate").
+/// Every text of a run comes in English (kovrix-cli, the service's JSON answers) and in Russian
+/// (the window), both made where the text is made.
 struct ProfileProblem {
   std::string path;
-  std::string message;
+  std::string message;  // English: "must be an integer"
+  std::string russian;  // the same in Russian: "должно быть целым числом"
 };
 
 /// Checks a profile document whole: its format, the types of its values and each field's limits
@@ -63,9 +66,11 @@ struct ReadOptions {
 /// Why a run stopped talking to the registrator.
 struct DeviceFailure {
   bool lost = false;        // no valid reply (silence, NAK, bad checksum): the outcome is unknown
-  std::string step;         // the command and what it was about: "GetTaxes (tax 2)"
+  std::string step;         // what was being done: "reading the tax Б"
   std::string errorCode;    // the reply's error field when the device refused
   std::string message;      // English, the device's own text (UTF-8) after it when it has one
+  std::string russianStep;     // the step in Russian: "чтение налога Б"
+  std::string russianMessage;  // the message in Russian, the device's own text as in `message`
 };
 
 struct ReadResult {
@@ -115,6 +120,7 @@ struct FieldResult {
   FieldOutcome outcome = FieldOutcome::NotTried;
   nlohmann::ordered_json value;  // the profile's value
   std::string reason;            // why refused or unknown
+  std::string russianReason;     // the same in Russian
   bool upFront = false;          // refused before anything was written
 };
 

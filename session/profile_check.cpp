@@ -74,55 +74,75 @@ namespace {
 using nlohmann::json;
 using namespace profile;
 
+// A message many fields share, in both languages.
+struct Said {
+  const char* english;
+  const char* russian;
+};
+
+const Said kNotObject{"must be an object", "должно быть объектом"};
+const Said kNotText{"must be a text", "должно быть текстом"};
+const Said kNotField{"is not a field of this profile format", "такого поля нет в профиле этого формата"};
+
 class Checker {
  public:
   std::vector<ProfileProblem> problems;
 
-  void Problem(const std::string& path, const std::string& message) { problems.push_back({path, message}); }
+  // Every problem is told in English (kovrix-cli, the service) and in Russian (the window).
+  void Problem(const std::string& path, const std::string& english, const std::string& russian) {
+    problems.push_back({path, english, russian});
+  }
+  void Problem(const std::string& path, const Said& said) { Problem(path, said.english, said.russian); }
 
   // An object whose keys are all known; answers false (with the problem) when it is not an object.
   bool Object(const json& v, const std::string& path, std::initializer_list<const char*> keys) {
     if (!v.is_object()) {
-      Problem(path, "must be an object");
+      Problem(path, kNotObject);
       return false;
     }
     const std::set<std::string> known(keys.begin(), keys.end());
     for (const auto& [key, value] : v.items()) {
-      if (!known.count(key)) Problem(path + "/" + key, "is not a field of this profile format");
+      if (!known.count(key)) Problem(path + "/" + key, kNotField);
     }
     return true;
   }
 
   bool Array(const json& v, const std::string& path, int most) {
     if (!v.is_array()) {
-      Problem(path, "must be an array");
+      Problem(path, "must be an array", "должно быть массивом");
       return false;
     }
-    if (static_cast<int>(v.size()) > most) Problem(path, "has " + std::to_string(v.size()) + " entries, at most " +
-                                                            std::to_string(most));
+    if (static_cast<int>(v.size()) > most) {
+      const std::string has = std::to_string(v.size());
+      Problem(path, "has " + has + " entries, at most " + std::to_string(most),
+              "элементов: " + has + ", допустимо не более " + std::to_string(most));
+    }
     return true;
   }
 
   void Bool(const json& v, const std::string& path) {
-    if (!v.is_boolean()) Problem(path, "must be true or false");
+    if (!v.is_boolean()) Problem(path, "must be true or false", "должно быть true или false");
   }
 
   void Integer(const json& v, const std::string& path, long long lo, long long hi) {
     if (!v.is_number_integer()) {
-      Problem(path, "must be an integer");
+      Problem(path, "must be an integer", "должно быть целым числом");
       return;
     }
     const long long n = v.is_number_unsigned() && v.get<unsigned long long>() > 9223372036854775807ULL
                             ? hi + 1
                             : v.get<long long>();
-    if (n < lo || n > hi) Problem(path, "must be " + std::to_string(lo) + ".." + std::to_string(hi));
+    if (n < lo || n > hi) {
+      Problem(path, "must be " + std::to_string(lo) + ".." + std::to_string(hi),
+              "должно быть от " + std::to_string(lo) + " до " + std::to_string(hi));
+    }
   }
 
   void Enum(const json& v, const std::string& path, const auto& names) {
     if (!v.is_string() || IndexOf(names, v.get<std::string>()) < 0) {
       std::string list;
       for (const char* n : names) list += std::string(list.empty() ? "" : ", ") + "\"" + n + "\"";
-      Problem(path, "must be one of " + list);
+      Problem(path, "must be one of " + list, "должно быть одним из значений: " + list);
     }
   }
 
@@ -130,27 +150,31 @@ class Checker {
   // no control characters, at most `most` characters.
   void Text(const json& v, const std::string& path, int most) {
     if (!v.is_string()) {
-      Problem(path, "must be a text");
+      Problem(path, kNotText);
       return;
     }
     const std::string utf8 = v.get<std::string>();
     const std::string cp = Utf8ToCp1251(utf8);
     if (Cp1251ToUtf8(cp) != utf8) {
-      Problem(path, "has characters the registrator's code page (cp1251) lacks");
+      Problem(path, "has characters the registrator's code page (cp1251) lacks",
+              "содержит символы, которых нет в кодовой странице регистратора (cp1251)");
       return;
     }
     if (cp.find(';') != std::string::npos) {
-      Problem(path, "must not contain \";\"");
+      Problem(path, "must not contain \";\"", "не должно содержать \";\"");
       return;
     }
     for (unsigned char c : cp) {
       if (c < 0x20 || c == 0x7F) {
-        Problem(path, "must not contain control characters (line breaks, tabs)");
+        Problem(path, "must not contain control characters (line breaks, tabs)",
+                "не должно содержать управляющих символов (переводов строки, табуляций)");
         return;
       }
     }
     if (static_cast<int>(cp.size()) > most) {
-      Problem(path, "is " + std::to_string(cp.size()) + " characters long, at most " + std::to_string(most));
+      const std::string length = std::to_string(cp.size());
+      Problem(path, "is " + length + " characters long, at most " + std::to_string(most),
+              "символов: " + length + ", допустимо не более " + std::to_string(most));
     }
   }
 
@@ -161,29 +185,37 @@ class Checker {
   // A text of digits: empty or exactly one of the lengths.
   void Digits(const json& v, const std::string& path, std::initializer_list<std::size_t> lengths) {
     if (!v.is_string()) {
-      Problem(path, "must be a text");
+      Problem(path, kNotText);
       return;
     }
     const std::string t = v.get<std::string>();
     const bool digits = AllDigits(t);
     bool length = t.empty();
     std::string list;
+    std::string russianList;
     for (std::size_t n : lengths) {
       length = length || t.size() == n;
       list += (list.empty() ? "" : " or ") + std::to_string(n);
+      russianList += (russianList.empty() ? "" : " или ") + std::to_string(n);
     }
-    if (!digits || !length) Problem(path, "must be empty or " + list + " digits");
+    if (!digits || !length) {
+      Problem(path, "must be empty or " + list + " digits", "должно быть пустым или из " + russianList + " цифр");
+    }
   }
 
   void Password(const json& v, const std::string& path, bool mayBeEmpty) {
     if (!v.is_string()) {
-      Problem(path, "must be a text");
+      Problem(path, kNotText);
       return;
     }
     const std::string t = v.get<std::string>();
     const bool digits = AllDigits(t);
     if (!digits || t.size() > 6 || (t.empty() && !mayBeEmpty)) {
-      Problem(path, mayBeEmpty ? "must be up to 6 digits" : "must be 1 to 6 digits");
+      if (mayBeEmpty) {
+        Problem(path, "must be up to 6 digits", "должно быть не длиннее 6 цифр");
+      } else {
+        Problem(path, "must be 1 to 6 digits", "должно быть от 1 до 6 цифр");
+      }
     }
   }
 
@@ -191,12 +223,12 @@ class Checker {
     std::set<std::string> known;
     for (const Switch& s : switches) known.insert(s.name);
     if (!v.is_object()) {
-      Problem(path, "must be an object");
+      Problem(path, kNotObject);
       return;
     }
     for (const auto& [key, value] : v.items()) {
       if (!known.count(key)) {
-        Problem(path + "/" + key, "is not a field of this profile format");
+        Problem(path + "/" + key, kNotField);
       } else {
         Bool(value, path + "/" + key);
       }
@@ -213,7 +245,10 @@ class Checker {
       const json& x = v[pulse];
       const bool ok = x.is_string() && x.get<std::string>().size() == 2 &&
                       x.get<std::string>().find_first_not_of("0123456789ABCDEF") == std::string::npos;
-      if (!ok) Problem(p + "/" + pulse, "must be two hexadecimal digits 0-9, A-F (\"32\")");
+      if (!ok) {
+        Problem(p + "/" + pulse, "must be two hexadecimal digits 0-9, A-F (\"32\")",
+                "должно быть двумя шестнадцатеричными цифрами 0-9, A-F (\"32\")");
+      }
     }
     if (v.contains("nameLineChars")) Integer(v["nameLineChars"], p + "/nameLineChars", 1, 99);
   }
@@ -230,16 +265,20 @@ class Checker {
         const std::string s = r.is_string() ? r.get<std::string>() : std::string();
         const bool ok = (s.size() == 4 || s.size() == 5) && s[s.size() - 3] == '.' &&
                         s.find_first_not_of("0123456789.") == std::string::npos && s.find('.') == s.size() - 3;
-        if (!ok) Problem(q + "/rate", "must be a percentage with two decimals, 0.00..99.99 (\"20.00\")");
+        if (!ok) {
+          Problem(q + "/rate", "must be a percentage with two decimals, 0.00..99.99 (\"20.00\")",
+                  "должно быть процентом с двумя знаками после точки, 0.00..99.99 (\"20.00\")");
+        }
       }
       if (t.contains("name")) Text(t["name"], q + "/name", kTaxNameChars);
       if (t.contains("linked")) {
         const json& l = t["linked"];
         const int letter = l.is_string() ? IndexOf(kTaxLetters, l.get<std::string>()) : -1;
         if (!l.is_null() && letter < 0) {
-          Problem(q + "/linked", "must be null or a tax letter А, Б, В, Г, Д");
+          Problem(q + "/linked", "must be null or a tax letter А, Б, В, Г, Д",
+                  "должно быть null или буквой налога А, Б, В, Г, Д");
         } else if (letter == static_cast<int>(i)) {
-          Problem(q + "/linked", "a tax cannot be linked to itself");
+          Problem(q + "/linked", "a tax cannot be linked to itself", "налог не может быть связан сам с собой");
         }
       }
     }
@@ -300,7 +339,8 @@ class Checker {
     for (const char* a : {"address", "mask", "gateway", "server"}) {
       if (!v.contains(a)) continue;
       if (!v[a].is_string() || !ParseDotted(v[a].get<std::string>())) {
-        Problem(p + "/" + a, "must be a dotted address of four parts 0..255 (\"10.0.0.1\")");
+        Problem(p + "/" + a, "must be a dotted address of four parts 0..255 (\"10.0.0.1\")",
+                "должно быть адресом из четырёх чисел 0..255 через точку (\"10.0.0.1\")");
       }
     }
     if (v.contains("port")) Integer(v["port"], p + "/port", 1, 65535);
@@ -311,7 +351,7 @@ class Checker {
   void Reminder(const json& v, const std::string& p) {
     if (!Object(v, p, {"date", "daysAhead", "events", "message"})) return;
     if (v.contains("date") && (!v["date"].is_string() || !ValidShortDate(v["date"].get<std::string>()))) {
-      Problem(p + "/date", "must be a real date dd.mm.yy");
+      Problem(p + "/date", "must be a real date dd.mm.yy", "должно быть существующей датой дд.мм.гг");
     }
     if (v.contains("daysAhead")) Integer(v["daysAhead"], p + "/daysAhead", 0, 999);
     if (v.contains("events")) Switches(v["events"], p + "/events", kReminderSwitches);
@@ -327,21 +367,23 @@ class Checker {
   void Logo(const json& v, const std::string& p) {
     if (!Object(v, p, {"width", "height", "bitmap"})) return;
     if (!v.contains("width") || !v.contains("height") || !v.contains("bitmap")) {
-      Problem(p, "must give width, height and bitmap");
+      Problem(p, "must give width, height and bitmap", "должно задавать width, height и bitmap");
       return;
     }
     Integer(v["width"], p + "/width", 1, 2040);
     Integer(v["height"], p + "/height", 1, 2040);
     const json& b = v["bitmap"];
     if (!b.is_string() || b.get<std::string>().find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
-      Problem(p + "/bitmap", "must be hexadecimal text");
+      Problem(p + "/bitmap", "must be hexadecimal text", "должно быть шестнадцатеричным текстом");
       return;
     }
     if (v["width"].is_number_integer() && v["height"].is_number_integer()) {
       const long long bytes = (v["width"].get<long long>() + 7) / 8 * v["height"].get<long long>();
       if (static_cast<long long>(b.get<std::string>().size()) != bytes * 2) {
-        Problem(p + "/bitmap", "must be " + std::to_string(bytes * 2) + " hexadecimal digits: " +
-                                   std::to_string(bytes) + " bytes, (width + 7) / 8 to a row");
+        const std::string digits = std::to_string(bytes * 2);
+        const std::string size = std::to_string(bytes);
+        Problem(p + "/bitmap", "must be " + digits + " hexadecimal digits: " + size + " bytes, (width + 7) / 8 to a row",
+                "шестнадцатеричных цифр должно быть " + digits + ": байт " + size + ", по (width + 7) / 8 на строку");
       }
     }
   }
@@ -355,12 +397,16 @@ class Checker {
       Password(v[m], p + "/" + m, false);
     }
     // One command sets the three mode passwords together.
-    if (modes != 0 && modes != 3) Problem(p, "gives some of the mode passwords: give programming, reports and admin together");
+    if (modes != 0 && modes != 3) {
+      Problem(p, "gives some of the mode passwords: give programming, reports and admin together",
+              "задаёт не все пароли режимов: programming, reports и admin задаются вместе");
+    }
     if (v.contains("reminder")) Password(v["reminder"], p + "/reminder", true);
     if (v.contains("operators")) {
       const json& ops = v["operators"];
       if (!ops.is_object()) {
-        Problem(p + "/operators", "must be an object of operator numbers 1..16");
+        Problem(p + "/operators", "must be an object of operator numbers 1..16",
+                "должно быть объектом с номерами операторов 1..16");
         return;
       }
       for (const auto& [key, value] : ops.items()) {
@@ -369,7 +415,7 @@ class Checker {
                             key.find_first_not_of("0123456789") == std::string::npos && (n = std::stoi(key)) >= 1 &&
                             n <= kOperatorCount;
         if (!number) {
-          Problem(p + "/operators/" + key, "is not an operator number 1..16");
+          Problem(p + "/operators/" + key, "is not an operator number 1..16", "не является номером оператора 1..16");
         } else {
           Password(value, p + "/operators/" + key, false);
         }
@@ -383,13 +429,17 @@ class Checker {
 std::vector<ProfileProblem> CheckProfile(const nlohmann::json& profile) {
   Checker c;
   if (!profile.is_object()) {
-    c.Problem("", "a profile is a JSON object");
+    c.Problem("", "a profile is a JSON object", "профиль должен быть объектом JSON");
     return c.problems;
   }
   if (!profile.contains("format")) {
-    c.Problem("/format", "is missing: this build reads profiles of format " + std::to_string(kProfileFormat));
+    const std::string format = std::to_string(kProfileFormat);
+    c.Problem("/format", "is missing: this build reads profiles of format " + format,
+              "отсутствует: эта версия программы читает профили формата " + format);
   } else if (profile["format"] != kProfileFormat) {
-    c.Problem("/format", "is not a profile format this build knows (it reads format " + std::to_string(kProfileFormat) + ")");
+    const std::string format = std::to_string(kProfileFormat);
+    c.Problem("/format", "is not a profile format this build knows (it reads format " + format + ")",
+              "неизвестный формат профиля (эта версия программы читает формат " + format + ")");
     return c.problems;  // the rest would be read by the wrong rules
   }
   for (const auto& [key, v] : profile.items()) {
@@ -398,7 +448,7 @@ std::vector<ProfileProblem> CheckProfile(const nlohmann::json& profile) {
     } else if (key == "source") {
       if (c.Object(v, p, {"model", "version", "serial"})) {
         for (const auto& [k, x] : v.items()) {
-          if (!x.is_string()) c.Problem(p + "/" + k, "must be a text");
+          if (!x.is_string()) c.Problem(p + "/" + k, kNotText);
         }
       }
     } else if (key == "registratorParameters") {
@@ -426,7 +476,7 @@ std::vector<ProfileProblem> CheckProfile(const nlohmann::json& profile) {
     } else if (key == "passwords") {
       c.Passwords(v, p);
     } else {
-      c.Problem(p, "is not an area of this profile format");
+      c.Problem(p, "is not an area of this profile format", "такой области нет в профиле этого формата");
     }
   }
   return c.problems;

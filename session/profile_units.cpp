@@ -37,7 +37,8 @@ long long Number(const ReplyRecord& r, int field, const std::string& what) {
   }
   if (t.empty() || used != t.size()) {
     throw UnreadableReply{"the reply to " + what + " has '" + Utf8(t) + "' where a number belongs (field " +
-                          std::to_string(field) + ")"};
+                              std::to_string(field) + ")",
+                          "в поле " + std::to_string(field) + " ответа вместо числа '" + Utf8(t) + "'"};
   }
   return value;
 }
@@ -61,7 +62,8 @@ int MaskOf(const json& value, const std::array<Switch, N>& switches) {
 template <std::size_t N>
 json NameOf(long long index, const std::array<const char*, N>& names, const std::string& what) {
   if (index < 0 || index >= static_cast<long long>(N)) {
-    throw UnreadableReply{"the reply to " + what + " has the unknown value " + std::to_string(index)};
+    throw UnreadableReply{"the reply to " + what + " has the unknown value " + std::to_string(index),
+                          "в ответе неизвестное значение " + std::to_string(index)};
   }
   return names[static_cast<std::size_t>(index)];
 }
@@ -81,7 +83,9 @@ std::uint32_t WireAddress(const ReplyRecord& r, int field) {
   const std::string& t = r.field(field);
   if (t.size() != 8 || t.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
     throw UnreadableReply{"the network settings' field " + std::to_string(field) + " is '" + Utf8(t) +
-                          "', not eight hexadecimal digits"};
+                              "', not eight hexadecimal digits",
+                          "поле " + std::to_string(field) + " параметров связи — '" + Utf8(t) +
+                              "', а не восемь шестнадцатеричных цифр"};
   }
   return static_cast<std::uint32_t>(std::stoul(t, nullptr, 16));
 }
@@ -90,7 +94,9 @@ int WireLowFirst(const ReplyRecord& r, int field) {
   const std::string& t = r.field(field);
   if (t.size() != 4 || t.find_first_not_of("0123456789ABCDEF") != std::string::npos) {
     throw UnreadableReply{"the network settings' field " + std::to_string(field) + " is '" + Utf8(t) +
-                          "', not four hexadecimal digits"};
+                              "', not four hexadecimal digits",
+                          "поле " + std::to_string(field) + " параметров связи — '" + Utf8(t) +
+                              "', а не четыре шестнадцатеричные цифры"};
   }
   const int v = static_cast<int>(std::stoul(t, nullptr, 16));
   return ((v & 0xFF) << 8) | (v >> 8);
@@ -122,8 +128,8 @@ const json* Given(const json& profile, const std::string& pointer) {
 }
 
 void AddRegistratorParameters(std::vector<Unit>& units) {
-  Unit u{"registratorParameters", "registrator parameters", {"/registratorParameters"}, {}, Rule::None, {}, {},
-         "/registratorParameters"};
+  Unit u{"registratorParameters", "registrator parameters", "параметров регистратора", {"/registratorParameters"}, {},
+         Rule::None, {}, {}, "/registratorParameters"};
   u.read = [](UnitContext& c, json& v) {
     int err = 0;
     const ReplyRecord* r = GetRegistratorParams(c.access.password, err);
@@ -147,7 +153,8 @@ void AddRegistratorParameters(std::vector<Unit>& units) {
 }
 
 void AddDecimalPoint(std::vector<Unit>& units) {
-  Unit u{"decimalPoint", "decimal point", {"/decimalPoint"}, {}, Rule::ShiftClosed, {}, {}, "/decimalPoint"};
+  Unit u{"decimalPoint", "decimal point", "позиции десятичной точки", {"/decimalPoint"}, {}, Rule::ShiftClosed, {}, {},
+         "/decimalPoint"};
   u.read = [](UnitContext& c, json& v) {
     int err = 0;
     const ReplyRecord* r = GetDecimalPoint(c.access.password, err);
@@ -161,7 +168,8 @@ void AddDecimalPoint(std::vector<Unit>& units) {
 void AddTaxes(std::vector<Unit>& units) {
   for (int n = 0; n < kTaxCount; ++n) {
     const std::string base = "/taxes/" + std::to_string(n);
-    Unit u{"taxes", std::string("tax ") + kTaxLetters[static_cast<std::size_t>(n)], {base}, {}, Rule::ShiftClosed, {}, {}, base};
+    const std::string letter = kTaxLetters[static_cast<std::size_t>(n)];
+    Unit u{"taxes", "tax " + letter, "налога " + letter, {base}, {}, Rule::ShiftClosed, {}, {}, base};
     u.read = [n](UnitContext& c, json& v) {
       int err = 0;
       const ReplyRecord* r = GetTaxes(c.access.password, n, err);
@@ -183,7 +191,8 @@ void AddTaxes(std::vector<Unit>& units) {
 }
 
 void AddFiscal(std::vector<Unit>& units) {
-  Unit number{"fiscal", "fiscal number", {"/fiscal/fiscalNumber"}, {}, Rule::NotFiscalised, {}, {}, "/fiscal"};
+  Unit number{"fiscal", "fiscal number", "фискального номера", {"/fiscal/fiscalNumber"}, {}, Rule::NotFiscalised,
+              {}, {}, "/fiscal"};
   number.read = [](UnitContext& c, json& v) {
     int err = 0;
     const ReplyRecord* r = GetFiscalNumber(c.access.password, err);
@@ -195,8 +204,8 @@ void AddFiscal(std::vector<Unit>& units) {
   };
   units.push_back(std::move(number));
 
-  Unit ids{"fiscal", "identification and tax numbers", {"/fiscal/taxId", "/fiscal/taxNumber"}, {},
-           Rule::NotFiscalised, {}, {}, "/fiscal"};
+  Unit ids{"fiscal", "identification and tax numbers", "идентификационного и налогового номеров",
+           {"/fiscal/taxId", "/fiscal/taxNumber"}, {}, Rule::NotFiscalised, {}, {}, "/fiscal"};
   ids.read = [](UnitContext& c, json& v) {
     int err = 0;
     const ReplyRecord* r = GetTaxIdNumber(c.access.password, err);
@@ -212,7 +221,8 @@ void AddFiscal(std::vector<Unit>& units) {
 void AddPaymentTypes(std::vector<Unit>& units, int count) {
   for (int k = 0; k < count; ++k) {
     const std::string base = "/paymentTypes/" + std::to_string(k);
-    Unit u{"paymentTypes", "payment type " + std::to_string(k), {base}, {}, Rule::ShiftClosed, {}, {}, base};
+    Unit u{"paymentTypes", "payment type " + std::to_string(k), "формы оплаты " + std::to_string(k), {base}, {},
+           Rule::ShiftClosed, {}, {}, base};
     u.read = [k](UnitContext& c, json& v) {
       int err = 0;
       const ReplyRecord* r = GetPaymentParams(c.access.password, k, err);
@@ -232,8 +242,8 @@ void AddOperators(std::vector<Unit>& units) {
   for (int k = 0; k < kOperatorCount; ++k) {
     const std::string base = "/operators/" + std::to_string(k);
     const std::string number = std::to_string(k + 1);
-    Unit u{"operators", "operator " + number, {base}, {"/passwords/operators/" + number}, Rule::OperatorPassword,
-           {}, {}, base};
+    Unit u{"operators", "operator " + number, "оператора " + number, {base}, {"/passwords/operators/" + number},
+           Rule::OperatorPassword, {}, {}, base};
     u.read = [k](UnitContext& c, json& v) {
       int err = 0;
       const ReplyRecord* r = GetOperatorParams(c.access.password, k + 1, err);
@@ -255,7 +265,8 @@ void AddHeader(std::vector<Unit>& units) {
     const bool advertising = line >= kHeaderLines;
     const std::string base = advertising ? "/header/advertising/" + std::to_string(line - kHeaderLines)
                                          : "/header/lines/" + std::to_string(line);
-    Unit u{"header", (advertising ? "advertising line " : "header line ") + std::to_string(line), {base}, {},
+    Unit u{"header", (advertising ? "advertising line " : "header line ") + std::to_string(line),
+           (advertising ? "строки рекламного текста " : "строки заголовка ") + std::to_string(line), {base}, {},
            Rule::None, {}, {}, base};
     u.read = [line](UnitContext& c, json& v) {
       int err = 0;
@@ -273,7 +284,8 @@ void AddHeader(std::vector<Unit>& units) {
 }
 
 void AddCommunication(std::vector<Unit>& units) {
-  Unit u{"communication", "network settings", {"/communication"}, {}, Rule::None, {}, {}, "/communication"};
+  Unit u{"communication", "network settings", "параметров связи", {"/communication"}, {}, Rule::None, {}, {},
+         "/communication"};
   u.read = [](UnitContext& c, json& v) {
     const ReplyRecord* r = ExecuteCommand(0xFA, Utf8ToCp1251(c.access.password) + ";");
     if (r->errorText != "0000") return r;
@@ -294,7 +306,7 @@ void AddCommunication(std::vector<Unit>& units) {
 }
 
 void AddIdDev(std::vector<Unit>& units) {
-  Unit u{"idDev", "ID_DEV", {"/idDev"}, {}, Rule::None, {}, {}, "/idDev"};
+  Unit u{"idDev", "ID_DEV", "ID_DEV", {"/idDev"}, {}, Rule::None, {}, {}, "/idDev"};
   u.read = [](UnitContext& c, json& v) {
     const ReplyRecord* r = ExecuteCommand(0x4C, Utf8ToCp1251(c.access.password) + ";");
     if (r->errorText == "0000") v = Number(*r, 1, "the ID_DEV read");
@@ -314,14 +326,17 @@ std::string ReminderPassword(const UnitContext& c) {
 }
 
 void AddServiceReminder(std::vector<Unit>& units) {
-  Unit u{"serviceReminder", "service reminder", {"/serviceReminder"}, {"/serviceReminder/message", "/passwords/reminder"},
-         Rule::None, {}, {}, "/serviceReminder"};
+  Unit u{"serviceReminder", "service reminder", "напоминания о техническом обслуживании", {"/serviceReminder"},
+         {"/serviceReminder/message", "/passwords/reminder"}, Rule::None, {}, {}, "/serviceReminder"};
   u.read = [](UnitContext& c, json& v) {
     int err = 0;
     const ReplyRecord* r = GetServiceInfo(c.access.password, err);
     if (r->errorText != "0000") return r;
     const std::string& d = r->field(1);
-    if (d.size() != 6) throw UnreadableReply{"the reminder's date '" + Utf8(d) + "' is not DDMMYY"};
+    if (d.size() != 6) {
+      throw UnreadableReply{"the reminder's date '" + Utf8(d) + "' is not DDMMYY",
+                            "дата обслуживания '" + Utf8(d) + "' не в виде ДДММГГ"};
+    }
     v = json{{"date", d.substr(0, 2) + "." + d.substr(2, 2) + "." + d.substr(4, 2)},
              {"daysAhead", Number(*r, 2, "GetServiceInfo")},
              {"events", SwitchesOf(HexPrefix(r->field(3)), kReminderSwitches)}};
@@ -349,7 +364,7 @@ void AddServiceReminder(std::vector<Unit>& units) {
 // The logo: its bitmap in lines of 24 bytes (48 hexadecimal characters, the last one padded), then
 // its size, which closes the loading.
 void AddLogo(std::vector<Unit>& units) {
-  Unit u{"logo", "logo", {}, {"/logo"}, Rule::None, {}, {}, "/logo"};
+  Unit u{"logo", "logo", "логотипа", {}, {"/logo"}, Rule::None, {}, {}, "/logo"};
   u.write = [](UnitContext& c, const json&, int& err) -> const ReplyRecord* {
     const json& logo = c.profile["logo"];
     std::string bitmap = logo["bitmap"].get<std::string>();
@@ -367,8 +382,8 @@ void AddLogo(std::vector<Unit>& units) {
 }
 
 void AddModePasswords(std::vector<Unit>& units) {
-  Unit u{"passwords", "mode passwords", {}, {"/passwords/programming", "/passwords/reports", "/passwords/admin"},
-         Rule::None, {}, {}, "/passwords"};
+  Unit u{"passwords", "mode passwords", "паролей режимов", {},
+         {"/passwords/programming", "/passwords/reports", "/passwords/admin"}, Rule::None, {}, {}, "/passwords"};
   u.write = [](UnitContext& c, const json&, int& err) {
     const std::string admin = c.access.adminPassword.empty() ? c.access.password : c.access.adminPassword;
     const json& p = c.profile["passwords"];

@@ -38,12 +38,14 @@ enum class Rule {
 
 /// A reply that does not say what it should (a field that is not a number, a bad address).
 struct UnreadableReply {
-  std::string message;
+  std::string message;  // English
+  std::string russian;
 };
 
 struct Unit {
   std::string area;
-  std::string name;                // "tax 2", for messages
+  std::string name;                // "tax Б", for messages
+  std::string russianName;         // in the genitive, as the Russian steps take it: "налога Б"
   std::vector<std::string> covers; // JSON Pointers of the profile fields it reads and writes
   std::vector<std::string> extra;  // JSON Pointers of fields it writes that cannot be read back
   Rule rule = Rule::None;

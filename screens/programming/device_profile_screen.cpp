@@ -25,6 +25,15 @@ enum Column { kArea, kField, kDevice, kProfile, kColumns };
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
 
+// A profile refused whole: each field's problem in Russian after its JSON Pointer.
+QString ProblemsText(const QString& heading, const std::vector<session::ProfileProblem>& problems) {
+  QString text = heading;
+  for (const auto& p : problems) {
+    text += QStringLiteral("\n  ") + Utf8(p.path.empty() ? p.russian : p.path + ": " + p.russian);
+  }
+  return text;
+}
+
 // A long run whose window appears once the session tells how many steps there are.
 class Progress {
  public:
@@ -113,7 +122,7 @@ session::DeviceAccess DeviceProfileScreen::Access() const {
 }
 
 void DeviceProfileScreen::ShowFailure(const QString& heading, const session::DeviceFailure& failure) {
-  ui().ShowMessage(heading + QStringLiteral(":\n  ") + Utf8(failure.step + ": " + failure.message));
+  ui().ShowMessage(heading + QStringLiteral(":\n  ") + Utf8(failure.russianStep + ": " + failure.russianMessage));
 }
 
 void DeviceProfileScreen::ReadAndSave() {
@@ -155,9 +164,7 @@ void DeviceProfileScreen::OpenAndCompare() {
     return;
   }
   if (const auto problems = session::CheckProfile(profile); !problems.empty()) {
-    QString text = QStringLiteral("Профиль не принят, ничего не отправлено:");
-    for (const auto& p : problems) text += QStringLiteral("\n  ") + Utf8(p.path + " " + p.message);
-    ui().ShowMessage(text);
+    ui().ShowMessage(ProblemsText(QStringLiteral("Профиль не принят, ничего не отправлено:"), problems));
     return;
   }
   profile_ = profile;
@@ -230,9 +237,16 @@ void DeviceProfileScreen::Apply() {
     ShowFailure(QStringLiteral("Чтение профиля"), *plan.failure);
     return;
   }
+  // What the file's check cannot know: the registrator's own size (its payment types, its logo).
+  if (plan.status == session::ApplyResult::Status::BadInput) {
+    ui().ShowMessage(ProblemsText(QStringLiteral("Профиль не принят, ничего не записано:"), plan.problems));
+    return;
+  }
   QString refused;
   for (const auto& f : plan.fields) {
-    if (f.outcome == session::FieldOutcome::Refused) refused += QStringLiteral("\n  ") + Utf8(f.path + ": " + f.reason);
+    if (f.outcome == session::FieldOutcome::Refused) {
+      refused += QStringLiteral("\n  ") + Utf8(f.path + ": " + f.russianReason);
+    }
   }
   if (plan.status == session::ApplyResult::Status::RefusedUpFront) {
     ui().ShowMessage(QStringLiteral("Регистратор сейчас не примет эти поля, ничего не записано:") + refused +
@@ -258,7 +272,7 @@ void DeviceProfileScreen::Apply() {
   QString text = QStringLiteral("Записано полей: %1.").arg(done.written());
   for (const auto& f : done.fields) {
     if (f.outcome == session::FieldOutcome::Refused && !f.upFront) {
-      text += QStringLiteral("\nОтказ: ") + Utf8(f.path + ": " + f.reason);
+      text += QStringLiteral("\nОтказ: ") + Utf8(f.path + ": " + f.russianReason);
     } else if (f.outcome == session::FieldOutcome::Unknown) {
       text += QStringLiteral("\nНеизвестно, записано ли (ответ регистратора потерян): ") + Utf8(f.path) +
               QStringLiteral(". Примените профиль ещё раз.");

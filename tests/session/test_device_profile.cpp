@@ -1,10 +1,12 @@
 // The device profile against simulated registrators over pseudo-terminals: read, applied to a
 // factory registrator and read back equal; every single changed field found and written alone;
 // fields a fiscalised registrator or an open shift refuses named before anything is written; a
-// reply lost in the middle of an apply; bad input refused before anything is sent.
+// reply lost in the middle of an apply; bad input refused before anything is sent; every problem
+// of the check told in Russian for the window as well as in English.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "driver/codepage.h"
@@ -199,14 +201,20 @@ TEST_F(DeviceProfileTest, FieldsTheRegistratorRefusesInItsStateAreNamedBeforeAny
     void (*state)(sim::DeviceState&);
     std::vector<std::string> refused;
     std::vector<std::string> written;
+    const char* reason;         // of the first refused field
+    const char* russianReason;  // the same, as the window shows it
   };
   const std::vector<Case> cases = {
       {"fiscalised", [](sim::DeviceState& s) { s.fiscalised = true; },
        {"/fiscal/fiscalNumber", "/fiscal/taxId"},
-       {"/taxes/0/rate", "/header/lines/2/text"}},
+       {"/taxes/0/rate", "/header/lines/2/text"},
+       "the registrator is fiscalised: its fiscal numbers are fixed",
+       "регистратор фискализирован: его фискальные номера изменить нельзя"},
       {"shift open", [](sim::DeviceState& s) { s.shift.open = true; },
        {"/taxes/0/rate", "/fiscal/fiscalNumber", "/fiscal/taxId"},
-       {"/header/lines/2/text"}},
+       {"/header/lines/2/text"},
+       "a shift is open: close it with a Z report first",
+       "открыта смена: сначала закройте её Z-отчетом"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -224,6 +232,11 @@ TEST_F(DeviceProfileTest, FieldsTheRegistratorRefusesInItsStateAreNamedBeforeAny
     EXPECT_EQ(Paths(refused, FieldOutcome::Refused), c.refused);
     for (const FieldResult& f : refused.fields) EXPECT_TRUE(f.outcome != FieldOutcome::Refused || f.upFront);
     EXPECT_TRUE(Writes(a).empty());
+    const auto first = std::find_if(refused.fields.begin(), refused.fields.end(),
+                                    [](const FieldResult& f) { return f.outcome == FieldOutcome::Refused; });
+    ASSERT_NE(first, refused.fields.end());
+    EXPECT_EQ(first->reason, c.reason);
+    EXPECT_EQ(first->russianReason, c.russianReason);
 
     const ApplyResult skipped = Apply(profile, /*skipRefused*/ true);
     EXPECT_EQ(skipped.status, ApplyResult::Status::Done) << ApplyResultJson(skipped).dump();
@@ -245,6 +258,13 @@ TEST_F(DeviceProfileTest, AReplyLostInTheMiddleLeavesThatFieldUnknownAndASecondA
   EXPECT_EQ(Paths(first, FieldOutcome::Written), std::vector<std::string>{"/header/lines/1/text"});
   EXPECT_EQ(Paths(first, FieldOutcome::Unknown), std::vector<std::string>{"/header/lines/4/text"});
   EXPECT_EQ(Paths(first, FieldOutcome::NotTried), (std::vector<std::string>{"/header/lines/7/text", "/idDev"}));
+  // Told in English for kovrix-cli and the service, in Russian for the window.
+  ASSERT_TRUE(first.failure);
+  EXPECT_EQ(first.failure->step, "writing the header line 4");
+  EXPECT_EQ(first.failure->message, "no reply: what the registrator did is unknown");
+  EXPECT_EQ(first.failure->russianStep, "запись строки заголовка 4");
+  EXPECT_EQ(first.failure->russianMessage, "нет ответа: что сделал регистратор, неизвестно");
+  EXPECT_EQ(first.fields[1].russianReason, first.failure->russianMessage);
   // The journal: the written line and the one whose reply was lost ran; nothing after them.
   EXPECT_EQ(Writes(a), (std::vector<int>{0x22, 0x22}));
 
@@ -333,6 +353,78 @@ TEST_F(DeviceProfileTest, WhatCannotBeReadBackIsWrittenOnlyWhenAskedAndThePasswo
   EXPECT_EQ(s.logo, std::string("\xF0\x0F\x0F\xF0") + std::string(20, '\0'));
   EXPECT_EQ(std::make_pair(s.logoWidth, s.logoHeight), std::make_pair(16, 2));
   EXPECT_EQ(s.reminder.message, (std::vector<std::string>{Utf8ToCp1251("Час на повірку"), Utf8ToCp1251("Телефон 0 800 000 000")}));
+}
+
+// Each problem the check can make, once. The window shows the Russian text, kovrix-cli and the
+// service the English one, which stays as it was.
+TEST(ProfileCheckTest, EveryProblemOfTheCheckIsToldInRussianAsWellAsInEnglish) {
+  struct Case {
+    const char* document;
+    const char* path;
+  };
+  const std::vector<Case> cases = {
+      {R"([])", ""},
+      {R"({})", "/format"},
+      {R"({"format": 2})", "/format"},
+      {R"({"format": 1, "colour": 1})", "/colour"},
+      {R"({"format": 1, "source": {"model": 5}})", "/source/model"},
+      {R"({"format": 1, "fiscal": 5})", "/fiscal"},
+      {R"({"format": 1, "fiscal": {"serial": "1"}})", "/fiscal/serial"},
+      {R"({"format": 1, "fiscal": {"taxId": 12}})", "/fiscal/taxId"},
+      {R"({"format": 1, "fiscal": {"taxNumber": "12345"}})", "/fiscal/taxNumber"},
+      {R"({"format": 1, "taxes": {}})", "/taxes"},
+      {R"({"format": 1, "taxes": [{}, {}, {}, {}, {}, {}]})", "/taxes"},
+      {R"({"format": 1, "taxes": [{"rate": "7.5"}]})", "/taxes/0/rate"},
+      {R"({"format": 1, "taxes": [{"linked": "Е"}]})", "/taxes/0/linked"},
+      {R"({"format": 1, "taxes": [{"linked": "А"}]})", "/taxes/0/linked"},
+      {R"({"format": 1, "decimalPoint": "2"})", "/decimalPoint"},
+      {R"({"format": 1, "decimalPoint": 4})", "/decimalPoint"},
+      {R"({"format": 1, "registratorParameters": {"contrast": "max"}})", "/registratorParameters/contrast"},
+      {R"({"format": 1, "registratorParameters": {"print": 5}})", "/registratorParameters/print"},
+      {R"({"format": 1, "registratorParameters": {"drawerOpenPulse": "1a"}})", "/registratorParameters/drawerOpenPulse"},
+      {R"({"format": 1, "communication": {"dhcp": 1}})", "/communication/dhcp"},
+      {R"({"format": 1, "communication": {"address": "10.0.0.256"}})", "/communication/address"},
+      {R"({"format": 1, "operators": [{"name": 5}]})", "/operators/0/name"},
+      {R"({"format": 1, "operators": [{"name": "中文"}]})", "/operators/0/name"},
+      {R"({"format": 1, "operators": [{"name": "Кава; чай"}]})", "/operators/0/name"},
+      {R"({"format": 1, "operators": [{"name": "a\tb"}]})", "/operators/0/name"},
+      {R"({"format": 1, "operators": [{"name": "Олена Петренко-Коваленко"}]})", "/operators/0/name"},
+      {R"({"format": 1, "serviceReminder": {"date": "31.02.26"}})", "/serviceReminder/date"},
+      {R"({"format": 1, "serviceReminder": {"events": {"vibrate": true}}})", "/serviceReminder/events/vibrate"},
+      {R"({"format": 1, "logo": {}})", "/logo"},
+      {R"({"format": 1, "logo": {"width": 8, "height": 1, "bitmap": "XY"}})", "/logo/bitmap"},
+      {R"({"format": 1, "logo": {"width": 16, "height": 2, "bitmap": "F00F"}})", "/logo/bitmap"},
+      {R"({"format": 1, "passwords": {"programming": "1"}})", "/passwords"},
+      {R"({"format": 1, "passwords": {"programming": "", "reports": "1", "admin": "2"}})", "/passwords/programming"},
+      {R"({"format": 1, "passwords": {"reminder": 1}})", "/passwords/reminder"},
+      {R"({"format": 1, "passwords": {"reminder": "1234567"}})", "/passwords/reminder"},
+      {R"({"format": 1, "passwords": {"operators": 5}})", "/passwords/operators"},
+      {R"({"format": 1, "passwords": {"operators": {"17": "1"}}})", "/passwords/operators/17"},
+  };
+  // Cyrillic letters are two bytes in UTF-8, led by 0xD0 or 0xD1.
+  const auto cyrillic = [](const std::string& t) {
+    return std::any_of(t.begin(), t.end(), [](char c) { return c == '\xD0' || c == '\xD1'; });
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.document);
+    const std::vector<ProfileProblem> problems = CheckProfile(json::parse(c.document));
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const ProfileProblem& p) { return p.path == c.path; }))
+        << ProblemsJson(problems).dump();
+    for (const ProfileProblem& p : problems) {
+      EXPECT_FALSE(p.message.empty()) << p.path;
+      EXPECT_TRUE(cyrillic(p.russian)) << p.path << ": " << p.message << " / " << p.russian;
+    }
+  }
+
+  // The English answers carry no Russian text.
+  const auto problems =
+      CheckProfile(json::parse(R"({"format": 1, "decimalPoint": 4, "header": {"lines": [{"text": "Кава; чай"}]}})"));
+  EXPECT_EQ(ProblemsJson(problems).dump(),
+            R"([{"path":"/decimalPoint","message":"must be 0..3"},)"
+            R"({"path":"/header/lines/0/text","message":"must not contain \";\""}])");
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[0].russian, "должно быть от 0 до 3");
+  EXPECT_EQ(problems[1].russian, "не должно содержать \";\"");
 }
 
 }  // namespace
