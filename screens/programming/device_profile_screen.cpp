@@ -274,7 +274,8 @@ void DeviceProfileScreen::Apply() {
     if (f.outcome == session::FieldOutcome::Refused && !f.upFront) {
       text += QStringLiteral("\nОтказ: ") + Utf8(f.path + ": " + f.russianReason);
     } else if (f.outcome == session::FieldOutcome::Unknown) {
-      text += QStringLiteral("\nНеизвестно, записано ли (ответ регистратора потерян): ") + Utf8(f.path) +
+      // Why it is unknown: a lost reply, or a write whose check-read the registrator refused.
+      text += QStringLiteral("\nНеизвестно, записано ли: ") + Utf8(f.path + " (" + f.russianReason + ")") +
               QStringLiteral(". Примените профиль ещё раз.");
     }
   }

@@ -211,6 +211,14 @@ TEST_F(DeviceProfileScreenTest, TheRegistratorsRefusalsAreShownInRussianWithItsO
   EXPECT_EQ(messages[0], "Записано полей: 0.\nОтказ: /idDev: регистратор отказал (ошибка 0006): Неверный пароль доступа!");
   EXPECT_EQ(EnglishWords(messages[0]), QStringList());
   server.faults().Clear();
+
+  // The write's every reply lost: its outcome is unknown, and the message says why.
+  server.faults().Aim(0x4B, sim::LineFault::Mute, 0);
+  ui.answers = {true};
+  Click(screen.ApplyButton());
+  EXPECT_EQ(TakeMessages(), std::vector<std::string>{"Записано полей: 0.\nНеизвестно, записано ли: /idDev (нет ответа: что "
+                                                     "сделал регистратор, неизвестно). Примените профиль ещё раз."});
+  server.faults().Clear();
 }
 
 // A profile the registrator's own size refuses (a logo wider than it takes) is named as refused
