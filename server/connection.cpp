@@ -176,9 +176,11 @@ class Lane {
  public:
   Lane(std::size_t workers, std::size_t waiting) : workers_(workers), waiting_(waiting) {}
 
-  void Start(const std::function<void(Job&)>& serve) {
+  /// Starts the workers: each serves a job, leaves the lane's load, then hands the job back, so
+  /// that a client that has its answer finds the lane's load without its request.
+  void Start(const std::function<void(Job&)>& serve, const std::function<void(Job&)>& handBack) {
     for (std::size_t i = 0; i < workers_; ++i) {
-      threads_.emplace_back([this, serve] {
+      threads_.emplace_back([this, serve, handBack] {
         for (;;) {
           Job job;
           {
@@ -190,8 +192,11 @@ class Lane {
             ++running_;
           }
           serve(job);
-          std::lock_guard lock(mutex_);
-          --running_;
+          {
+            std::lock_guard lock(mutex_);
+            --running_;
+          }
+          handBack(job);
         }
       });
     }
@@ -360,7 +365,7 @@ class BoundedServer::Reception {
     if (stop_ || server_.svr_sock_ == INVALID_SOCKET) return;
     listening_ = server_.svr_sock_;
     PrepareListening(listening_);
-    for (auto& lane : lanes_) lane->Start([this](Job& job) { Work(job); });
+    for (auto& lane : lanes_) lane->Start([this](Job& job) { Work(job); }, [this](Job& job) { HandBack(job); });
     bool stopping = false;
     std::vector<Watched> watched;
     for (;;) {
@@ -558,9 +563,10 @@ class BoundedServer::Reception {
     c.closeAfter = !answered || closed || last;
   }
 
-  // A worker's part: the request routed, the connection handed back to the loop.
-  void Work(Job& job) {
-    Route(*job.conn, std::move(job.request));
+  // A worker's part: the request routed; then the connection, its answer in its output, handed
+  // back to the loop.
+  void Work(Job& job) { Route(*job.conn, std::move(job.request)); }
+  void HandBack(Job& job) {
     {
       std::lock_guard lock(returnedMutex_);
       returned_.push_back(std::move(job.conn));
