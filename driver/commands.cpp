@@ -212,6 +212,20 @@ const ReplyRecord* OpenNonFiscalReceipt(const std::string& password, int& err) {
   return Send(0x60, err, "%s;", C(password));
 }
 
+const ReplyRecord* AddArticul(const std::string& password, const std::string& article, int& err) {
+  return Send(0x24, err, "%s;%s", C(password), C(article));
+}
+
+std::string ArticulLine(long long code, const std::string& name, double price, int taxGroup, int department) {
+  char fields[64];
+  std::snprintf(fields, sizeof fields, "%.2f;%i;%i;", price, taxGroup, department);
+  return std::to_string(code) + ";" + name + ";" + fields;
+}
+
+const ReplyRecord* FindArticulIndex(const std::string& password, long long code, int& err) {
+  return Send(0x25, err, "%s;%lld;", C(password), code);
+}
+
 const ReplyRecord* PrintText(const std::string& password, const std::string& text, int& err) {
   return Send(0x61, err, "%s;%s;", C(password), C(text));
 }

@@ -111,6 +111,18 @@ const ReplyRecord* SetTaxesExt(const std::string& password, int taxNumber, int m
 /// Command 48h: reads one tax rate.
 const ReplyRecord* GetTaxes(const std::string& password, int taxNumber, int& err);
 
+// Articles.
+
+/// Command 24h: programs one article. `article` is the data after the password as the registrator
+/// takes it, each field followed by ";": code; name; price; tax group; department (an article file's
+/// line, sent as it stands; ArticulLine makes one). ERR_DATA_TOO_LONG when it does not fit a frame.
+const ReplyRecord* AddArticul(const std::string& password, const std::string& article, int& err);
+/// The article of AddArticul from its fields: the price with two decimals, the name as given (in
+/// the registrator's code page).
+std::string ArticulLine(long long code, const std::string& name, double price, int taxGroup, int department);
+/// Command 25h: looks an article up by its code; accepted when the registrator has it programmed.
+const ReplyRecord* FindArticulIndex(const std::string& password, long long code, int& err);
+
 // Receipts.
 
 /// Command 60h: opens a non-fiscal receipt.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "driver/commands.h"
 #include "server/request.h"
 #include "session/device_session.h"
 
@@ -57,7 +58,7 @@ ProfilePut ReadProfilePut(const json& body) {
   put.options.dryRun = Flag(body, "dryRun");
   put.options.skipRefused = Flag(body, "skipRefused");
   put.options.writeUnreadable = Flag(body, "writeUnreadable");
-  put.options.access.password = Password(body, "password", "482916");
+  put.options.access.password = Password(body, "password", kDefaultPassword);
   put.options.access.adminPassword = Password(body, "adminPassword", "");
   if (body.contains("reminderPassword")) {
     const json& v = body["reminderPassword"];

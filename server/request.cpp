@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "driver/codepage.h"
+#include "driver/commands.h"
 #include "driver/frame.h"
 
 namespace kovrix::server {
@@ -78,16 +79,9 @@ std::optional<double> ReadOptionalDecimal(const json& object, const char* key, c
   return ReadDecimal(*v, field, 2);
 }
 
-std::string Format2(double v) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
-  return buf;
-}
-
 // The add-article command carries password; code; name; price; tax group; department.
 std::size_t ArticleDataSize(const std::string& password, const Item& item) {
-  return password.size() + std::to_string(item.code).size() + item.name.size() + Format2(item.price).size() +
-         std::to_string(item.taxGroup).size() + std::to_string(item.department).size() + 6;
+  return password.size() + 1 + ArticulLine(item.code, item.name, item.price, item.taxGroup, item.department).size();
 }
 
 Item ReadItem(const json& value, const std::string& field, const std::string& password) {

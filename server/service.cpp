@@ -28,12 +28,6 @@ const char* const kArticleRule =
     "an article code already sold this shift cannot change its price or name: the registrator refuses it "
     "until the next Z report; give a new price or name a new code";
 
-std::string Format2(double v) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
-  return buf;
-}
-
 std::string MessageOf(const ReplyRecord& record) {
   // A converter that closed the connection, or a flooding line, is said as such.
   if (record.linkFault != LinkFault::None) return LinkFaultText(record.linkFault);
@@ -267,9 +261,10 @@ std::optional<Answer> Service::EnsureArticleRoom(const Receipt& receipt) {
   if (*freeArticles_ < needed) {
     // Only when short: codes the registrator already has need no new place.
     for (std::int64_t code : fresh) {
-      const ReplyRecord* r = ExecuteCommand(0x25, receipt.password + ";" + std::to_string(code) + ";");
-      if (Silent(r)) return SilentBeforeAnything("find article");
-      if (Accepted(r, 0)) {
+      int err = 0;
+      const ReplyRecord* r = FindArticulIndex(receipt.password, code, err);
+      if (err == 0 && Silent(r)) return SilentBeforeAnything("find article");
+      if (Accepted(r, err)) {
         knownCodes_.insert(code);
         --needed;
       }
@@ -344,10 +339,9 @@ Answer Service::PrintReceipt(const Receipt& receipt) {
   // Articles are programmed before the receipt opens: a refused article leaves nothing to annul.
   for (std::size_t i = 0; i < receipt.items.size(); ++i) {
     const Item& item = receipt.items[i];
-    const std::string data = psw + ";" + std::to_string(item.code) + ";" + item.name + ";" + Format2(item.price) +
-                             ";" + std::to_string(item.taxGroup) + ";" + std::to_string(item.department) + ";";
-    const ReplyRecord* r = ExecuteCommand(0x24, data);
-    if (auto failed = Failure(r, 0, ItemStep("program", i))) {
+    const ReplyRecord* r =
+        AddArticul(psw, ArticulLine(item.code, item.name, item.price, item.taxGroup, item.department), err);
+    if (auto failed = Failure(r, err, ItemStep("program", i))) {
       // Nothing is printed before the receipt opens: a silent registrator here may simply be asked again.
       if (failed->status == 504) return SilentBeforeAnything(ItemStep("program", i));
       if (r->errorText == kArticleSoldCode) failed->body["detail"] = kArticleRule;

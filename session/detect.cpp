@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "driver/codepage.h"
+#include "driver/commands.h"
 #include "driver/error_text.h"
 #include "driver/line_speeds.h"
 #include "driver/link.h"
@@ -23,9 +24,9 @@ using Clock = std::chrono::steady_clock;
 // The diagnostic information, with the tool's fixed password (the registrator answers it in any
 // state, and it names the model, version and serial number).
 constexpr int kDiagnosticCommand = 0x80;
-constexpr char kDiagnosticData[] = "482916;";
+const std::string kDiagnosticData = std::string(kDefaultPassword) + ";";
 // A request frame is its data and ten bytes of framing.
-constexpr int kRequestBytes = static_cast<int>(sizeof kDiagnosticData - 1) + 10;
+const int kRequestBytes = static_cast<int>(kDiagnosticData.size()) + 10;
 
 // Milliseconds that bytes take on a line at the baud rate (10 bits a byte), rounded up.
 int LineTimeMs(int bytes, int baud) { return static_cast<int>((bytes * 10000LL + baud - 1) / baud); }

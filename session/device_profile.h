@@ -17,6 +17,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "driver/commands.h"
+
 namespace kovrix::session {
 
 /// The format number of the profile documents this build reads and writes.
@@ -44,7 +46,7 @@ std::vector<ProfileProblem> CheckProfile(const nlohmann::json& profile);
 
 /// The passwords a run talks to the registrator with.
 struct DeviceAccess {
-  std::string password = "482916";  // sent with every read and write
+  std::string password = kDefaultPassword;  // sent with every read and write
   std::string adminPassword;         // the administrator's, for the mode passwords; empty: `password`
   std::optional<std::string> reminderPassword;  // the service reminder's present one; none: the
                                                 // profile's, else empty (a factory registrator)

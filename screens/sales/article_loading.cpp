@@ -17,7 +17,6 @@ namespace kovrix {
 
 namespace {
 
-constexpr int kAddArticle = 0x24;
 
 }  // namespace
 
@@ -25,7 +24,6 @@ constexpr int kAddArticle = 0x24;
 // so both spellings of the extension are listed.
 const QString kArticleFileFilter = QStringLiteral("Product filse -  ART (*.ART *.art);;AllFiles (*.*)");
 
-std::string ArticleCommandData(const std::string& password, const std::string& line) { return password + ";" + line; }
 
 long long ArticleCode(const QString& line) {
   const QString code = line.section(u';', 0, 0);
@@ -110,14 +108,15 @@ void ArticleLoading::WriteToRegistrator() {
   lines_->setReadOnly(true);
   LongRun run(this, QStringLiteral("Загрузка артикулов"), static_cast<int>(lines.size()));
   for (qsizetype i = 0; i < lines.size() && run.Continue(); ++i) {
-    const std::string data = ArticleCommandData(password, ToCp1251(lines[i]));
     QString error;
     bool accepted = false;
-    if (data.size() > kMaxFrameData) {
+    int err = 0;
+    const ReplyRecord* added = AddArticul(password, ToCp1251(lines[i]), err);
+    if (err == ERR_DATA_TOO_LONG) {
       // Sent as it is, the line would be lost in the link as a reply that never came.
       error = QStringLiteral("данные не помещаются в кадр, строка не отправлена");
     } else {
-      state().lastReply = ExecuteCommand(kAddArticle, data);
+      state().lastReply = added;
       const ReplyRecord& reply = state().LastReply();
       if (reply.status & ST_NO_REPLY) statusBar_->showMessage(QStringLiteral("Ошибка! Таймаут устройства! "));
       std::string text;

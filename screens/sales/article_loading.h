@@ -19,9 +19,6 @@ namespace kovrix {
 /// The open-file dialog's filter of article files.
 extern const QString kArticleFileFilter;
 
-/// Answers the data text of the add-article command for one article line: password, ";", line.
-std::string ArticleCommandData(const std::string& password, const std::string& line);
-
 /// Answers the article code of an article line (the text before the first ";") as a 64-bit
 /// integer; throws InputError with the toolkit-style text when it is not one.
 long long ArticleCode(const QString& line);

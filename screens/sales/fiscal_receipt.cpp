@@ -24,7 +24,6 @@ namespace kovrix {
 
 namespace {
 
-constexpr int kAddArticle = 0x24;
 constexpr int kCardPayment = 0x78;
 constexpr int kBarcodeHeight = 50;
 constexpr int kTransactionLength = 20;
@@ -361,8 +360,9 @@ void FiscalReceipt::Sell() {
     return;
   }
   if (!state().secondModelLine) {
-    const ReplyRecord* added = ExecuteFitting(ui(), kAddArticle, ArticleCommandData(Password(), ToCp1251(line)));
-    if (added == nullptr) return;
+    int err = 0;
+    const ReplyRecord* added = AddArticul(Password(), ToCp1251(line), err);
+    if (!CheckSent(ui(), err)) return;
     state().lastReply = added;
     if (!Result(*added, QStringLiteral("Таймаут устройства! Ошибка!"), QStringLiteral("Ошибка "))) return;
   }
