@@ -14,7 +14,7 @@ class AnySerialLine final : public SerialLine {
     close();
     std::unique_ptr<SerialLine>& line = IsNetworkPortName(port) ? network_ : system_;
     if (!line) {
-      line = IsNetworkPortName(port) ? MakeNetworkSerialLine() : MakePosixSerialLine();
+      line = IsNetworkPortName(port) ? MakeNetworkSerialLine() : MakeSystemSerialLine();
       line->setWaitTick(tick_);
     }
     if (!line->open(port, baud)) return false;

@@ -146,7 +146,7 @@ class PosixSerialLine final : public SerialLine {
 
 }  // namespace
 
-std::unique_ptr<SerialLine> MakePosixSerialLine() { return std::make_unique<PosixSerialLine>(); }
+std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<PosixSerialLine>(); }
 
 PortOpenFailure LastPortOpenFailure() { return gLastOpenFailure; }
 

@@ -56,12 +56,12 @@ inline constexpr std::size_t kMaxPortPath = 4096;
 /// with that prefix), any other name as it is.
 std::string PortPath(const std::string& port);
 
-/// Answers a termios-backed line (on Windows, the Win32 communications line).
-std::unique_ptr<SerialLine> MakePosixSerialLine();
+/// Answers the system's serial line: termios on Linux, the Win32 communications line on Windows.
+std::unique_ptr<SerialLine> MakeSystemSerialLine();
 
 /// Answers the driver's default line: "tcp://HOST:PORT" and "rfc2217://HOST:PORT" open over a
 /// socket (LastNetworkOpenFailure tells why such an open failed), any other name as
-/// MakePosixSerialLine's line.
+/// MakeSystemSerialLine's line.
 std::unique_ptr<SerialLine> MakeSerialLine();
 
 /// Why the last open of a system line on the calling thread failed (Windows tells Busy and Other

@@ -205,7 +205,7 @@ std::string PortPath(const std::string& port) {
   return port;
 }
 
-std::unique_ptr<SerialLine> MakePosixSerialLine() { return std::make_unique<Win32SerialLine>(); }
+std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<Win32SerialLine>(); }
 
 PortOpenFailure LastPortOpenFailure() { return gLastOpenFailure; }
 

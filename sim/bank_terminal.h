@@ -4,12 +4,12 @@
 #include <mutex>
 #include <vector>
 
-#include "sim/pty_server.h"
+#include "sim/line_server.h"
 #include "sim/model/terminal_session.h"
 
 namespace kovrix::sim {
 
-class BankTerminal final : public PtyServer {
+class BankTerminal final : public LineServer {
  public:
   explicit BankTerminal(TerminalCard card = {}) : session_(std::move(card)) {}
   ~BankTerminal() override { stop(); }

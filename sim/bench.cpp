@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kovrix-bench: cannot open a pseudo-terminal\n");
     return 1;
   }
-  Link link(MakePosixSerialLine());
+  Link link(MakeSystemSerialLine());
   if (link.OpenComPort(server.slavePath(), 115200) != 0) {
     std::fprintf(stderr, "kovrix-bench: cannot open %s\n", server.slavePath().c_str());
     return 1;

@@ -10,12 +10,12 @@
 #include "sim/device_link.h"
 #include "sim/fault_plan.h"
 #include "sim/journal.h"
-#include "sim/pty_server.h"
+#include "sim/line_server.h"
 #include "sim/model/registrator.h"
 
 namespace kovrix::sim {
 
-class DeviceServer final : public PtyServer {
+class DeviceServer final : public LineServer {
  public:
   explicit DeviceServer(Registrator device = Registrator());
   ~DeviceServer() override;

@@ -235,7 +235,7 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
     std::fprintf(err, "kovrix-soak: cannot open a pseudo-terminal\n");
     return false;
   }
-  UseSerialLine(MakePosixSerialLine());
+  UseSerialLine(MakeSystemSerialLine());
   TheLink().SetTiming({options.silencePasses, options.readTimeoutMs, 0, 0});
   TheLink().SetSleeper([](int) {});
   SetRepeatCount(options.repeats);

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "sim/pty_server.h"
+#include "sim/line_server.h"
 
 namespace kovrix::sim {
 
@@ -34,11 +34,11 @@ void CloseSocket(std::intptr_t& s) {
 
 }  // namespace
 
-PtyServer::~PtyServer() { stop(); }
+LineServer::~LineServer() { stop(); }
 
-bool PtyServer::start() { return startTcp("127.0.0.1", 0); }
+bool LineServer::start() { return startTcp("127.0.0.1", 0); }
 
-bool PtyServer::startTcp(const std::string& host, int port) {
+bool LineServer::startTcp(const std::string& host, int port) {
   if (running()) return true;
   if (port < 0 || port > 65535 || !WinsockStarted()) return false;
   sockaddr_storage address{};
@@ -78,7 +78,7 @@ bool PtyServer::startTcp(const std::string& host, int port) {
   return true;
 }
 
-void PtyServer::stop() {
+void LineServer::stop() {
   if (thread_.joinable()) {
     stop_ = true;  // the loop looks at it at least every kPollMs
     thread_.join();
@@ -87,7 +87,7 @@ void PtyServer::stop() {
   CloseSocket(listen_);
 }
 
-bool PtyServer::Write(std::string_view bytes) {
+bool LineServer::Write(std::string_view bytes) {
   if (conn_ < 0) return false;
   std::size_t done = 0;
   while (done < bytes.size() && !Stopping()) {
@@ -107,7 +107,7 @@ bool PtyServer::Write(std::string_view bytes) {
   return done == bytes.size();
 }
 
-bool PtyServer::SleepUntil(SteadyTime deadline) {
+bool LineServer::SleepUntil(SteadyTime deadline) {
   using namespace std::chrono;
   while (!Stopping()) {
     const auto left = deadline - steady_clock::now();
@@ -118,11 +118,11 @@ bool PtyServer::SleepUntil(SteadyTime deadline) {
   return false;
 }
 
-int PtyServer::HostBaud() const { return -1; }
+int LineServer::HostBaud() const { return -1; }
 
-void PtyServer::Run() { RunTcp(); }
+void LineServer::Run() { RunTcp(); }
 
-void PtyServer::ReadHeld(char* buffer, std::size_t size) {
+void LineServer::ReadHeld(char* buffer, std::size_t size) {
   const int got = ::recv(AsSocket(conn_), buffer, static_cast<int>(size), 0);
   if (got > 0) {
     OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());
@@ -133,7 +133,7 @@ void PtyServer::ReadHeld(char* buffer, std::size_t size) {
   }
 }
 
-void PtyServer::RunTcp() {
+void LineServer::RunTcp() {
   char buffer[4096];
   while (!Stopping()) {
     WSAPOLLFD fds[2] = {{AsSocket(listen_), POLLRDNORM, 0}, {conn_ >= 0 ? AsSocket(conn_) : INVALID_SOCKET, POLLRDNORM, 0}};

@@ -148,7 +148,7 @@ TEST(DeviceOpenFailure, EachKindIsToldInRussian) {
       {(dir / "plain-file").string(), 9600, PortOpenFailure::NotSerial, "это не последовательный порт"},
       {name, 12345, PortOpenFailure::Refused, "порт не принял скорость или настройки линии"},
   };
-  auto line = MakePosixSerialLine();
+  auto line = MakeSystemSerialLine();
   for (const Case& c : cases) {
     EXPECT_FALSE(line->open(c.port, c.baud)) << c.port;
     EXPECT_EQ(LastPortOpenFailure(), c.kind) << c.port;

@@ -112,7 +112,7 @@ TEST(CallTable, EveryRowSendsItsCommand) {
     EXPECT_EQ(static_cast<std::uint8_t>(line.written.back().at(3)), entry.code);
   }
   EXPECT_EQ(names.size(), 61u);  // every function of the command API
-  UseSerialLine(MakePosixSerialLine());
+  UseSerialLine(MakeSystemSerialLine());
 }
 
 }  // namespace

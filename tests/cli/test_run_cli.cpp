@@ -22,7 +22,7 @@ class RunCliTest : public ::testing::Test {
     TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 1, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
     TheLink().SetSleeper([](int) {});
   }
-  void TearDown() override { UseSerialLine(MakePosixSerialLine()); }
+  void TearDown() override { UseSerialLine(MakeSystemSerialLine()); }
 
   void Answer(const std::string& data, const std::string& error = "0000") {
     line.replies.push_back(BuildReplyFrame(0x21, 0x21, error, data, StatusBytes{0, 0, 0, 0, 0, 0x10}));

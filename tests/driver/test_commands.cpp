@@ -35,7 +35,7 @@ class CommandApi : public ::testing::Test {
     ASSERT_EQ(OpenComPort("x", 9600), 0);
   }
   // The link must not keep a line that points into this fixture.
-  void TearDown() override { UseSerialLine(MakePosixSerialLine()); }
+  void TearDown() override { UseSerialLine(MakeSystemSerialLine()); }
 
   void Answer(const std::string& data, const std::string& error = "0000") {
     line.replies.push_back(BuildReplyFrame(0x21, 0x20, error, data, StatusBytes{0, 0, 0, 0, 0, 0x10}));

@@ -75,7 +75,7 @@ class LinkBindingTest : public ::testing::Test {
     UseSerialLine(std::make_unique<test::ScriptedLine>(processLine));
   }
   void TearDown() override {
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSystemSerialLine());
     fs::remove_all(dir);
   }
   fs::path dir;

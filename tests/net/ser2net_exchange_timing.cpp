@@ -66,7 +66,7 @@ bool Measure(sim::DeviceServer& server, int perRound, Paths& p) {
   using Mode = test::Ser2netBridge::Mode;
   constexpr int kRounds = 3;
   for (int round = 0; round < kRounds; ++round) {
-    if (!Round(MakePosixSerialLine(), server.slavePath(), perRound, p.pty)) return false;
+    if (!Round(MakeSystemSerialLine(), server.slavePath(), perRound, p.pty)) return false;
     const struct {
       Mode mode;
       bool charDelay;

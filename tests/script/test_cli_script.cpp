@@ -45,7 +45,7 @@ class InterruptingLine final : public SerialLine {
 class CliScriptTest : public ::testing::Test {
  protected:
   void SetUp() override { UseLine(0); }
-  void TearDown() override { UseSerialLine(MakePosixSerialLine()); }
+  void TearDown() override { UseSerialLine(MakeSystemSerialLine()); }
 
   void UseLine(int interruptAt) {
     UseSerialLine(std::make_unique<InterruptingLine>(line, interruptAt));

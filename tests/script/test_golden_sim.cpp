@@ -104,7 +104,7 @@ class SimDeviceHost final : public FakeDeviceHost {
 class SimLink {
  public:
   SimLink(const std::string& path, std::vector<std::string>& events) {
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSystemSerialLine());
     TheLink().SetTiming(LinkTiming{25, 20, 2000, 3000});
     TheLink().SetSleeper([&events](int ms) { events.push_back("link-wait " + std::to_string(ms)); });
     SetRepeatCount(1);

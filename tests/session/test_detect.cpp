@@ -176,7 +176,7 @@ TEST_F(DetectTest, FindsTheRegistratorAtItsSpeedAfterTheFasterOnes) {
     return 0;
   });
   {
-    Link setup(MakePosixSerialLine());
+    Link setup(MakeSystemSerialLine());
     ASSERT_EQ(setup.OpenComPort(server.slavePath(), 115200), 0);
     setup.SetSequenceCounter(0x40);
     ASSERT_EQ(setup.ExecuteCommand(0x27, "482916;9600;0;0000;00;00;00;20;")->errorText, "0000");

@@ -27,7 +27,7 @@ class DeviceProfileTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(a.start());
     ASSERT_TRUE(b.start());
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSystemSerialLine());
     TheLink().SetTiming(LinkTiming{5, 20, 2000, 3000});
     TheLink().SetSleeper([](int) {});
     SetRepeatCount(1);

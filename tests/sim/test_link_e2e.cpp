@@ -26,7 +26,7 @@ class SimLinkE2E : public ::testing::Test {
     server.stop();
   }
   void Connect() {
-    UseSerialLine(MakePosixSerialLine());
+    UseSerialLine(MakeSystemSerialLine());
     TheLink().SetTiming(LinkTiming{5, 20, 2000, 3000});
     TheLink().SetSleeper([this](int ms) { waits.push_back(ms); });
     SetRepeatCount(4);

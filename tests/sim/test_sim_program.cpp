@@ -84,7 +84,7 @@ TEST(SimProgramRun, AFiscalisedDeviceStaysFiscalisedBetweenRuns) {
     ASSERT_EQ(sim.Line().rfind("registrator: /dev/", 0), 0u);
     ASSERT_EQ(sim.Line().rfind("terminal: /dev/", 0), 0u);
     ASSERT_TRUE(IsLink(link));
-    Link host(MakePosixSerialLine());
+    Link host(MakeSystemSerialLine());
     ASSERT_EQ(host.OpenComPort(link, 115200), 0);
     EXPECT_EQ(host.ExecuteCommand(0xA1, "482916;1;")->errorText, "0000");
     // Fiscalisation restarts the registrator: it is the last command of this run.
@@ -96,7 +96,7 @@ TEST(SimProgramRun, AFiscalisedDeviceStaysFiscalisedBetweenRuns) {
   {
     SimProgram sim({"--link", link, "--state", state});
     ASSERT_EQ(sim.Line().rfind("registrator: ", 0), 0u);
-    Link host(MakePosixSerialLine());
+    Link host(MakeSystemSerialLine());
     ASSERT_EQ(host.OpenComPort(link, 115200), 0);
     const ReplyRecord* diag = host.ExecuteCommand(0x80, "482916;");
     EXPECT_EQ(diag->field(1), "Veltra KR-12");

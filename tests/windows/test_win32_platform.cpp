@@ -36,7 +36,7 @@ TEST(WindowsPortNames, ComNamesTakeTheDevicePrefixInEitherCaseOtherNamesPassAsTh
 }
 
 TEST(WindowsSerialLine, AMissingPortFailsAsOtherAndAPortHeldElsewhereAsBusy) {
-  auto line = MakePosixSerialLine();
+  auto line = MakeSystemSerialLine();
   EXPECT_FALSE(line->open("COM250", 9600));
   EXPECT_EQ(LastPortOpenFailure(), PortOpenFailure::Other);
   EXPECT_FALSE(line->isOpen());
@@ -58,7 +58,7 @@ TEST(WindowsSerialLine, AMissingPortFailsAsOtherAndAPortHeldElsewhereAsBusy) {
 }
 
 TEST(WindowsSerialLine, APortHeldByAnotherProgramIsReportedBusyAndNothingIsSent) {
-  UseSerialLine(MakePosixSerialLine());
+  UseSerialLine(MakeSystemSerialLine());
   const std::filesystem::path held = std::filesystem::temp_directory_path() / "kovrix-held-cli-port";
   HANDLE other = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);

@@ -40,7 +40,7 @@ const std::string kCardPaymentTimeout =
 
 // A terminal that approves every purchase under one transaction identifier of its own choosing:
 // some acquirers issue identifiers longer than the 20 characters an operator may type.
-class FixedIdTerminal final : public sim::PtyServer {
+class FixedIdTerminal final : public sim::LineServer {
  public:
   explicit FixedIdTerminal(std::string transaction) : transaction_(std::move(transaction)) {}
   ~FixedIdTerminal() override { stop(); }

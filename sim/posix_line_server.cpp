@@ -1,4 +1,4 @@
-#include "sim/pty_server.h"
+#include "sim/line_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -32,9 +32,9 @@ void CloseFd(Fd& fd) {
 
 }  // namespace
 
-PtyServer::~PtyServer() { stop(); }
+LineServer::~LineServer() { stop(); }
 
-bool PtyServer::start() {
+bool LineServer::start() {
   if (running()) return true;
   int master = -1;
   int slave = -1;
@@ -78,7 +78,7 @@ bool PtyServer::start() {
   return true;
 }
 
-bool PtyServer::startTcp(const std::string& host, int port) {
+bool LineServer::startTcp(const std::string& host, int port) {
   if (running()) return true;
   if (port < 0 || port > 65535) return false;
   sockaddr_storage address{};
@@ -116,7 +116,7 @@ bool PtyServer::startTcp(const std::string& host, int port) {
   return true;
 }
 
-void PtyServer::stop() {
+void LineServer::stop() {
   if (thread_.joinable()) {
     stop_ = true;
     const char c = 1;
@@ -131,7 +131,7 @@ void PtyServer::stop() {
   CloseFd(events_);
 }
 
-bool PtyServer::Write(std::string_view bytes) {
+bool LineServer::Write(std::string_view bytes) {
   std::size_t done = 0;
   const int out = static_cast<int>(listen_ >= 0 ? conn_ : master_);
   if (out < 0) return false;
@@ -154,7 +154,7 @@ bool PtyServer::Write(std::string_view bytes) {
   return done == bytes.size();
 }
 
-bool PtyServer::SleepUntil(SteadyTime deadline) {
+bool LineServer::SleepUntil(SteadyTime deadline) {
   using namespace std::chrono;
   while (!Stopping()) {
     const auto left = deadline - steady_clock::now();
@@ -172,7 +172,7 @@ bool PtyServer::SleepUntil(SteadyTime deadline) {
   return false;
 }
 
-int PtyServer::HostBaud() const {
+int LineServer::HostBaud() const {
   // The master side answers the line settings of the slave side, where the host set them.
   if (listen_ >= 0) return -1;
   termios tio{};
@@ -189,7 +189,7 @@ int PtyServer::HostBaud() const {
   return 0;
 }
 
-void PtyServer::Run() {
+void LineServer::Run() {
   // The default timer slack (50 us) would lengthen every paced wait; a line at 115200 baud
   // moves a byte in 87 us.
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
@@ -227,7 +227,7 @@ void PtyServer::Run() {
   }
 }
 
-void PtyServer::RunTcp() {
+void LineServer::RunTcp() {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   char buffer[4096];
   while (!Stopping()) {
@@ -262,7 +262,7 @@ void PtyServer::RunTcp() {
   }
 }
 
-void PtyServer::ReadHeld(char* buffer, std::size_t size) {
+void LineServer::ReadHeld(char* buffer, std::size_t size) {
   const ssize_t got = ::read(static_cast<int>(conn_), buffer, size);
   if (got > 0) {
     OnReceive(std::string_view(buffer, static_cast<std::size_t>(got)), std::chrono::steady_clock::now());

@@ -1,5 +1,5 @@
 #pragma once
-// A server on the master side of a pseudo-terminal, in its own thread: hosts open the slave
+// The simulator's line: a server on the master side of a pseudo-terminal, in its own thread: hosts open the slave
 // path through an ordinary serial line. Or on a loopback TCP port that hosts reach as the
 // network port "tcp://127.0.0.1:PORT": one host at a time, as a serial line held for exclusive
 // use (a second connection is closed at once). Windows has no pseudo-terminals: there start()
@@ -17,12 +17,12 @@ namespace kovrix::sim {
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
-class PtyServer {
+class LineServer {
  public:
-  PtyServer() = default;
-  PtyServer(const PtyServer&) = delete;
-  PtyServer& operator=(const PtyServer&) = delete;
-  virtual ~PtyServer();
+  LineServer() = default;
+  LineServer(const LineServer&) = delete;
+  LineServer& operator=(const LineServer&) = delete;
+  virtual ~LineServer();
 
   /// Opens a pseudo-terminal and starts serving; false when no pseudo-terminal can be opened.
   /// On Windows: startTcp("127.0.0.1", 0).
