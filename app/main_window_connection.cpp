@@ -7,7 +7,7 @@
 #include "app/main_window.h"
 #include "app/main_window_port_texts.h"
 #include "app/model_settings.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/screen_helpers.h"
 #include "app/terminal_port.h"
 #include "app/text_codec.h"

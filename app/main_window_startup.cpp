@@ -7,7 +7,7 @@
 #include <clocale>
 
 #include "app/main_window.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/serial_line.h"
 
 namespace kovrix {

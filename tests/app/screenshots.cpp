@@ -13,7 +13,7 @@
 #include <set>
 
 #include "app/main_window.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/qt_translations.h"
 #include "app/window_placement.h"
 #include "driver/driver.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <future>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/driver.h"
 #include "driver/network_serial_line.h"
 #include "driver/resolver.h"
