@@ -23,6 +23,8 @@ if(KOVRIX_QT_WINDOWS)
   find_package(Qt6 6.2 REQUIRED COMPONENTS Widgets Test)
   include(cmake/windows_qt_runtime.cmake)
   add_subdirectory(app)
+  add_subdirectory(screens)
+  add_subdirectory(monitor)
 endif()
 
 # nlohmann/json is headers only: the host package's headers, copied alone so that the cross
