@@ -108,7 +108,7 @@ QComboBox* Combo(bool editable) {
 
 }  // namespace
 
-TForm1::TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
+MainWindow::MainWindow(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
     : QMainWindow(parent),
       registry_(registry),
       ui_(ui),
@@ -128,7 +128,7 @@ TForm1::TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
   FitSize();
 }
 
-void TForm1::FitSize() {
+void MainWindow::FitSize() {
   // A fixed-size tool window, wide enough for the whole menu bar.
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -136,11 +136,11 @@ void TForm1::FitSize() {
   setFixedSize(std::max(hint.width(), menuBar()->sizeHint().width() + 8), hint.height());
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   SetPortGoneCheck(nullptr);  // it answers for this window's port
 }
 
-void TForm1::BuildLayout() {
+void MainWindow::BuildLayout() {
   portBox_ = Combo(true);
   speedList_ = Combo(false);
   speedList_->addItems(kSpeeds);
@@ -201,15 +201,15 @@ void TForm1::BuildLayout() {
   statusBar()->addWidget(statusLabel_, 1);
   statusBar()->setSizeGripEnabled(false);
 
-  auto guard = [this](void (TForm1::*handler)()) { return [this, handler] { Guarded(ui_, [this, handler] { (this->*handler)(); }); }; };
-  connect(connectButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectToggle));
-  connect(stateButton_, &QPushButton::clicked, this, guard(&TForm1::CheckRegistratorState));
-  connect(usbButton_, &QPushButton::clicked, this, guard(&TForm1::RecoverUsb));
-  connect(terminalButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectTerminalPort));
+  auto guard = [this](void (MainWindow::*handler)()) { return [this, handler] { Guarded(ui_, [this, handler] { (this->*handler)(); }); }; };
+  connect(connectButton_, &QPushButton::clicked, this, guard(&MainWindow::ConnectToggle));
+  connect(stateButton_, &QPushButton::clicked, this, guard(&MainWindow::CheckRegistratorState));
+  connect(usbButton_, &QPushButton::clicked, this, guard(&MainWindow::RecoverUsb));
+  connect(terminalButton_, &QPushButton::clicked, this, guard(&MainWindow::ConnectTerminalPort));
   connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void TForm1::BuildMenu() {
+void MainWindow::BuildMenu() {
   for (const MenuTable& table : Menus()) {
     QMenu* menu = menuBar()->addMenu(QString::fromUtf8(table.title));
     actions_.insert(menu->title(), menu->menuAction());
@@ -226,7 +226,7 @@ void TForm1::BuildMenu() {
   SetMenusEnabled(false);
 }
 
-void TForm1::CreateScreens() {
+void MainWindow::CreateScreens() {
   statusBytes_ = new StatusBytesScreen(context_, this);
   console_ = new CommandConsole(context_, this);
   about_ = new AboutBox(context_, this);
@@ -278,11 +278,11 @@ void TForm1::CreateScreens() {
   BindScreen(QStringLiteral("Чтение внутреннего ПО"), new FirmwareReading(context_, this));
 }
 
-void TForm1::BindScreen(const QString& entry, QDialog* screen) {
+void MainWindow::BindScreen(const QString& entry, QDialog* screen) {
   BindMenuEntry(entry, [this, screen] { ui_.ShowModal(*screen); });
 }
 
-void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
+void MainWindow::BindMenuEntry(const QString& entry, std::function<void()> open) {
   QAction* action = actions_.value(entry);
   if (!action) return;
   bound_[entry] = true;
@@ -292,12 +292,12 @@ void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
   UpdateModelEntries();
 }
 
-void TForm1::SetMenusEnabled(bool enabled) {
+void MainWindow::SetMenusEnabled(bool enabled) {
   for (QMenu* menu : deviceMenus_) menu->menuAction()->setEnabled(enabled);
   if (scriptEntry_) scriptEntry_->setEnabled(enabled && bound_.value(scriptEntry_->text()));
 }
 
-void TForm1::UpdateModelEntries() {
+void MainWindow::UpdateModelEntries() {
   // An entry is enabled when its screen exists and the model allows it.
   for (auto it = actions_.begin(); it != actions_.end(); ++it) {
     if (it.value() == aboutEntry_ || it.value() == scriptEntry_ || it.value()->menu()) continue;
@@ -310,56 +310,56 @@ void TForm1::UpdateModelEntries() {
   actions_.value(QStringLiteral("Установить и прочитать ID_DEV"))->setVisible(!modemModel_);
 }
 
-void TForm1::SetIndicator(QFrame* indicator, const QColor& color) {
+void MainWindow::SetIndicator(QFrame* indicator, const QColor& color) {
   indicator->setProperty("color", color);
   indicator->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #404040; border-radius: 5px;")
                                .arg(color.name()));
 }
 
-QColor TForm1::IndicatorColor() const { return indicator_->property("color").value<QColor>(); }
-QColor TForm1::TerminalIndicatorColor() const { return terminalIndicator_->property("color").value<QColor>(); }
-QString TForm1::StatusText() const { return statusLabel_->text(); }
-QAction* TForm1::Action(const QString& text) const { return actions_.value(text); }
+QColor MainWindow::IndicatorColor() const { return indicator_->property("color").value<QColor>(); }
+QColor MainWindow::TerminalIndicatorColor() const { return terminalIndicator_->property("color").value<QColor>(); }
+QString MainWindow::StatusText() const { return statusLabel_->text(); }
+QAction* MainWindow::Action(const QString& text) const { return actions_.value(text); }
 
-void TForm1::SetStatusText(const QString& text) { statusLabel_->setText(text); }
-QString TForm1::PortText() const { return portBox_->currentText(); }
-QString TForm1::SpeedText() const { return speedList_->currentText(); }
+void MainWindow::SetStatusText(const QString& text) { statusLabel_->setText(text); }
+QString MainWindow::PortText() const { return portBox_->currentText(); }
+QString MainWindow::SpeedText() const { return speedList_->currentText(); }
 
-bool TForm1::SelectSpeed(const QString& speed) {
+bool MainWindow::SelectSpeed(const QString& speed) {
   const int index = speedList_->findText(speed, Qt::MatchExactly);
   if (index < 0) return false;
   speedList_->setCurrentIndex(index);
   return true;
 }
 
-void TForm1::OpenStatusBytes() { ui_.ShowModal(*statusBytes_); }
+void MainWindow::OpenStatusBytes() { ui_.ShowModal(*statusBytes_); }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // Run the start-up sequence once the window is on screen, so that its captions are seen.
   if (!startupDone_) QTimer::singleShot(0, this, [this] { StartupSequence(); });
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // Close the link before the program ends so that the session log gets its end entry.
   if (TheLink().IsOpen()) CloseComPort();
   QMainWindow::closeEvent(event);
 }
 
 // UsbHost: how discovery and recovery reach the window.
-void TForm1::ShowMessage(const std::string& text) { ui_.ShowMessage(QString::fromStdString(text)); }
-void TForm1::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
-void TForm1::LetEventsRun(int ms) {
+void MainWindow::ShowMessage(const std::string& text) { ui_.ShowMessage(QString::fromStdString(text)); }
+void MainWindow::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+void MainWindow::LetEventsRun(int ms) {
   repaint();
   ui_.Pause(ms);
 }
-void TForm1::CloseLink() {
+void MainWindow::CloseLink() {
   if (TheLink().IsOpen()) CloseComPort();
 }
-void TForm1::ShowLinkClosed() {
+void MainWindow::ShowLinkClosed() {
   SetIndicator(indicator_, kRed);
   connectButton_->setText(QStringLiteral("Подключить"));
 }
-void TForm1::EnableRecovery(bool enabled) { usbButton_->setEnabled(enabled); }
+void MainWindow::EnableRecovery(bool enabled) { usbButton_->setEnabled(enabled); }
 
 }  // namespace kovrix

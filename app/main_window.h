@@ -1,7 +1,8 @@
 #pragma once
-// The main window (TForm1): start-up, connection to the registrator, the model-dependent settings
-// of the other screens, the state button, the bank-terminal port, USB recovery and the menu that
-// opens every screen. It owns the connection state and creates every screen once.
+// The main window (object name TForm1, like the designer names of the other forms): start-up,
+// connection to the registrator, the model-dependent settings of the other screens, the state
+// button, the bank-terminal port, USB recovery and the menu that opens every screen. It owns the
+// connection state and creates every screen once.
 
 #include <QComboBox>
 #include <QFrame>
@@ -26,13 +27,13 @@
 
 namespace kovrix {
 
-class TForm1 : public QMainWindow, public MainShell, private UsbHost {
+class MainWindow : public QMainWindow, public MainShell, private UsbHost {
   Q_OBJECT
 
  public:
   /// A main window over a device registry (the system's, or a double) and the UI services.
-  TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent = nullptr);
-  ~TForm1() override;
+  MainWindow(DeviceRegistry& registry, UiServices& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   /// The start-up sequence; runs once, at the first showing (a later call does nothing).
   void StartupSequence();
