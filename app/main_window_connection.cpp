@@ -189,17 +189,27 @@ void MainWindow::ConnectTerminalPort() {
 }
 
 void MainWindow::BindFiscalParameterScreens(std::function<void()> standard, std::function<void()> extendedTax) {
-  BindMenuEntry(QStringLiteral("Чтение и программирование"), [this, standard, extendedTax] {
+  BindMenuEntry(EntryMadeBy(&MainWindow::OpenFiscalParameters),
+                FiscalParametersChoice(std::move(standard), std::move(extendedTax)));
+}
+
+std::function<void()> MainWindow::FiscalParametersChoice(std::function<void()> standard,
+                                                         std::function<void()> extendedTax) {
+  return [this, standard = std::move(standard), extendedTax = std::move(extendedTax)] {
     switch (FiscalParametersScreenFor(IniInt("Fiscal Printer", "ExtendedTax", 0), state_.HighAccess())) {
       case FiscalParametersScreen::Standard: standard(); break;
       case FiscalParametersScreen::ExtendedTax: extendedTax(); break;
       case FiscalParametersScreen::IniError: ui_.ShowMessage(QStringLiteral("Ошибка в ini-файле. Параметр ExtendedTax!")); break;
     }
-  });
+  };
 }
 
 void MainWindow::BindModemScreens(QDialog& shortReport, std::function<void()> general) {
-  BindMenuEntry(QStringLiteral("Состояние модема"), [this, &shortReport, general] {
+  BindMenuEntry(EntryMadeBy(&MainWindow::OpenModemState), ModemStateChoice(shortReport, std::move(general)));
+}
+
+std::function<void()> MainWindow::ModemStateChoice(QDialog& shortReport, std::function<void()> general) {
+  return [this, &shortReport, general = std::move(general)] {
     if (!HasModemModelRules(state_.modelName)) {
       general();
       return;
@@ -208,7 +218,7 @@ void MainWindow::BindModemScreens(QDialog& shortReport, std::function<void()> ge
     shortReport.setWindowTitle(base + FromCp1251(state_.modelName));
     ui_.ShowModal(shortReport);
     shortReport.setWindowTitle(base);
-  });
+  };
 }
 
 void MainWindow::RecoverUsb() { usbPortName_ = RecoverUsbPort(registry_, *this); }

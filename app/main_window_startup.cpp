@@ -21,7 +21,7 @@ void MainWindow::StartupSequence() {
   ++state_.paperWidth.setting;
   closeButton_->setEnabled(false);
   connectButton_->setEnabled(false);
-  aboutEntry_->setEnabled(false);
+  AboutEntry()->setEnabled(false);
 
   // "." is the decimal separator for the toolkit and for the driver's printf formatting alike.
   QLocale::setDefault(QLocale::c());
@@ -48,7 +48,7 @@ void MainWindow::StartupSequence() {
   // A preset terminal (the simulated one) is prepared at once: a card payment then reaches it
   // without a press of the terminal button first.
   if (!presetTerminalPort_.isEmpty()) ConnectTerminalPort();
-  aboutEntry_->setEnabled(true);
+  AboutEntry()->setEnabled(true);
 }
 
 void MainWindow::ListPorts() {
