@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   }
 
   kovrix::QtUiServices ui;
-  kovrix::TForm1 window(kovrix::SystemDeviceRegistry(), ui);
+  kovrix::MainWindow window(kovrix::SystemDeviceRegistry(), ui);
   ui.SetFallbackParent(&window);
 
   kovrix::Simulation simulation;

@@ -62,34 +62,6 @@ const QStringList kSpeeds = SpeedTexts();
 
 const QColor kRed(255, 0, 0);
 
-// The menu bar: each menu with its entries, in order.
-struct MenuTable {
-  const char* title;
-  std::vector<const char*> entries;
-};
-
-const std::vector<MenuTable>& Menus() {
-  static const std::vector<MenuTable> menus = {
-      {"Продажа",
-       {"Программировать товары", "Фискальный чек", "Печать нефискального чека", "Служебное внесение и изъятие денег",
-        "Аннулирование и закрытие чека"}},
-      {"Команды", {"Тест команд", "Запуск скрипта"}},
-      {"Отчеты",
-       {"Информация о свободных ресурсах и статусе", "Печать дневных отчетов RQM707", "Печать дневных отчетов",
-        "Печать периодического отчета ", "Отчет по реализованным товарам", "Печать дополнительных дневных отчетов",
-        "Копия фискальных чеков по сквозным номерам"}},
-      {"Утилиты",
-       {"Заголовок чека и рекламный текст", "Параметры операторов", "Параметры оплаты", "Пароли", "Загрузка логотипа",
-        "Чтение внутреннего ПО", "Фискальная память", "Дата и время", "Техническое обслуживание",
-        "Служебные счетчики"}},
-      {"Фискальные параметры",
-       {"Установить заводской номер", "Чтение и программирование", "Параметры регистратора", "Параметры связи",
-        "Позиция десятичной точки", "Фискализация", "Установить и прочитать ID_DEV", "Состояние модема",
-        "Последний сеанс связи с эквайером", "Профиль регистратора"}},
-  };
-  return menus;
-}
-
 QFrame* Indicator() {
   auto* frame = new QFrame;
   frame->setFixedSize(22, 22);
@@ -108,7 +80,71 @@ QComboBox* Combo(bool editable) {
 
 }  // namespace
 
-TForm1::TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
+// The menu: one row per entry, in the order of the menu bar. A row is the one place an entry is
+// defined: its menu, its text, how its screen is made and opened, and what the model allows.
+struct MainWindow::MenuRow {
+  const char* menu;  // the menu-bar menu it is in; nullptr: an entry of the menu bar itself
+  const char* entry;
+  Maker make;        // creates the screen once; answers what choosing the entry runs
+  EntryRule rule;
+};
+
+const std::vector<MainWindow::MenuRow>& MainWindow::MenuRows() {
+  using W = MainWindow;
+  using R = EntryRule;
+  static const std::vector<MenuRow> rows = {
+      {"Продажа", "Программировать товары", &W::OpenArticleLoading, R::Always},
+      {"Продажа", "Фискальный чек", &W::OpenFiscalReceipt, R::Always},
+      {"Продажа", "Печать нефискального чека", &W::Modal<NonFiscalReceipt>, R::Always},
+      {"Продажа", "Служебное внесение и изъятие денег", &W::Modal<CashInOutScreen>, R::Always},
+      {"Продажа", "Аннулирование и закрытие чека", &W::Modal<ReceiptRecovery>, R::Always},
+
+      {"Команды", "Тест команд", &W::OpenConsole, R::Always},
+      {"Команды", "Запуск скрипта", &W::Modal<FrameMonitor>, R::WithMenus},
+
+      {"Отчеты", "Информация о свободных ресурсах и статусе", &W::Modal<FreeResources>, R::Always},
+      {"Отчеты", "Печать дневных отчетов RQM707", &W::Modal<SecondLineDailyReports>, R::SecondLineOnly},
+      {"Отчеты", "Печать дневных отчетов", &W::Modal<DailyReports>, R::NotSecondLine},
+      {"Отчеты", "Печать периодического отчета ", &W::Modal<PeriodicReport>, R::Always},
+      {"Отчеты", "Отчет по реализованным товарам", &W::Modal<GoodsSoldReport>, R::Always},
+      {"Отчеты", "Печать дополнительных дневных отчетов", &W::Modal<AdditionalReports>, R::Always},
+      {"Отчеты", "Копия фискальных чеков по сквозным номерам", &W::Modal<ReceiptCopy>, R::Always},
+
+      {"Утилиты", "Заголовок чека и рекламный текст", &W::Modal<HeaderAndAdvertising>, R::Always},
+      {"Утилиты", "Параметры операторов", &W::Modal<OperatorParameters>, R::Always},
+      {"Утилиты", "Параметры оплаты", &W::Modal<PaymentTypes>, R::Always},
+      {"Утилиты", "Пароли", &W::Modal<ModePasswords>, R::Always},
+      {"Утилиты", "Загрузка логотипа", &W::Modal<LogoProgramming>, R::Always},
+      {"Утилиты", "Чтение внутреннего ПО", &W::Modal<FirmwareReading>, R::Always},
+      {"Утилиты", "Фискальная память", &W::Modal<FiscalMemory>, R::Always},
+      {"Утилиты", "Дата и время", &W::Modal<DateAndTime>, R::Always},
+      {"Утилиты", "Техническое обслуживание", &W::Modal<ServiceReminder>, R::Always},
+      {"Утилиты", "Служебные счетчики", &W::Modal<ServiceCounters>, R::Always},
+
+      {"Фискальные параметры", "Установить заводской номер", &W::Modal<SerialNumberScreen>, R::Always},
+      {"Фискальные параметры", "Чтение и программирование", &W::OpenFiscalParameters, R::Always},
+      {"Фискальные параметры", "Параметры регистратора", &W::Modal<RegistratorParameters>, R::Always},
+      {"Фискальные параметры", "Параметры связи", &W::Modal<CommunicationParameters>, R::HiddenForModem},
+      {"Фискальные параметры", "Позиция десятичной точки", &W::Modal<DecimalPointPosition>, R::Always},
+      {"Фискальные параметры", "Фискализация", &W::Modal<Fiscalisation>, R::Always},
+      {"Фискальные параметры", "Установить и прочитать ID_DEV", &W::Modal<DeviceIdentifier>, R::HiddenForModem},
+      {"Фискальные параметры", "Состояние модема", &W::OpenModemState, R::Always},
+      {"Фискальные параметры", "Последний сеанс связи с эквайером", &W::Modal<LastAcquirerSession>, R::Always},
+      {"Фискальные параметры", "Профиль регистратора", &W::Modal<DeviceProfileScreen>, R::Always},
+
+      {nullptr, "О программе...", &W::OpenAbout, R::OutsideStartup},
+  };
+  return rows;
+}
+
+QString MainWindow::EntryMadeBy(Maker make) {
+  for (const MenuRow& row : MenuRows()) {
+    if (row.make == make) return QString::fromUtf8(row.entry);
+  }
+  return {};
+}
+
+MainWindow::MainWindow(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
     : QMainWindow(parent),
       registry_(registry),
       ui_(ui),
@@ -128,7 +164,7 @@ TForm1::TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent)
   FitSize();
 }
 
-void TForm1::FitSize() {
+void MainWindow::FitSize() {
   // A fixed-size tool window, wide enough for the whole menu bar.
   setMinimumSize(0, 0);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -136,11 +172,11 @@ void TForm1::FitSize() {
   setFixedSize(std::max(hint.width(), menuBar()->sizeHint().width() + 8), hint.height());
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   SetPortGoneCheck(nullptr);  // it answers for this window's port
 }
 
-void TForm1::BuildLayout() {
+void MainWindow::BuildLayout() {
   portBox_ = Combo(true);
   speedList_ = Combo(false);
   speedList_->addItems(kSpeeds);
@@ -201,88 +237,94 @@ void TForm1::BuildLayout() {
   statusBar()->addWidget(statusLabel_, 1);
   statusBar()->setSizeGripEnabled(false);
 
-  auto guard = [this](void (TForm1::*handler)()) { return [this, handler] { Guarded(ui_, [this, handler] { (this->*handler)(); }); }; };
-  connect(connectButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectToggle));
-  connect(stateButton_, &QPushButton::clicked, this, guard(&TForm1::CheckRegistratorState));
-  connect(usbButton_, &QPushButton::clicked, this, guard(&TForm1::RecoverUsb));
-  connect(terminalButton_, &QPushButton::clicked, this, guard(&TForm1::ConnectTerminalPort));
+  auto guard = [this](void (MainWindow::*handler)()) { return [this, handler] { Guarded(ui_, [this, handler] { (this->*handler)(); }); }; };
+  connect(connectButton_, &QPushButton::clicked, this, guard(&MainWindow::ConnectToggle));
+  connect(stateButton_, &QPushButton::clicked, this, guard(&MainWindow::CheckRegistratorState));
+  connect(usbButton_, &QPushButton::clicked, this, guard(&MainWindow::RecoverUsb));
+  connect(terminalButton_, &QPushButton::clicked, this, guard(&MainWindow::ConnectTerminalPort));
   connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void TForm1::BuildMenu() {
-  for (const MenuTable& table : Menus()) {
-    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(table.title));
-    actions_.insert(menu->title(), menu->menuAction());
-    deviceMenus_.append(menu);
-    for (const char* entry : table.entries) {
-      QAction* action = menu->addAction(QString::fromUtf8(entry));
-      action->setEnabled(false);  // enabled when its screen is bound
-      actions_.insert(action->text(), action);
+void MainWindow::BuildMenu() {
+  for (const MenuRow& row : MenuRows()) {
+    QAction* action = nullptr;
+    if (row.menu) {
+      const QString title = QString::fromUtf8(row.menu);
+      QAction* menuAction = actions_.value(title);
+      if (!menuAction) {
+        QMenu* menu = menuBar()->addMenu(title);
+        menuAction = menu->menuAction();
+        actions_.insert(title, menuAction);
+        deviceMenus_.append(menu);
+      }
+      action = menuAction->menu()->addAction(QString::fromUtf8(row.entry));
+    } else {
+      action = menuBar()->addAction(QString::fromUtf8(row.entry));
     }
+    // Enabled when its screen is bound; the about box is there from the start.
+    action->setEnabled(row.rule == EntryRule::OutsideStartup);
+    actions_.insert(action->text(), action);
+    rules_.insert(action, row.rule);
   }
-  scriptEntry_ = actions_.value(QStringLiteral("Запуск скрипта"));
-  aboutEntry_ = menuBar()->addAction(QStringLiteral("О программе..."));
-  actions_.insert(aboutEntry_->text(), aboutEntry_);
   SetMenusEnabled(false);
 }
 
-void TForm1::CreateScreens() {
+void MainWindow::CreateScreens() {
   statusBytes_ = new StatusBytesScreen(context_, this);
-  console_ = new CommandConsole(context_, this);
-  about_ = new AboutBox(context_, this);
-  BindMenuEntry(QStringLiteral("Тест команд"), [this] { console_->OpenFromMenu(); });
-  connect(aboutEntry_, &QAction::triggered, this, [this] { ui_.ShowModal(*about_); });
-
   // Each screen is created once and kept (its inputs keep their values); the window owns it.
-  BindScreen(QStringLiteral("Печать дневных отчетов"), new DailyReports(context_, this));
-  BindScreen(QStringLiteral("Печать нефискального чека"), new NonFiscalReceipt(context_, this));
-  BindScreen(QStringLiteral("Дата и время"), new DateAndTime(context_, this));
-  BindScreen(QStringLiteral("Позиция десятичной точки"), new DecimalPointPosition(context_, this));
-  BindScreen(QStringLiteral("Установить и прочитать ID_DEV"), new DeviceIdentifier(context_, this));
-  BindScreen(QStringLiteral("Профиль регистратора"), new DeviceProfileScreen(context_, this));
-  BindScreen(QStringLiteral("Заголовок чека и рекламный текст"), new HeaderAndAdvertising(context_, this));
-  BindScreen(QStringLiteral("Установить заводской номер"), new SerialNumberScreen(context_, this));
-  BindScreen(QStringLiteral("Фискализация"), new Fiscalisation(context_, this));
+  for (const MenuRow& row : MenuRows()) BindMenuEntry(QString::fromUtf8(row.entry), (this->*row.make)());
+}
+
+template <class Screen>
+std::function<void()> MainWindow::Modal() {
+  Screen* screen = new Screen(context_, this);
+  return [this, screen] { ui_.ShowModal(*screen); };
+}
+
+std::function<void()> MainWindow::OpenConsole() {
+  console_ = new CommandConsole(context_, this);
+  return [this] { console_->OpenFromMenu(); };
+}
+
+QAction* MainWindow::AboutEntry() const { return actions_.value(EntryMadeBy(&MainWindow::OpenAbout)); }
+
+std::function<void()> MainWindow::OpenAbout() {
+  about_ = new AboutBox(context_, this);
+  return [this] { ui_.ShowModal(*about_); };
+}
+
+ArticleLoading& MainWindow::Articles() {
+  if (!articles_) articles_ = new ArticleLoading(context_, this);
+  return *articles_;
+}
+
+std::function<void()> MainWindow::OpenArticleLoading() {
+  ArticleLoading* articles = &Articles();
+  return [this, articles] { ui_.ShowModal(*articles); };
+}
+
+std::function<void()> MainWindow::OpenFiscalReceipt() {
+  // The fiscal receipt sells from the article loader's list.
+  auto* receipt = new FiscalReceipt(context_, Articles(), this);
+  return [this, receipt] { ui_.ShowModal(*receipt); };
+}
+
+std::function<void()> MainWindow::OpenFiscalParameters() {
   // Both fiscal parameter screens share one confirmation and one result dialog.
   auto* confirmation = new ProgrammingConfirmation(this);
   auto* result = new OperationResult(this);
   auto* standardTaxes = new FiscalParameters(context_, *confirmation, *result, false, this);
   auto* extendedTaxes = new FiscalParameters(context_, *confirmation, *result, true, this);
-  BindFiscalParameterScreens([this, standardTaxes] { ui_.ShowModal(*standardTaxes); },
-                             [this, extendedTaxes] { ui_.ShowModal(*extendedTaxes); });
-  BindScreen(QStringLiteral("Запуск скрипта"), new FrameMonitor(context_, this));
-  BindScreen(QStringLiteral("Информация о свободных ресурсах и статусе"), new FreeResources(context_, this));
-  BindScreen(QStringLiteral("Печать дневных отчетов RQM707"), new SecondLineDailyReports(context_, this));
-  BindScreen(QStringLiteral("Печать периодического отчета "), new PeriodicReport(context_, this));
-  BindScreen(QStringLiteral("Отчет по реализованным товарам"), new GoodsSoldReport(context_, this));
-  BindScreen(QStringLiteral("Печать дополнительных дневных отчетов"), new AdditionalReports(context_, this));
-  auto* modemState = new ModemState(context_, this);
-  BindModemScreens(*new ModemStateShort(context_, this), [this, modemState] { ui_.ShowModal(*modemState); });
-  BindScreen(QStringLiteral("Последний сеанс связи с эквайером"), new LastAcquirerSession(context_, this));
-  BindScreen(QStringLiteral("Техническое обслуживание"), new ServiceReminder(context_, this));
-  BindScreen(QStringLiteral("Служебные счетчики"), new ServiceCounters(context_, this));
-  // The fiscal receipt sells from the article loader's list.
-  auto* articles = new ArticleLoading(context_, this);
-  BindScreen(QStringLiteral("Программировать товары"), articles);
-  BindScreen(QStringLiteral("Фискальный чек"), new FiscalReceipt(context_, *articles, this));
-  BindScreen(QStringLiteral("Служебное внесение и изъятие денег"), new CashInOutScreen(context_, this));
-  BindScreen(QStringLiteral("Аннулирование и закрытие чека"), new ReceiptRecovery(context_, this));
-  BindScreen(QStringLiteral("Копия фискальных чеков по сквозным номерам"), new ReceiptCopy(context_, this));
-  BindScreen(QStringLiteral("Параметры операторов"), new OperatorParameters(context_, this));
-  BindScreen(QStringLiteral("Пароли"), new ModePasswords(context_, this));
-  BindScreen(QStringLiteral("Параметры оплаты"), new PaymentTypes(context_, this));
-  BindScreen(QStringLiteral("Параметры регистратора"), new RegistratorParameters(context_, this));
-  BindScreen(QStringLiteral("Параметры связи"), new CommunicationParameters(context_, this));
-  BindScreen(QStringLiteral("Загрузка логотипа"), new LogoProgramming(context_, this));
-  BindScreen(QStringLiteral("Фискальная память"), new FiscalMemory(context_, this));
-  BindScreen(QStringLiteral("Чтение внутреннего ПО"), new FirmwareReading(context_, this));
+  return FiscalParametersChoice([this, standardTaxes] { ui_.ShowModal(*standardTaxes); },
+                                [this, extendedTaxes] { ui_.ShowModal(*extendedTaxes); });
 }
 
-void TForm1::BindScreen(const QString& entry, QDialog* screen) {
-  BindMenuEntry(entry, [this, screen] { ui_.ShowModal(*screen); });
+std::function<void()> MainWindow::OpenModemState() {
+  auto* general = new ModemState(context_, this);
+  return ModemStateChoice(*new ModemStateShort(context_, this), [this, general] { ui_.ShowModal(*general); });
 }
 
-void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
+void MainWindow::BindMenuEntry(const QString& entry, std::function<void()> open) {
   QAction* action = actions_.value(entry);
   if (!action) return;
   bound_[entry] = true;
@@ -292,74 +334,80 @@ void TForm1::BindMenuEntry(const QString& entry, std::function<void()> open) {
   UpdateModelEntries();
 }
 
-void TForm1::SetMenusEnabled(bool enabled) {
+void MainWindow::SetMenusEnabled(bool enabled) {
   for (QMenu* menu : deviceMenus_) menu->menuAction()->setEnabled(enabled);
-  if (scriptEntry_) scriptEntry_->setEnabled(enabled && bound_.value(scriptEntry_->text()));
-}
-
-void TForm1::UpdateModelEntries() {
-  // An entry is enabled when its screen exists and the model allows it.
-  for (auto it = actions_.begin(); it != actions_.end(); ++it) {
-    if (it.value() == aboutEntry_ || it.value() == scriptEntry_ || it.value()->menu()) continue;
-    bool allowed = bound_.value(it.key());
-    if (it.key() == QStringLiteral("Печать дневных отчетов RQM707")) allowed = allowed && secondLineModel_;
-    if (it.key() == QStringLiteral("Печать дневных отчетов")) allowed = allowed && !secondLineModel_;
-    it.value()->setEnabled(allowed);
+  for (auto it = rules_.begin(); it != rules_.end(); ++it) {
+    if (it.value() == EntryRule::WithMenus) it.key()->setEnabled(enabled && bound_.value(it.key()->text()));
   }
-  actions_.value(QStringLiteral("Параметры связи"))->setVisible(!modemModel_);
-  actions_.value(QStringLiteral("Установить и прочитать ID_DEV"))->setVisible(!modemModel_);
 }
 
-void TForm1::SetIndicator(QFrame* indicator, const QColor& color) {
+void MainWindow::UpdateModelEntries() {
+  // An entry is enabled when its screen exists and the model allows it.
+  for (auto it = rules_.begin(); it != rules_.end(); ++it) {
+    QAction* action = it.key();
+    bool allowed = bound_.value(action->text());
+    switch (it.value()) {
+      case EntryRule::Always: break;
+      case EntryRule::SecondLineOnly: allowed = allowed && secondLineModel_; break;
+      case EntryRule::NotSecondLine: allowed = allowed && !secondLineModel_; break;
+      case EntryRule::HiddenForModem: action->setVisible(!modemModel_); break;
+      case EntryRule::WithMenus: continue;       // follows the menus (SetMenusEnabled)
+      case EntryRule::OutsideStartup: continue;  // follows the start-up sequence
+    }
+    action->setEnabled(allowed);
+  }
+}
+
+void MainWindow::SetIndicator(QFrame* indicator, const QColor& color) {
   indicator->setProperty("color", color);
   indicator->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #404040; border-radius: 5px;")
                                .arg(color.name()));
 }
 
-QColor TForm1::IndicatorColor() const { return indicator_->property("color").value<QColor>(); }
-QColor TForm1::TerminalIndicatorColor() const { return terminalIndicator_->property("color").value<QColor>(); }
-QString TForm1::StatusText() const { return statusLabel_->text(); }
-QAction* TForm1::Action(const QString& text) const { return actions_.value(text); }
+QColor MainWindow::IndicatorColor() const { return indicator_->property("color").value<QColor>(); }
+QColor MainWindow::TerminalIndicatorColor() const { return terminalIndicator_->property("color").value<QColor>(); }
+QString MainWindow::StatusText() const { return statusLabel_->text(); }
+QAction* MainWindow::Action(const QString& text) const { return actions_.value(text); }
 
-void TForm1::SetStatusText(const QString& text) { statusLabel_->setText(text); }
-QString TForm1::PortText() const { return portBox_->currentText(); }
-QString TForm1::SpeedText() const { return speedList_->currentText(); }
+void MainWindow::SetStatusText(const QString& text) { statusLabel_->setText(text); }
+QString MainWindow::PortText() const { return portBox_->currentText(); }
+QString MainWindow::SpeedText() const { return speedList_->currentText(); }
 
-bool TForm1::SelectSpeed(const QString& speed) {
+bool MainWindow::SelectSpeed(const QString& speed) {
   const int index = speedList_->findText(speed, Qt::MatchExactly);
   if (index < 0) return false;
   speedList_->setCurrentIndex(index);
   return true;
 }
 
-void TForm1::OpenStatusBytes() { ui_.ShowModal(*statusBytes_); }
+void MainWindow::OpenStatusBytes() { ui_.ShowModal(*statusBytes_); }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // Run the start-up sequence once the window is on screen, so that its captions are seen.
   if (!startupDone_) QTimer::singleShot(0, this, [this] { StartupSequence(); });
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // Close the link before the program ends so that the session log gets its end entry.
   if (TheLink().IsOpen()) CloseComPort();
   QMainWindow::closeEvent(event);
 }
 
 // UsbHost: how discovery and recovery reach the window.
-void TForm1::ShowMessage(const std::string& text) { ui_.ShowMessage(QString::fromStdString(text)); }
-void TForm1::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
-void TForm1::LetEventsRun(int ms) {
+void MainWindow::ShowMessage(const std::string& text) { ui_.ShowMessage(QString::fromStdString(text)); }
+void MainWindow::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+void MainWindow::LetEventsRun(int ms) {
   repaint();
   ui_.Pause(ms);
 }
-void TForm1::CloseLink() {
+void MainWindow::CloseLink() {
   if (TheLink().IsOpen()) CloseComPort();
 }
-void TForm1::ShowLinkClosed() {
+void MainWindow::ShowLinkClosed() {
   SetIndicator(indicator_, kRed);
   connectButton_->setText(QStringLiteral("Подключить"));
 }
-void TForm1::EnableRecovery(bool enabled) { usbButton_->setEnabled(enabled); }
+void MainWindow::EnableRecovery(bool enabled) { usbButton_->setEnabled(enabled); }
 
 }  // namespace kovrix

@@ -1,7 +1,8 @@
 #pragma once
-// The main window (TForm1): start-up, connection to the registrator, the model-dependent settings
-// of the other screens, the state button, the bank-terminal port, USB recovery and the menu that
-// opens every screen. It owns the connection state and creates every screen once.
+// The main window (object name TForm1, like the designer names of the other forms): start-up,
+// connection to the registrator, the model-dependent settings of the other screens, the state
+// button, the bank-terminal port, USB recovery and the menu that opens every screen. It owns the
+// connection state and creates every screen once.
 
 #include <QComboBox>
 #include <QFrame>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/about_box.h"
 #include "app/command_console.h"
@@ -26,13 +28,15 @@
 
 namespace kovrix {
 
-class TForm1 : public QMainWindow, public MainShell, private UsbHost {
+class ArticleLoading;
+
+class MainWindow : public QMainWindow, public MainShell, private UsbHost {
   Q_OBJECT
 
  public:
   /// A main window over a device registry (the system's, or a double) and the UI services.
-  TForm1(DeviceRegistry& registry, UiServices& ui, QWidget* parent = nullptr);
-  ~TForm1() override;
+  MainWindow(DeviceRegistry& registry, UiServices& ui, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   /// The start-up sequence; runs once, at the first showing (a later call does nothing).
   void StartupSequence();
@@ -50,9 +54,8 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   /// is prepared as by the terminal button.
   void PresetPorts(const QString& registratorPort, const QString& terminalPort);
 
-  /// Binds a menu entry to showing a screen modally.
-  void BindScreen(const QString& entry, QDialog* screen);
-  /// Makes a menu entry open a screen; until then the entry stays disabled.
+  /// Makes a menu entry open a screen (in place of what it opened before); until then the entry
+  /// stays disabled.
   void BindMenuEntry(const QString& entry, std::function<void()> open);
   /// Binds "Чтение и программирование": the standard or the extended-tax screen, chosen by the
   /// "ExtendedTax" key read at that moment and the access level.
@@ -96,9 +99,39 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  /// What the model allows of a menu entry.
+  enum class EntryRule {
+    Always,          // enabled once its screen is bound
+    SecondLineOnly,  // enabled for the second model line only
+    NotSecondLine,   // enabled for every model but the second line
+    HiddenForModem,  // hidden for the models with a modem
+    WithMenus,       // enabled with the device menus (while connected), whatever the model
+    OutsideStartup,  // enabled but during the start-up sequence, whatever the model
+  };
+  /// Creates an entry's screen once; answers what choosing the entry runs.
+  using Maker = std::function<void()> (MainWindow::*)();
+  struct MenuRow;
+  static const std::vector<MenuRow>& MenuRows();
+  /// The text of the entry whose row makes its screen with make.
+  static QString EntryMadeBy(Maker make);
+
   void BuildLayout();
   void BuildMenu();
   void CreateScreens();
+
+  // Makers of the menu rows.
+  template <class Screen>
+  std::function<void()> Modal();  // a screen shown modally
+  std::function<void()> OpenConsole();
+  std::function<void()> OpenAbout();
+  std::function<void()> OpenArticleLoading();
+  std::function<void()> OpenFiscalReceipt();
+  std::function<void()> OpenFiscalParameters();
+  std::function<void()> OpenModemState();
+  ArticleLoading& Articles();  // the article loader, which the fiscal receipt sells from
+  QAction* AboutEntry() const;
+  std::function<void()> FiscalParametersChoice(std::function<void()> standard, std::function<void()> extendedTax);
+  std::function<void()> ModemStateChoice(QDialog& shortReport, std::function<void()> general);
   void SetIndicator(QFrame* indicator, const QColor& color);
   void FitSize();
   void SetMenusEnabled(bool enabled);
@@ -155,16 +188,16 @@ class TForm1 : public QMainWindow, public MainShell, private UsbHost {
   QPushButton* closeButton_ = nullptr;
   QLabel* statusLabel_ = nullptr;
 
-  QList<QMenu*> deviceMenus_;      // the five menus that need an open port
-  QAction* scriptEntry_ = nullptr; // "Запуск скрипта", enabled with the menus
-  QAction* aboutEntry_ = nullptr;
-  QMap<QString, QAction*> actions_;
-  QMap<QString, bool> bound_;      // entries whose screen exists
+  QList<QMenu*> deviceMenus_;           // the five menus that need an open port
+  QMap<QString, QAction*> actions_;     // entries and menu titles by text
+  QMap<QAction*, EntryRule> rules_;     // each entry's rule, from its row
+  QMap<QString, bool> bound_;           // entries whose screen exists
 
   // Screens, children of the window: created once, kept for the whole run.
   StatusBytesScreen* statusBytes_ = nullptr;
   CommandConsole* console_ = nullptr;
   AboutBox* about_ = nullptr;
+  ArticleLoading* articles_ = nullptr;
 };
 
 }  // namespace kovrix

@@ -7,7 +7,7 @@
 #include "app/main_window.h"
 #include "app/main_window_port_texts.h"
 #include "app/model_settings.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/screen_helpers.h"
 #include "app/terminal_port.h"
 #include "app/text_codec.h"
@@ -30,7 +30,7 @@ constexpr int kNoAnswerCheckMs = 250;
 
 }  // namespace
 
-void TForm1::ConnectToggle() {
+void MainWindow::ConnectToggle() {
   state_.connected = false;
   if (IndicatorColor() == kRed) {
     Connect();
@@ -39,7 +39,7 @@ void TForm1::ConnectToggle() {
   }
 }
 
-void TForm1::Connect() {
+void MainWindow::Connect() {
   state_.accessLevel = IniText("Priority", "Level", "medium", 20);
   state_.elJournal = IniText("Priority", "ElJournal", "", 20);
   state_.paymentTypeCount = 10;
@@ -101,7 +101,7 @@ void TForm1::Connect() {
   state_.protocolVersion = ProtocolVersionFor(state_.versionOverride, reply.field(2), state_.protocolVersion);
 }
 
-void TForm1::ApplyModelSettings(const ReplyRecord& reply) {
+void MainWindow::ApplyModelSettings(const ReplyRecord& reply) {
   const std::string& model = reply.field(1);
   ApplyPaperWidth(model, state_.paperWidth);
   modemModel_ = HasModemModelRules(model);
@@ -112,7 +112,7 @@ void TForm1::ApplyModelSettings(const ReplyRecord& reply) {
   UpdateModelEntries();
 }
 
-void TForm1::ShowNoAnswer() {
+void MainWindow::ShowNoAnswer() {
   // A port that USB recovery closed stays red, so that the connect button opens it again.
   if (IndicatorColor() != kRed) SetIndicator(indicator_, kAmber);
   SetStatusText(kNoAnswerNote);
@@ -124,7 +124,7 @@ void TForm1::ShowNoAnswer() {
   noAnswerTimer_->start();
 }
 
-void TForm1::ClearNoAnswerOnReply() {
+void MainWindow::ClearNoAnswerOnReply() {
   // Commands are sent from every screen, all through the one link: its latest record tells
   // whether the registrator has answered since. A disconnect (red) or a state check that got an
   // answer (green) has ended the watch already.
@@ -138,14 +138,14 @@ void TForm1::ClearNoAnswerOnReply() {
   noAnswerTimer_->stop();
 }
 
-void TForm1::Disconnect() {
+void MainWindow::Disconnect() {
   // A port that another screen already closed (a failed reopen after a speed change) needs no
   // closing; only a port that stays open after a failed close keeps the connected look.
   if (TheLink().IsOpen() && !CloseComPort()) return;
   ShowDisconnected();
 }
 
-void TForm1::ShowDisconnected() {
+void MainWindow::ShowDisconnected() {
   SetMenusEnabled(false);
   SetIndicator(indicator_, kRed);
   connectButton_->setText(QStringLiteral("Подключить"));
@@ -155,7 +155,7 @@ void TForm1::ShowDisconnected() {
   SetStatusText(QString());
 }
 
-void TForm1::CheckRegistratorState() {
+void MainWindow::CheckRegistratorState() {
   int err = 0;
   state_.lastReply = GetDiagnosticInfo(kDefaultPassword, err);
   const ReplyRecord& reply = state_.LastReply();
@@ -170,7 +170,7 @@ void TForm1::CheckRegistratorState() {
   state_.connected = true;
 }
 
-void TForm1::ConnectTerminalPort() {
+void MainWindow::ConnectTerminalPort() {
   if (TerminalIndicatorColor() == kRed) {
     const int baud = ToInt(terminalSpeedBox_->currentText());  // a bad rate ends here, nothing prepared
     PrepareTerminalPort(state_.terminal, QFile::encodeName(terminalPortBox_->currentText()).toStdString(), baud);
@@ -188,18 +188,28 @@ void TForm1::ConnectTerminalPort() {
   }
 }
 
-void TForm1::BindFiscalParameterScreens(std::function<void()> standard, std::function<void()> extendedTax) {
-  BindMenuEntry(QStringLiteral("Чтение и программирование"), [this, standard, extendedTax] {
+void MainWindow::BindFiscalParameterScreens(std::function<void()> standard, std::function<void()> extendedTax) {
+  BindMenuEntry(EntryMadeBy(&MainWindow::OpenFiscalParameters),
+                FiscalParametersChoice(std::move(standard), std::move(extendedTax)));
+}
+
+std::function<void()> MainWindow::FiscalParametersChoice(std::function<void()> standard,
+                                                         std::function<void()> extendedTax) {
+  return [this, standard = std::move(standard), extendedTax = std::move(extendedTax)] {
     switch (FiscalParametersScreenFor(IniInt("Fiscal Printer", "ExtendedTax", 0), state_.HighAccess())) {
       case FiscalParametersScreen::Standard: standard(); break;
       case FiscalParametersScreen::ExtendedTax: extendedTax(); break;
       case FiscalParametersScreen::IniError: ui_.ShowMessage(QStringLiteral("Ошибка в ini-файле. Параметр ExtendedTax!")); break;
     }
-  });
+  };
 }
 
-void TForm1::BindModemScreens(QDialog& shortReport, std::function<void()> general) {
-  BindMenuEntry(QStringLiteral("Состояние модема"), [this, &shortReport, general] {
+void MainWindow::BindModemScreens(QDialog& shortReport, std::function<void()> general) {
+  BindMenuEntry(EntryMadeBy(&MainWindow::OpenModemState), ModemStateChoice(shortReport, std::move(general)));
+}
+
+std::function<void()> MainWindow::ModemStateChoice(QDialog& shortReport, std::function<void()> general) {
+  return [this, &shortReport, general = std::move(general)] {
     if (!HasModemModelRules(state_.modelName)) {
       general();
       return;
@@ -208,9 +218,9 @@ void TForm1::BindModemScreens(QDialog& shortReport, std::function<void()> genera
     shortReport.setWindowTitle(base + FromCp1251(state_.modelName));
     ui_.ShowModal(shortReport);
     shortReport.setWindowTitle(base);
-  });
+  };
 }
 
-void TForm1::RecoverUsb() { usbPortName_ = RecoverUsbPort(registry_, *this); }
+void MainWindow::RecoverUsb() { usbPortName_ = RecoverUsbPort(registry_, *this); }
 
 }  // namespace kovrix

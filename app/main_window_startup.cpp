@@ -7,12 +7,12 @@
 #include <clocale>
 
 #include "app/main_window.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/serial_line.h"
 
 namespace kovrix {
 
-void TForm1::StartupSequence() {
+void MainWindow::StartupSequence() {
   if (startupDone_) return;
   startupDone_ = true;
 
@@ -21,7 +21,7 @@ void TForm1::StartupSequence() {
   ++state_.paperWidth.setting;
   closeButton_->setEnabled(false);
   connectButton_->setEnabled(false);
-  aboutEntry_->setEnabled(false);
+  AboutEntry()->setEnabled(false);
 
   // "." is the decimal separator for the toolkit and for the driver's printf formatting alike.
   QLocale::setDefault(QLocale::c());
@@ -48,10 +48,10 @@ void TForm1::StartupSequence() {
   // A preset terminal (the simulated one) is prepared at once: a card payment then reaches it
   // without a press of the terminal button first.
   if (!presetTerminalPort_.isEmpty()) ConnectTerminalPort();
-  aboutEntry_->setEnabled(true);
+  AboutEntry()->setEnabled(true);
 }
 
-void TForm1::ListPorts() {
+void MainWindow::ListPorts() {
   portBox_->clear();
   terminalPortBox_->clear();
   if (PortControl1.BeginEnumeratePorts() != 0) return;
@@ -69,7 +69,7 @@ void TForm1::ListPorts() {
   PortControl1.EndEnumeratePorts();
 }
 
-void TForm1::CreateIniFileIfMissing() {
+void MainWindow::CreateIniFileIfMissing() {
   if (QFileInfo::exists(QString::fromStdString(state_.iniPath))) return;
   ui_.ShowMessage(QStringLiteral("Файл fpinit.ini отсутствует.\n Создание файла!"));
   const std::string& path = state_.iniPath;
@@ -79,7 +79,7 @@ void TForm1::CreateIniFileIfMissing() {
   WritePrivateProfileString("LogFile", "LogName", "kovrix.log", path);
 }
 
-void TForm1::PreselectPortAndSpeed() {
+void MainWindow::PreselectPortAndSpeed() {
   const QString port = QString::fromStdString(IniText("Communication", "Port", "", kMaxPortPath + 1));
   const QString speed = QString::fromStdString(IniText("Communication", "Speed", "", 10));
   // Device names here differ in letter case (ttyS0, ttyUSB0): an exact match wins, and a match
@@ -97,12 +97,12 @@ void TForm1::PreselectPortAndSpeed() {
   speedList_->setCurrentIndex(speedIndex < 0 ? 6 : speedIndex);
 }
 
-void TForm1::PresetPorts(const QString& registratorPort, const QString& terminalPort) {
+void MainWindow::PresetPorts(const QString& registratorPort, const QString& terminalPort) {
   presetPort_ = registratorPort;
   presetTerminalPort_ = terminalPort;
 }
 
-void TForm1::ApplyPresetPorts() {
+void MainWindow::ApplyPresetPorts() {
   auto select = [](QComboBox* box, const QString& port) {
     if (port.isEmpty()) return;
     if (box->findText(port) < 0) box->addItem(port);
@@ -113,11 +113,11 @@ void TForm1::ApplyPresetPorts() {
   if (!presetTerminalPort_.isEmpty()) terminalGroup_->show();
 }
 
-std::string TForm1::IniText(const char* section, const char* key, const char* fallback, std::size_t size) const {
+std::string MainWindow::IniText(const char* section, const char* key, const char* fallback, std::size_t size) const {
   return GetPrivateProfileString(section, key, fallback, size, state_.iniPath);
 }
 
-int TForm1::IniInt(const char* section, const char* key, int fallback) const {
+int MainWindow::IniInt(const char* section, const char* key, int fallback) const {
   return GetPrivateProfileInt(section, key, fallback, state_.iniPath);
 }
 

@@ -9,6 +9,8 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 # localtime_r and the other thread-safe POSIX functions of the mingw-w64 C library.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
+# The initialisation-file module, which kovrix-cli reads its defaults with and the desktop tool uses.
+add_subdirectory(ini)
 add_subdirectory(driver)
 add_subdirectory(port)
 add_subdirectory(monitor/script)
@@ -21,10 +23,8 @@ if(KOVRIX_QT_WINDOWS)
   find_package(Qt6 6.2 REQUIRED COMPONENTS Widgets Test)
   include(cmake/windows_qt_runtime.cmake)
   add_subdirectory(app)
-else()
-  # The initialisation-file module that kovrix-cli reads its defaults with (plain C++).
-  add_library(kovrix_profile STATIC app/private_profile.cpp)
-  target_include_directories(kovrix_profile PUBLIC ${PROJECT_SOURCE_DIR})
+  add_subdirectory(screens)
+  add_subdirectory(monitor)
 endif()
 
 # nlohmann/json is headers only: the host package's headers, copied alone so that the cross

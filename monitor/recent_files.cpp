@@ -1,6 +1,6 @@
 #include "monitor/recent_files.h"
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/text_codec.h"
 
 namespace kovrix {

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/serial_line.h"
 
 namespace kovrix::session {

@@ -8,7 +8,7 @@
 
 #include "app/input.h"
 #include "app/long_run.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/screen_helpers.h"
 #include "app/text_codec.h"
 #include "driver/commands.h"

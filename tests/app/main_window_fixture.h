@@ -31,8 +31,8 @@ class MainWindowFixture : public ::testing::Test {
   }
 
   /// Creates the window and runs its start-up sequence; captions are recorded in `captions`.
-  TForm1& Start() {
-    window = std::make_unique<TForm1>(registry, ui);
+  MainWindow& Start() {
+    window = std::make_unique<MainWindow>(registry, ui);
     window->State().programDir = dir.string();
     QObject::connect(window.get(), &QWidget::windowTitleChanged, [this](const QString& t) { captions << t; });
     window->StartupSequence();
@@ -58,7 +58,7 @@ class MainWindowFixture : public ::testing::Test {
   MemoryDeviceRegistry registry;
   UiRecorder ui;
   QStringList captions;
-  std::unique_ptr<TForm1> window;
+  std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace kovrix::test

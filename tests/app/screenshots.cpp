@@ -13,7 +13,7 @@
 #include <set>
 
 #include "app/main_window.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/qt_translations.h"
 #include "app/window_placement.h"
 #include "driver/driver.h"
@@ -49,7 +49,7 @@ bool Save(QWidget& window, const QString& path) {
 
 // The profile screen comparing the registrator with a profile that differs in two fields: the
 // registrator's own profile is saved, two values changed in the file, and the file compared.
-bool SaveProfileComparison(kovrix::TForm1& window, kovrix::test::UiRecorder& ui, const QString& out) {
+bool SaveProfileComparison(kovrix::MainWindow& window, kovrix::test::UiRecorder& ui, const QString& out) {
   auto* screen = window.findChild<kovrix::DeviceProfileScreen*>();
   if (screen == nullptr) return false;
   const QString path = QDir::tempPath() + QStringLiteral("/kovrix-screenshot-profile.json");
@@ -83,7 +83,7 @@ struct Session {
   kovrix::sim::BankTerminal terminal;
   kovrix::MemoryDeviceRegistry registry;
   kovrix::test::UiRecorder ui;
-  std::unique_ptr<kovrix::TForm1> window;
+  std::unique_ptr<kovrix::MainWindow> window;
 
   explicit Session(const Config& config) : server(kovrix::sim::Registrator(kovrix::sim::FactoryState(config.model))) {}
 
@@ -91,7 +91,7 @@ struct Session {
     if (!server.start() || !terminal.start()) return false;
     registry.Add("ttyS0", "Communications Port (ttyS0)").Add("ttyS1", "Communications Port (ttyS1)");
     kovrix::UseSerialLine(kovrix::MakeSerialLine());
-    window = std::make_unique<kovrix::TForm1>(registry, ui);
+    window = std::make_unique<kovrix::MainWindow>(registry, ui);
     window->State().programDir = programDir.toStdString();
     QDir(programDir).removeRecursively();
     QDir().mkpath(programDir);
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "app_screenshots: no connection to the simulated %s\n", config.model);
       return 1;
     }
-    kovrix::TForm1& window = *session.window;
+    kovrix::MainWindow& window = *session.window;
     if (&config == &kConfigs[0]) {
       ok = Save(window, out + QStringLiteral("/main-window.png")) && ok;
       session.ui.onModal[QStringLiteral("StatusBytesScreen")] = [&](QDialog& dialog) {

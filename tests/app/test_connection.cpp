@@ -5,7 +5,7 @@
 #include <fstream>
 #include <future>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/driver.h"
 #include "driver/network_serial_line.h"
 #include "driver/resolver.h"
@@ -61,11 +61,11 @@ class ConnectionTest : public test::MainWindowFixture {
   }
 
   /// Starts a registrator of the model and the window, with the registrator's port typed in.
-  TForm1& StartWith(const std::string& model, const std::string& version = "3.01") {
+  MainWindow& StartWith(const std::string& model, const std::string& version = "3.01") {
     server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model, version)));
     EXPECT_TRUE(server->start());
     port = QString::fromStdString(server->slavePath());
-    TForm1& w = Start();
+    MainWindow& w = Start();
     w.PortBox()->setEditText(port);
     ui.ClearRecord();
     return w;
@@ -103,7 +103,7 @@ TEST_F(ConnectionTest, ModelDependentSettingsForEachModel) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.model);
-    TForm1& w = StartWith(c.model);
+    MainWindow& w = StartWith(c.model);
     int dailyOpened = 0, rqmOpened = 0;
     w.BindMenuEntry("Печать дневных отчетов", [&] { ++dailyOpened; });
     w.BindMenuEntry("Печать дневных отчетов RQM707", [&] { ++rqmOpened; });
@@ -156,7 +156,7 @@ TEST_F(ConnectionTest, ModelDependentSettingsForEachModel) {
 }
 
 TEST_F(ConnectionTest, ServiceModeShowsInTheStatusBarAtConnectButNotAtTheStateCheck) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   server->withDevice([](sim::Registrator& r) {
     r.state().paymentTypes.resize(4);
     return 0;
@@ -179,7 +179,7 @@ TEST_F(ConnectionTest, ServiceModeShowsInTheStatusBarAtConnectButNotAtTheStateCh
 }
 
 TEST_F(ConnectionTest, StateCheckWithoutReplyStopsAndWithAnErrorStillOpensTheScreen) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   Press(w.ConnectButton());
   TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
   TheLink().SetSleeper([](int) {});
@@ -205,7 +205,7 @@ TEST_F(ConnectionTest, StateCheckWithoutReplyStopsAndWithAnErrorStillOpensTheScr
 // A registrator slow to answer the first command of the connect: the second click, made while
 // the tool waits, is dropped rather than run afterwards (it would disconnect at once).
 TEST_F(ConnectionTest, ASlowConnectClickedTwiceEndsConnected) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   TheLink().SetTiming({/*silencePasses*/ 10, /*readTimeoutMs*/ 30, /*repeatWaitMs*/ 0, /*usbRepeatWaitMs*/ 0});
   server->faults().SynBeforeReply(400);
   QTimer::singleShot(120, w.ConnectButton(), [&] { Press(w.ConnectButton()); });
@@ -221,7 +221,7 @@ TEST_F(ConnectionTest, VersionOverrideFromTheFile) {
   for (const auto& [value, expected] : cases) {
     SCOPED_TRACE(value);
     WriteIni(std::string("[UkrVer]\nVersion=") + value + "\n");
-    TForm1& w = StartWith("Veltra KR-23", "4.00");
+    MainWindow& w = StartWith("Veltra KR-23", "4.00");
     Press(w.ConnectButton());
     EXPECT_EQ(w.State().versionOverride, std::atoi(value));
     EXPECT_EQ(w.State().protocolVersion, expected);
@@ -231,7 +231,7 @@ TEST_F(ConnectionTest, VersionOverrideFromTheFile) {
 
 TEST_F(ConnectionTest, FailuresAtConnect) {
   WriteIni("[Communication]\nPort=ttyS7\nSpeed=4800\n");
-  TForm1& w = StartWith("Veltra KR-12");
+  MainWindow& w = StartWith("Veltra KR-12");
   const QString missing = QString::fromStdString((dir / "no-such-port").string());
   w.PortBox()->setEditText(missing);
   Press(w.ConnectButton());
@@ -270,7 +270,7 @@ TEST_F(ConnectionTest, APortOfTheFileThatIsNotListedIsTheOneConnected) {
   ASSERT_TRUE(server->start());
   registry.Add("ttyS0", "Serial (ttyS0)");
   WriteIni("[Communication]\nPort=" + server->slavePath() + "\nSpeed=115200\n");
-  TForm1& w = Start();
+  MainWindow& w = Start();
   EXPECT_EQ(w.PortBox()->currentText().toStdString(), server->slavePath());
   Press(w.ConnectButton());
   EXPECT_TRUE(ui.messages.empty());
@@ -286,7 +286,7 @@ TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
   server = std::make_unique<sim::DeviceServer>();
   ASSERT_TRUE(server->startTcp("127.0.0.1", 0));
   WriteIni("[Communication]\nPort=ttyS7\nSpeed=4800\n");
-  TForm1& w = Start();
+  MainWindow& w = Start();
   sim::DeviceServer closed;
   ASSERT_TRUE(closed.startTcp("127.0.0.1", 0));
   const std::string refused = closed.slavePath();
@@ -312,7 +312,7 @@ TEST_F(ConnectionTest, ATypedNetworkPortConnectsAndIsKeptInTheFile) {
 // resolver that does not answer within the connect bound.
 TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
   const HangingResolver resolver(/*connectMs*/ 200);
-  TForm1& w = Start();
+  MainWindow& w = Start();
   const std::pair<const char*, const char*> cases[] = {
       {"tcp://converter.lan", "tcp://converter.lan: не указан номер порта (нужно УЗЕЛ:ПОРТ)"},
       {"TCP://converter.lan:70000", "TCP://converter.lan:70000: номер порта должен быть от 1 до 65535"},
@@ -333,7 +333,7 @@ TEST_F(ConnectionTest, ANetworkPortThatCannotBeConnectedIsToldInRussian) {
 // run as a second connect afterwards.
 TEST_F(ConnectionTest, TheWindowKeepsRunningWhileAConverterNameResolves) {
   const HangingResolver resolver(/*connectMs*/ 600);
-  TForm1& w = Start();
+  MainWindow& w = Start();
   w.PortBox()->setEditText(QStringLiteral("tcp://slow.lan:4001"));
   ui.ClearRecord();
   QElapsedTimer clock;
@@ -362,7 +362,7 @@ TEST_F(ConnectionTest, TheWindowKeepsRunningWhileAConverterNameResolves) {
 // A port lost during work: a command that could not go out says so, and so does one sent into a
 // device file that has vanished; connecting again then names the missing device.
 TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
   TheLink().SetSleeper([](int) {});
   Press(w.ConnectButton());
@@ -395,7 +395,7 @@ TEST_F(ConnectionTest, APortLostDuringWorkIsToldAsLostNotAsASilentRegistrator) {
 }
 
 TEST_F(ConnectionTest, AConnectWithoutAnswerSaysSoInTheStatusBarUntilACommandIsAnswered) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   TheLink().SetTiming({/*silencePasses*/ 2, /*readTimeoutMs*/ 5, /*repeatWaitMs*/ 1, /*usbRepeatWaitMs*/ 1});
   TheLink().SetSleeper([](int) {});
   const QString note = QStringLiteral("   Регистратор не отвечает: нажмите \"Отключить\", проверьте порт и скорость.");
@@ -453,12 +453,12 @@ TEST_F(ConnectionTest, TheSimulatedRegistratorPaysByCardThroughTheSimulatedTermi
   EXPECT_FALSE(simulation.WriteTapeTo(dir)) << "a directory is no tape file";
   ASSERT_TRUE(simulation.WriteTapeTo(dir / "tape.txt"));
   ASSERT_TRUE(simulation.Start());
-  window = std::make_unique<TForm1>(registry, ui);
+  window = std::make_unique<MainWindow>(registry, ui);
   window->State().programDir = dir.string();
   window->PresetPorts(simulation.RegistratorPort(), simulation.TerminalPort());
   window->StartupSequence();
   ui.ClearRecord();
-  TForm1& w = *window;
+  MainWindow& w = *window;
   EXPECT_EQ(w.TerminalIndicatorColor(), QColor(0, 128, 0)) << "the simulated terminal is prepared at start";
   Press(w.ConnectButton());
   ASSERT_TRUE(w.State().connected);
@@ -499,7 +499,7 @@ TEST_F(ConnectionTest, TheUsbPortMakesAUsbLinkAndRecoveryRestartsTheDevice) {
   ASSERT_TRUE(server->start());
   const std::string path = server->slavePath();
   registry.Add("ttyS0", "Serial (ttyS0)", "s0").Add("ttyACM0", "STMicroelectronics Virtual COM Port (" + path + ")", "usb1");
-  TForm1& w = Start();
+  MainWindow& w = Start();
   ASSERT_EQ(w.UsbPortName(), path);
   w.PortBox()->setEditText(QString::fromStdString(path));
   ui.ClearRecord();
@@ -528,7 +528,7 @@ TEST_F(ConnectionTest, TheUsbPortMakesAUsbLinkAndRecoveryRestartsTheDevice) {
 TEST_F(ConnectionTest, ClosingTheWindowWhileConnectedEndsTheLogSession) {
   const std::string log = (dir / "session.log").string();
   WriteIni("[LogFile]\nLog=1\nLogName=" + log + "\n");
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   Press(w.ConnectButton());
   ASSERT_TRUE(TheLink().IsOpen());
   w.close();
@@ -550,7 +550,7 @@ constexpr int kOddSpeedError = EINVAL;
 TEST_F(ConnectionTest, BankTerminalPortIsTriedAndReleased) {
   sim::BankTerminal terminal;
   ASSERT_TRUE(terminal.start());
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   struct Case {
     QString port;
     QString speed;
@@ -589,7 +589,7 @@ TEST_F(ConnectionTest, BankTerminalPortIsTriedAndReleased) {
 }
 
 TEST_F(ConnectionTest, MenuEntriesOpenTheirScreens) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   EXPECT_FALSE(w.Action("Команды")->isEnabled());
   Press(w.ConnectButton());
   ui.onModal["TForm14"] = [](QDialog& console) { EXPECT_EQ(console.windowTitle(), "Тест команд"); };
@@ -613,7 +613,7 @@ TEST_F(ConnectionTest, MenuEntriesOpenTheirScreens) {
 }
 
 TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {
-  TForm1& w = StartWith("Veltra KR-12");
+  MainWindow& w = StartWith("Veltra KR-12");
   std::vector<std::string> opened;
   w.BindFiscalParameterScreens([&] { opened.push_back("standard"); }, [&] { opened.push_back("extended"); });
   QDialog shortReport;
@@ -654,7 +654,7 @@ TEST_F(ConnectionTest, FiscalParameterAndModemEntriesChooseTheirScreen) {
 }
 
 TEST_F(ConnectionTest, ServiceTransferEntriesOpenTheirScreens) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   Press(w.ConnectButton());
   ui.onModal["TForm7"] = [](QDialog& s) { EXPECT_EQ(s.windowTitle(), "Чтение/запись/обнуление фискальной памяти"); };
   ui.onModal["TForm45"] = [](QDialog& s) { EXPECT_EQ(s.windowTitle(), "Чтение ПО"); };
@@ -673,7 +673,7 @@ namespace kovrix {
 namespace {
 
 TEST_F(ConnectionTest, ASpeedWrittenToTheRegistratorMovesTheMainWindowAndTheNextConnect) {
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   Press(w.ConnectButton());
   ASSERT_EQ(w.SpeedText(), "9600");
   ui.onModal["TForm26"] = [this](QDialog& dialog) {
@@ -705,7 +705,7 @@ TEST_F(ConnectionTest, ASpeedWrittenToTheRegistratorMovesTheMainWindowAndTheNext
 TEST_F(ConnectionTest, ASpeedWrittenToARegistratorBehindAConverterMovesTheConvertersLine) {
   if (test::Ser2netBridge::Program().empty()) GTEST_SKIP() << test::Ser2netBridge::kMissing;
   UseSerialLine(MakeSerialLine());
-  TForm1& w = StartWith("Veltra KR-23");
+  MainWindow& w = StartWith("Veltra KR-23");
   test::Ser2netBridge bridge;
   ASSERT_TRUE(bridge.Start(server->slavePath(), test::Ser2netBridge::Mode::Rfc2217)) << bridge.why();
   w.PortBox()->setEditText(QString::fromStdString(bridge.PortName()));

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 
 namespace kovrix {
 namespace {

@@ -13,7 +13,7 @@ const char kUsbName[] = "STMicroelectronics Virtual COM Port (ttyACM0)";
 
 TEST_F(StartupTest, FirstStartCreatesTheFileAndFallsBackToTheFirstPortAnd9600) {
   registry.Add("ttyS0", "Serial (ttyS0)").Add("ttyS1", "Serial (ttyS1)").Add("ttyACM0", kUsbName);
-  TForm1& w = Start();
+  MainWindow& w = Start();
 
   EXPECT_EQ(ui.messages, (std::vector<QString>{QStringLiteral("Файл fpinit.ini отсутствует.\n Создание файла!")}));
   EXPECT_EQ(IniContent(),
@@ -77,7 +77,7 @@ TEST_F(StartupTest, PreselectionFromTheFile) {
     if (c.terminal) text += std::string("Terminal=") + c.terminal + "\n";
     WriteIni(text);
     ui.ClearRecord();
-    TForm1& w = Start();
+    MainWindow& w = Start();
     EXPECT_TRUE(ui.messages.empty()) << c.port;
     EXPECT_EQ(w.PortBox()->currentText(), c.expectedPort) << c.port;
     EXPECT_EQ(w.SpeedList()->currentText(), c.expectedSpeed) << c.speed;
@@ -100,7 +100,7 @@ TEST_F(StartupTest, UsbScanFindsTheFirstMatchingDeviceOrNone) {
     registry.devices.clear();
     for (const auto& [port, name] : c.devices) registry.Add(port, name);
     captions.clear();
-    TForm1& w = Start();
+    MainWindow& w = Start();
     EXPECT_EQ(w.UsbPortName(), c.usb);
     EXPECT_EQ(captions.filter("Тестирование USB устройств").size(), c.steps);
     EXPECT_EQ(w.PortBox()->count(), static_cast<int>(c.devices.size()));

@@ -14,7 +14,7 @@
 #include <set>
 
 #include "app/about_box.h"
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "app/qt_translations.h"
 #include "app/window_placement.h"
 #include "driver/driver.h"
@@ -166,13 +166,13 @@ class EveryScreenFits : public test::MainWindowFixture {
     server.reset();
   }
 
-  TForm1& ConnectTo(const std::string& model, const char* extendedTax, const char* level) {
+  MainWindow& ConnectTo(const std::string& model, const char* extendedTax, const char* level) {
     window.reset();
     CloseComPort();
     server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model)));
     EXPECT_TRUE(server->start());
     UseSerialLine(MakeSerialLine());
-    TForm1& w = Start();
+    MainWindow& w = Start();
     WritePrivateProfileString("Fiscal Printer", "ExtendedTax", extendedTax, ini);
     WritePrivateProfileString("Priority", "Level", level, ini);
     WritePrivateProfileString("Fiscal Printer", "Reply", "0", ini);
@@ -213,7 +213,7 @@ TEST_F(EveryScreenFits, EveryMenuScreenLiesWhollyOnTheLaptopScreenCentredWithNot
   };
   for (const Config& config : configs) {
     SCOPED_TRACE(config.model);
-    TForm1& w = ConnectTo(config.model, config.extendedTax, config.level);
+    MainWindow& w = ConnectTo(config.model, config.extendedTax, config.level);
     Look(QStringLiteral("main window"), w);
     test::VisitMenuScreens(w, ui, [&](const QString& entry, QDialog& screen) {
       const QString where = QStringLiteral("%1 (%2, %3)").arg(entry, screen.objectName(), QString::fromUtf8(config.model));

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

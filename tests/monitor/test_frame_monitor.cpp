@@ -3,7 +3,7 @@
 // initialisation file.
 #include <QRegularExpression>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "monitor_fixture.h"
 #include "sim/model/error_code.h"
 

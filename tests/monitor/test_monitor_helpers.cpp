@@ -4,7 +4,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/frame.h"
 #include "monitor/recent_files.h"
 #include "monitor/trace_lines.h"

@@ -61,7 +61,7 @@ inline QString UseVirtualScreens(const std::vector<QRect>& screens) {
 /// Opens every enabled, visible entry of the main window's menus, submenus included, and the
 /// menu bar's own entries, in menu order; visit runs for each screen shown while it is open
 /// (a screen that opens another is visited for both), with the text of the entry that opened it.
-inline void VisitMenuScreens(TForm1& window, UiRecorder& ui,
+inline void VisitMenuScreens(MainWindow& window, UiRecorder& ui,
                              const std::function<void(const QString& entry, QDialog& screen)>& visit) {
   std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
     for (QAction* action : actions) {

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "support/menu_screens.h"
 #include "support/sim_screen_fixture.h"
 

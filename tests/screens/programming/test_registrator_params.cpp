@@ -2,7 +2,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 #include "driver/commands.h"
 #include "support/sim_screen_fixture.h"
 

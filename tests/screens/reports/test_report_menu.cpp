@@ -22,11 +22,11 @@ class ReportMenuTest : public test::MainWindowFixture {
   }
 
   /// Connects the window to a registrator of the model.
-  TForm1& ConnectTo(const std::string& model) {
+  MainWindow& ConnectTo(const std::string& model) {
     UseSerialLine(MakeSerialLine());
     server = std::make_unique<sim::DeviceServer>(sim::Registrator(sim::FactoryState(model)));
     EXPECT_TRUE(server->start());
-    TForm1& w = Start();
+    MainWindow& w = Start();
     w.PortBox()->setEditText(QString::fromStdString(server->slavePath()));
     QTest::mouseClick(w.ConnectButton(), Qt::LeftButton);
     ui.ClearRecord();
@@ -45,7 +45,7 @@ TEST_F(ReportMenuTest, EachModelLineOpensItsOwnDailyReportsAndEveryOtherReportEn
   } cases[] = {{"RQM707", "Печать дневных отчетов RQM707", "Печать дневных отчетов", "SecondLineDailyReports"},
                {"Veltra KR-23", "Печать дневных отчетов", "Печать дневных отчетов RQM707", "DailyReports"}};
   for (const auto& c : cases) {
-    TForm1& w = ConnectTo(c.model);
+    MainWindow& w = ConnectTo(c.model);
     EXPECT_FALSE(w.Action(c.other)->isEnabled()) << c.model;
     for (const char* entry : {"Информация о свободных ресурсах и статусе", c.daily, "Печать периодического отчета ",
                               "Отчет по реализованным товарам", "Печать дополнительных дневных отчетов"}) {
@@ -60,7 +60,7 @@ TEST_F(ReportMenuTest, EachModelLineOpensItsOwnDailyReportsAndEveryOtherReportEn
 }
 
 TEST_F(ReportMenuTest, TheSecondLineScreenWorksAgainstItsRegistrator) {
-  TForm1& w = ConnectTo("RQM707");
+  MainWindow& w = ConnectTo("RQM707");
   ui.onModal["SecondLineDailyReports"] = [](QDialog& d) {
     for (auto* b : d.findChildren<QPushButton*>()) {
       if (b->text() == "Выгрузка и обнуления контрольной ленты") QTest::mouseClick(b, Qt::LeftButton);

@@ -23,8 +23,8 @@ class ServiceMenuTest : public test::MainWindowFixture {
   }
 
   /// Starts the window and connects it to the simulator.
-  TForm1& Connected() {
-    TForm1& w = Start();
+  MainWindow& Connected() {
+    MainWindow& w = Start();
     w.PortBox()->setEditText(QString::fromStdString(server.slavePath()));
     QTest::mouseClick(w.ConnectButton(), Qt::LeftButton);
     EXPECT_TRUE(TheLink().IsOpen());
@@ -37,7 +37,7 @@ class ServiceMenuTest : public test::MainWindowFixture {
 };
 
 TEST_F(ServiceMenuTest, EachEntryOpensItsScreenAndTheModemEntryFollowsTheModel) {
-  TForm1& w = Connected();
+  MainWindow& w = Connected();
   QString shortCaption;
   ui.onModal["TForm44"] = [&](QDialog& d) { shortCaption = d.windowTitle(); };
   for (const char* entry : {"Состояние модема", "Последний сеанс связи с эквайером", "Техническое обслуживание",
@@ -54,7 +54,7 @@ TEST_F(ServiceMenuTest, EachEntryOpensItsScreenAndTheModemEntryFollowsTheModel) 
 }
 
 TEST_F(ServiceMenuTest, TheUsbStorageCounterLeavesTheMainWindowDisconnected) {
-  TForm1& w = Connected();
+  MainWindow& w = Connected();
 
   ui.onModal["ServiceCounters"] = [](QDialog& dialog) {
     auto& counters = static_cast<ServiceCounters&>(dialog);

@@ -1,4 +1,4 @@
-#include "app/private_profile.h"
+#include "ini/private_profile.h"
 
 #include <cstdint>
 #include <filesystem>
