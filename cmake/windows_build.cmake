@@ -10,6 +10,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
 # The initialisation-file module, which kovrix-cli reads its defaults with and the desktop tool uses.
+add_subdirectory(platform)
 add_subdirectory(ini)
 add_subdirectory(driver)
 add_subdirectory(port)

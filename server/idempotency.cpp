@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/sha256.h"
-#include "server/state_files.h"
+#include "platform/files.h"
 
 namespace kovrix::server {
 namespace {
@@ -46,7 +46,7 @@ std::string IdempotencyStore::PathOf(const std::string& key) const {
   return directory_ + "/" + Sha256Hex(key) + ".json";
 }
 
-bool IdempotencyStore::MakeDirectory() const { return MakePrivateDirectory(directory_); }
+bool IdempotencyStore::MakeDirectory() const { return platform::MakePrivateDirectory(directory_); }
 
 std::optional<StoredAnswer> IdempotencyStore::Find(const std::string& key) const {
   if (!usable()) return std::nullopt;
@@ -75,11 +75,11 @@ bool IdempotencyStore::Keep(const std::string& key, const StoredAnswer& answer, 
                             {"status", answer.status},
                             {"body", answer.body}};
   // The answer appears whole: a crash leaves the old file or the new one.
-  return ReplaceFileWhole(PathOf(key), j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), durable);
+  return platform::ReplaceFileWhole(PathOf(key), j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), durable);
 }
 
 void IdempotencyStore::Forget(const std::string& key) {
-  if (usable()) RemoveFile(PathOf(key));
+  if (usable()) platform::RemoveFile(PathOf(key));
 }
 
 void IdempotencyStore::Prune() {
@@ -98,7 +98,7 @@ void IdempotencyStore::Prune() {
     if (!j || now - (*j)["at"].get<std::int64_t>() >= kRetentionSeconds) {
       fs::remove(it->path(), removeError);
     } else {
-      MakePrivateFile(it->path());
+      platform::MakePrivateFile(it->path());
     }
   }
 }

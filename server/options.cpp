@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "server/registrators_config.h"
-#include "server/state_files.h"
+#include "platform/files.h"
 
 namespace kovrix::server {
 namespace {
@@ -45,12 +45,12 @@ bool CreatePrivateLogs(const ServerConfig& config, std::string& error) {
     if (log.empty() || std::filesystem::symlink_status(log, failed).type() != std::filesystem::file_type::not_found)
       continue;
     // Created here, before the session log first appends to it with the umask's mode.
-    RecordFile file;
+    platform::RecordFile file;
     if (!file.Open(log)) {
       error = "cannot create the session log " + log;
       return false;
     }
-    MakePrivateFile(log);
+    platform::MakePrivateFile(log);
   }
   return true;
 }
@@ -181,7 +181,7 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
   }
   if (!options.tokenFile.empty()) {
     // As ssh does for keys: a secret that others can read is no secret.
-    if (ExposedToOthers(options.tokenFile)) {
+    if (platform::ExposedToOthers(options.tokenFile)) {
       error = "the token file " + options.tokenFile + " may be read or written by others than its owner; " +
               "make it private with: chmod 600 " + options.tokenFile;
       return false;

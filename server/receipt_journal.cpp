@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "server/state_files.h"
+#include "platform/files.h"
 #include "session/port_state.h"
 
 namespace kovrix::server {
@@ -158,7 +158,7 @@ bool ReceiptJournal::CompactOutcomes() {
   std::string text;
   for (const auto& [number, outcome] : outcomes_) text += OutcomeLine(number, outcome);
   const std::string path = path_ + ".outcomes";
-  if (!ReplaceFileWhole(path, text, /*durable*/ false)) return false;
+  if (!platform::ReplaceFileWhole(path, text, /*durable*/ false)) return false;
   outcomesFile_.clear();
   outcomesFile_.open(fs::u8path(path), std::ios::binary | std::ios::app);
   appended_ = 0;

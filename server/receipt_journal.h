@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "server/state_files.h"
+#include "platform/files.h"
 
 namespace kovrix::server {
 
@@ -76,7 +76,7 @@ class ReceiptJournal {
   bool AppendOutcome(std::uint64_t request, const Outcome& outcome);
 
   std::string path_;  // the pending receipt and the request counter; the outcomes beside it
-  RecordFile file_;   // the pending file, kept open: rewritten in place on every step
+  platform::RecordFile file_;   // the pending file, kept open: rewritten in place on every step
   std::uint64_t lastRequest_ = 0;
   std::uint64_t lastBegun_ = 0;
   std::optional<JournalEntry> pending_;

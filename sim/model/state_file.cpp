@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/files.h"
 #include "sim/model/values.h"
 
 namespace kovrix::sim {
@@ -292,15 +293,10 @@ bool LoadStateText(const std::string& text, DeviceState& state) {
   return true;
 }
 
+// Replaced whole and flushed to the disk: a crash or a power cut leaves the old state or the new
+// one, and an existing file is replaced on Windows too.
 bool SaveStateFile(const std::string& path, const DeviceState& state) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << SaveStateText(state);
-    if (!out.flush()) return false;
-  }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  return platform::ReplaceFileWhole(path, SaveStateText(state), /*durable*/ true);
 }
 
 bool LoadStateFile(const std::string& path, DeviceState& state) {

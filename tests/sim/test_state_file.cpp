@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "sim/model/state_file.h"
@@ -72,6 +73,14 @@ TEST(SimStateFile, FilesAreWrittenWhole) {
   DeviceState back = FactoryState();
   ASSERT_TRUE(LoadStateFile(path, back));
   EXPECT_EQ(back.zNumber, 41);
+  // Saved again over the existing file (which a plain rename on Windows refuses), nothing left beside it.
+  s.zNumber = 42;
+  ASSERT_TRUE(SaveStateFile(path, s));
+  ASSERT_TRUE(LoadStateFile(path, back));
+  EXPECT_EQ(back.zNumber, 42);
+  for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir())) {
+    EXPECT_EQ(entry.path().filename().string().rfind("sim_state_test.txt.", 0), std::string::npos) << entry.path();
+  }
   EXPECT_FALSE(LoadStateFile(path + ".missing", back));
   EXPECT_FALSE(SaveStateFile("/nonexistent-dir/state.txt", s));
   std::remove(path.c_str());

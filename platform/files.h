@@ -1,13 +1,13 @@
 #pragma once
-// The file calls of the service's kept state that differ between the systems: files written
+// The file calls that differ between the systems, for everything the programs keep: files written
 // whole or not at all, a small record rewritten in place, and files kept private to their owner
-// (POSIX modes; on Windows the user's profile directory, which holds the state, is private already).
-// Paths are UTF-8.
+// (POSIX modes; on Windows the user's profile directory, which holds the state, is private
+// already). Paths are UTF-8. One implementation per system: posix_files.cpp, win32_files.cpp.
 
 #include <filesystem>
 #include <string>
 
-namespace kovrix::server {
+namespace kovrix::platform {
 
 /// Writes text to path whole or not at all: into a temporary file of the owner's alone beside
 /// it (a link there is not followed), flushed to the disk when durable, then renamed over path,
@@ -47,4 +47,4 @@ class RecordFile {
   void* handle_ = nullptr;  // the system's handle of the open file
 };
 
-}  // namespace kovrix::server
+}  // namespace kovrix::platform

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <system_error>
 
-#include "server/state_files.h"
+#include "platform/files.h"
 
-namespace kovrix::server {
+namespace kovrix::platform {
 namespace {
 
 bool WriteAll(int fd, const std::string& text) {
@@ -72,4 +72,4 @@ bool RecordFile::WriteAtStart(const std::string& text) {
   return ::pwrite(Descriptor(handle_), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
 }
 
-}  // namespace kovrix::server
+}  // namespace kovrix::platform

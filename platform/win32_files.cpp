@@ -8,9 +8,9 @@
 
 #include <system_error>
 
-#include "server/state_files.h"
+#include "platform/files.h"
 
-namespace kovrix::server {
+namespace kovrix::platform {
 namespace {
 
 std::filesystem::path Wide(const std::string& utf8) { return std::filesystem::u8path(utf8); }
@@ -79,4 +79,4 @@ bool RecordFile::WriteAtStart(const std::string& text) {
          written == text.size();
 }
 
-}  // namespace kovrix::server
+}  // namespace kovrix::platform
