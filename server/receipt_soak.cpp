@@ -482,8 +482,11 @@ bool Run(const Options& options, Figures& figures, std::FILE* err) {
   bool ok = true;
   {
     ServiceHost http(config, options.killRate > 0 || options.killEachStep);
-    if (!http.Start() || !moveDevice()) {
+    if (!http.Start()) {
       std::fprintf(err, "kovrix-server-soak: cannot listen on the loopback address\n");
+      ok = false;
+    } else if (!moveDevice()) {
+      std::fprintf(err, "kovrix-server-soak: cannot give the registrator a stable name (%s)\n", stable.c_str());
       ok = false;
     } else {
       const auto start = std::chrono::steady_clock::now();
@@ -522,8 +525,13 @@ int Serve(int argc, char** argv) {
 }
 
 void Print(const Options& options, const Figures& f, std::FILE* out) {
-  std::fprintf(out, "kovrix-server-soak: %d receipts, seed %u, %.0f%% with faults, %.1f s\n", f.receipts, options.seed,
-               options.faultRate * 100, f.seconds);
+  if (options.killEachStep) {
+    std::fprintf(out, "kovrix-server-soak: %d receipts, seed %u, each losing one step's reply, %.1f s\n", f.receipts,
+                 options.seed, f.seconds);
+  } else {
+    std::fprintf(out, "kovrix-server-soak: %d receipts, seed %u, %.0f%% with faults, %.1f s\n", f.receipts,
+                 options.seed, options.faultRate * 100, f.seconds);
+  }
   std::fprintf(out, "final answers:\n");
   for (const auto& [kind, n] : f.answers) std::fprintf(out, "  %-24s %d\n", kind.c_str(), n);
   std::fprintf(out, "faults set up:\n");
